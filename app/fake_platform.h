@@ -1,0 +1,44 @@
+// A platform for tests: real files in a folder of the test's choosing, but
+// message boxes, pointer, pump, clock and separator are recorded or set.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace ezg {
+
+class FakePlatform : public FsPlatform {
+ public:
+  std::string programFolderPath;
+  std::vector<std::string> messages;
+  std::vector<Pointer> pointers;
+  int pumpCount = 0;
+  char separator = '.';
+  LocalDateTime clock{2026, 12, 6, 12, 0, 0};
+  // Called on every pump pass, for tests that click while work runs.
+  std::function<void(int)> onPump;
+  // Called on every message box, for tests that act while it is up.
+  std::function<void(const std::string&)> onMessage;
+  // When set, outputs of that name fail after this many bytes.
+  std::string failOutputName;
+  std::size_t failAfterBytes = 0;
+
+  void messageBox(const std::string& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage(text);
+  }
+  void setPointer(Pointer p) override { pointers.push_back(p); }
+  void pumpEvents() override {
+    ++pumpCount;
+    if (onPump) onPump(pumpCount);
+  }
+  char decimalSeparator() override { return separator; }
+  LocalDateTime now() override { return clock; }
+  std::string programFolder() override { return programFolderPath; }
+  std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
+};
+
+}  // namespace ezg

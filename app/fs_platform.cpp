@@ -1,0 +1,91 @@
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "app/platform.h"
+#include "midi/midi_names.h"
+#include "midi/read_file.h"
+#include "midi/safe_write.h"
+
+namespace fs = std::filesystem;
+
+namespace ezg {
+namespace {
+
+bool isPlainFile(const fs::directory_entry& e) {
+  std::error_code ec;
+  return e.is_regular_file(ec) && !ec;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+}  // namespace
+
+LocalDateTime FsPlatform::now() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+std::string FsPlatform::currentFolder() {
+  std::error_code ec;
+  return fs::current_path(ec).string();
+}
+
+bool FsPlatform::setCurrentFolder(const std::string& folder) {
+  std::error_code ec;
+  fs::current_path(folder, ec);
+  return !ec;
+}
+
+std::vector<std::string> FsPlatform::scanFolder(const std::string& pattern) {
+  // Only "*.ext" patterns are needed; anything else matches nothing.
+  std::string ext = pattern.starts_with("*") ? pattern.substr(1) : std::string("\0", 1);
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (name.ends_with(ext) && isPlainFile(*it)) names.push_back(std::move(name));
+  }
+  if (ext == ".mid") return sortedMidiNames(std::move(names));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string FsPlatform::lookUpPlainFile(const std::string& name) {
+  std::string wanted = lower(name);
+  std::string found;
+  std::error_code ec;
+  for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
+    std::string stored = it->path().filename().string();
+    if (lower(stored) != wanted || !isPlainFile(*it)) continue;
+    if (stored == name) return stored;
+    if (found.empty()) found = stored;
+  }
+  return found;
+}
+
+std::optional<std::int64_t> FsPlatform::fileLength(const std::string& name) {
+  std::error_code ec;
+  auto size = fs::file_size(name, ec);
+  if (ec) return std::nullopt;
+  return static_cast<std::int64_t>(size);
+}
+
+std::optional<Bytes> FsPlatform::readFile(const std::string& name, std::string& error) {
+  ReadResult r = readWholeFile(name);
+  error = r.error;
+  return std::move(r.bytes);
+}
+
+std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
+  return std::make_unique<SafeFile>(fs::path(name));
+}
+
+}  // namespace ezg

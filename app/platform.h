@@ -1,0 +1,68 @@
+// Everything the window logic needs from the desktop and the file system.
+// The window talks to nothing else, so tests can swap in a fake.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/bytes.h"
+#include "midi/sink.h"
+
+namespace ezg {
+
+struct LocalDateTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0;
+};
+
+enum class Pointer { Default, Hourglass };
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Desktop.
+  virtual void messageBox(const std::string& text) = 0;  // modal, OK only, no icon
+  virtual void setPointer(Pointer pointer) = 0;
+  virtual void pumpEvents() = 0;  // one pass: handle what is pending, return
+  virtual char decimalSeparator() = 0;
+  virtual LocalDateTime now() = 0;  // local time, whole seconds
+
+  // Folders. Names below are relative to the current folder.
+  virtual std::string programFolder() = 0;
+  virtual std::string currentFolder() = 0;
+  virtual bool setCurrentFolder(const std::string& folder) = 0;
+
+  // Names of the plain files of the current folder that match a "*.ext"
+  // pattern (case-sensitive), in byte order.
+  virtual std::vector<std::string> scanFolder(const std::string& pattern) = 0;
+  // Looks `name` up among the plain files of the current folder, ignoring
+  // case, and returns it as stored (exact match preferred), or "".
+  virtual std::string lookUpPlainFile(const std::string& name) = 0;
+
+  // Files.
+  virtual std::optional<std::int64_t> fileLength(const std::string& name) = 0;
+  // Whole file, or no value with a plain-words reason in `error`.
+  virtual std::optional<Bytes> readFile(const std::string& name, std::string& error) = 0;
+  // A safe output: nothing appears under `name` until commit().
+  virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
+};
+
+// Files, folders and clock from the C++ standard library and POSIX. The
+// desktop half is left to subclasses (the Qt one, and the test fake).
+class FsPlatform : public Platform {
+ public:
+  LocalDateTime now() override;
+  std::string currentFolder() override;
+  bool setCurrentFolder(const std::string& folder) override;
+  std::vector<std::string> scanFolder(const std::string& pattern) override;
+  std::string lookUpPlainFile(const std::string& name) override;
+  std::optional<std::int64_t> fileLength(const std::string& name) override;
+  std::optional<Bytes> readFile(const std::string& name, std::string& error) override;
+  std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
+};
+
+}  // namespace ezg

@@ -1,0 +1,41 @@
+#include "app/qt_platform.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QMessageBox>
+
+namespace ezg {
+
+void QtPlatform::messageBox(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                  QString::fromUtf8(text), QMessageBox::Ok, window_);
+  box.exec();
+}
+
+void QtPlatform::setPointer(Pointer pointer) {
+  if (!window_) return;
+  if (pointer == Pointer::Hourglass)
+    window_->setCursor(Qt::WaitCursor);
+  else
+    window_->unsetCursor();
+}
+
+void QtPlatform::pumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+namespace {
+char decimalSeparatorOf(const QLocale& locale) {
+  QString point = locale.decimalPoint();
+  if (point.size() == 1 && point.at(0).unicode() < 0x80) return static_cast<char>(point.at(0).unicode());
+  return '.';
+}
+}  // namespace
+
+char QtPlatform::decimalSeparator() { return decimalSeparatorOf(QLocale()); }
+
+std::string QtPlatform::programFolder() {
+  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+}  // namespace ezg

@@ -1,0 +1,26 @@
+// The desktop half of the platform over Qt Widgets.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/platform.h"
+
+namespace ezg {
+
+class QtPlatform final : public FsPlatform {
+ public:
+  // The window whose pointer changes and that owns the message boxes.
+  void setWindow(QWidget* window) { window_ = window; }
+
+  void messageBox(const std::string& text) override;
+  void setPointer(Pointer pointer) override;
+  void pumpEvents() override;
+  char decimalSeparator() override;
+  std::string programFolder() override;
+
+ private:
+  QPointer<QWidget> window_;
+};
+
+}  // namespace ezg

@@ -1,0 +1,62 @@
+// The run log pars.bin: one 20-byte record per run that got through
+// start-up. Records read from the file are written back byte for byte; only
+// this run's record is made here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace ezg {
+
+inline constexpr std::size_t kRunRecordSize = 20;
+
+struct RunRecord {
+  double start = 0;  // days since 1899-12-30 00:00, local time
+  double end = 0;
+  std::uint8_t status = 0;
+  std::array<char, 3> code{{'0', '0', '0'}};
+
+  bool operator==(const RunRecord&) const = default;
+};
+
+// n = L / 20 rounded to the nearest whole number, halves to even.
+std::int64_t runLogRecordCount(std::int64_t length);
+
+// Reads runLogRecordCount(bytes.size()) records in file order; a record the
+// file holds only in part reads its missing bytes as zero.
+std::vector<RunRecord> parseRunLog(std::span<const std::uint8_t> bytes);
+
+// Little-endian, 20 bytes a record, nothing else.
+std::string serializeRunLog(const std::vector<RunRecord>& records);
+
+// Date-time as days since 1899-12-30 00:00 (the fraction is the time of day).
+double toOleDate(const LocalDateTime& t);
+LocalDateTime fromOleDate(double days);
+
+// The log as the window holds it: loaded and extended at start-up, written
+// once at shutdown.
+class RunLog {
+ public:
+  // Start-up: read the file's records and append this run's record.
+  // Returns false (and leaves the log unloaded) when the file cannot be read.
+  bool loadAndAppend(Platform& platform, const std::string& fileName);
+  // Shutdown: stamp the end time and rewrite the file whole, safely. Does
+  // nothing while the run flag is false. Returns false on a failed write,
+  // with the reason in `error`.
+  bool save(Platform& platform, std::string& error);
+
+  bool runFlag() const { return runFlag_; }
+  const std::vector<RunRecord>& records() const { return records_; }
+
+ private:
+  std::string fileName_;
+  std::vector<RunRecord> records_;
+  bool runFlag_ = false;
+};
+
+}  // namespace ezg

@@ -1,0 +1,115 @@
+#include "midi/safe_write.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace ezg {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+std::string reason(int err) { return std::generic_category().message(err); }
+
+// Read once: umask can only be read by setting it, which is not safe to
+// repeat while other threads create files.
+mode_t processUmask() {
+  static const mode_t mask = [] {
+    mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+}  // namespace
+
+SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
+  // mkstemp gives a name nobody else uses, in the target's own folder so the
+  // final rename stays on one file system.
+  std::filesystem::path dir = target_.parent_path();
+  std::string pattern = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    fail(reason(errno));
+    return;
+  }
+  temp_ = pattern;
+  // mkstemp creates 0600; a replaced file keeps its mode, a new one gets the
+  // usual mode.
+  struct stat old {};
+  ::fchmod(fd, ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~processUmask()));
+  file_ = ::fdopen(fd, "wb");
+  if (!file_) {
+    fail(reason(errno));
+    ::close(fd);
+    return;
+  }
+  buffer_ = std::make_unique<char[]>(kBufferSize);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
+}
+
+SafeFile::~SafeFile() { discard(); }
+
+void SafeFile::fail(std::string what) {
+  if (error_.empty()) error_ = what.empty() ? "write failed" : std::move(what);
+}
+
+void SafeFile::write(std::string_view bytes) {
+  if (!ok() || finished_ || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail(reason(errno));
+}
+
+bool SafeFile::finish() {
+  if (finished_) return ok();
+  finished_ = true;
+  if (!file_) return false;
+  if (ok() && std::fflush(file_) != 0) fail(reason(errno));
+  if (ok() && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) fail(reason(errno));
+  if (std::fclose(file_) != 0) fail(reason(errno));
+  file_ = nullptr;
+  return ok();
+}
+
+bool SafeFile::commit() {
+  if (committed_) return ok();
+  if (!finish()) {
+    discard();
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp_, target_, ec);
+  if (ec) {
+    fail(ec.message());
+    discard();
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
+void SafeFile::discard() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!committed_ && !temp_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(temp_, ec);
+    temp_.clear();
+  }
+}
+
+bool writeFileSafely(const std::filesystem::path& target, std::string_view bytes, std::string* error) {
+  SafeFile out(target);
+  out.write(bytes);
+  bool done = out.commit();
+  if (!done && error) *error = out.error();
+  return done;
+}
+
+}  // namespace ezg
