@@ -206,33 +206,9 @@ bool Form1::load() {
   return true;
 }
 
-void Form1::MidiYaz() {
-  // The note splitter plugs in here.
-}
-
-void Form1::TxtYaz() {
-  // The text report plugs in here.
-}
-
-void Form1::TestEt() {
-  // The test run plugs in here.
-}
-
 void Form1::Command1_Click() { TestEt(); }
 void Form1::Command2_Click() { TxtYaz(); }
 void Form1::List_MID_Click() { resetStrip(); }
-
-void Form1::showStrip(int sourceRow) {
-  if (Picture1->surface().isNull()) return;
-  QPainter painter(&Picture2->surface());
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(QPoint(0, 0), Picture1->surface(), QRect(0, sourceRow, 50, 236));
-}
-
-void Form1::resetStrip() {
-  showStrip(236);
-  Picture2->update();
-}
 
 void Form1::closeEvent(QCloseEvent* event) {
   event->accept();

@@ -94,6 +94,10 @@ class Form1 : public QWidget {
   void resetStrip();
   void unload();
 
+  // --- splitter (form1_split.cpp) ---
+
+  // --- report and test run (form1_report.cpp) ---
+
   Platform& platform_;
   LoadedFile loaded_;
   RunLog runLog_;
