@@ -1,0 +1,320 @@
+#include "report/report.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "report/cp1254.h"
+
+namespace ezg {
+namespace {
+
+// Report texts, already in Windows-1254: 0xC7 is Ç, 0xFD ı, 0xFE ş.
+constexpr std::string_view kGap = "   ";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHeaderTitle = "----------HEADER CHUNK--------------";
+constexpr std::string_view kFourFixed = "Sabit 4 byte";
+constexpr std::string_view kFormatTitle = "Midi Format tipi 2 byte";
+constexpr std::string_view kFormatLegend = "0=single 1=Multi/syncron 2=Multi/asyncron ";
+constexpr std::string_view kTrackCount = "Track say\xFDs\xFD";
+constexpr std::string_view kTicksTitle = "\xC7" "eyrek nota Tick say\xFDs\xFD";
+constexpr std::string_view kTrackTitle = "----------TRACK CHUNK--------------";
+constexpr std::string_view kTrackLengthTitle = "byte olarak track uzunlugu";
+constexpr std::string_view kTrackLength = "Bu trackde Byte say\xFDs\xFD=";
+constexpr std::string_view kEventsTitle = "----------EVENTS--------------";
+constexpr std::string_view kEndLabel = "SysExMsg biter";
+
+// Indexed by the low nibble of 0xF0..0xFF; each exactly 16 characters.
+constexpr std::array<std::string_view, 16> kSystemLabels = {
+    "SysExMsg ba\xFEl.  ", "Time code       ", "Position pointer", "Song select     ",
+    "Undefined       ", "Undefined       ", "Tune request    ", "EOX biti\xFE       ",
+    "Clock           ", "(undefined)     ", "Start           ", "Continue        ",
+    "Stop            ", "Undefined       ", "Active Sensing  ", "SysExMsg ba\xFEl.  ",
+};
+static_assert([] {
+  for (auto label : kSystemLabels)
+    if (label.size() != 16) return false;
+  return true;
+}());
+
+// "HH   DDD" for every byte value: the middle of each per-byte line.
+struct ByteFields {
+  std::array<std::array<char, 8>, 256> text{};
+  constexpr ByteFields() {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (int b = 0; b < 256; ++b) {
+      auto& t = text[static_cast<std::size_t>(b)];
+      t = {kHex[b >> 4], kHex[b & 15], ' ', ' ', ' ', static_cast<char>('0' + b / 100),
+           static_cast<char>('0' + b / 10 % 10), static_cast<char>('0' + b % 10)};
+    }
+  }
+};
+constexpr ByteFields kByteFields;
+
+// Collects report text in one block and hands full blocks to the sink, so
+// the report is never held whole and the sink sees few, large writes.
+class ReportText {
+ public:
+  explicit ReportText(ByteSink& sink) : sink_(sink), buf_(std::make_unique<char[]>(kSize)) {}
+
+  void text(std::string_view s) {
+    if (s.size() > kSize - used_) {
+      flush();
+      if (s.size() > kSize) {
+        sink_.write(s);
+        return;
+      }
+    }
+    std::memcpy(buf_.get() + used_, s.data(), s.size());
+    used_ += s.size();
+  }
+  void line(std::string_view s) {
+    text(s);
+    text(kLineEnd);
+  }
+  void lineEnd() { text(kLineEnd); }
+
+  // Joined to a label: a leading space stands where a minus sign would.
+  void joined(std::int64_t n) {
+    room(kNumberRoom);
+    char* d = buf_.get() + used_;
+    *d++ = n < 0 ? '-' : ' ';
+    used_ = static_cast<std::size_t>(digits(d, n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n), 1) -
+                                     buf_.get());
+  }
+  // A number standing as an item of its own is also followed by a space.
+  void separate(std::int64_t n) {
+    joined(n);
+    text(" ");
+  }
+
+  // Position, hex, decimal and `shown` in the character field, no line end.
+  void perByte(std::int64_t p, std::uint8_t b, char shown) {
+    room(kNumberRoom + 16);
+    char* d = digits(buf_.get() + used_, static_cast<std::uint64_t>(p), 4);
+    std::memcpy(d, kGap.data(), 3);
+    std::memcpy(d + 3, kByteFields.text[b].data(), 8);
+    std::memcpy(d + 11, kGap.data(), 3);
+    d[14] = shown;
+    used_ = static_cast<std::size_t>(d + 15 - buf_.get());
+  }
+
+  // Cents of a bend, "00.00": at least two whole digits, two decimals,
+  // halves away from zero. A cent is 4096/10000 of a bend step, so the
+  // hundredths are bend * 625 / 256 exactly; integers keep the halves exact.
+  void cents(std::int32_t bend, char separator) {
+    const std::int64_t scaled = static_cast<std::int64_t>(bend) * 625;
+    const std::uint64_t magnitude = static_cast<std::uint64_t>(std::llabs(scaled));
+    const std::uint64_t hundredths = magnitude / 256 + (magnitude % 256 >= 128 ? 1 : 0);
+    room(kNumberRoom + 4);
+    char* d = buf_.get() + used_;
+    if (scaled < 0) *d++ = '-';
+    d = digits(d, hundredths / 100, 2);
+    *d++ = separator;
+    d = digits(d, hundredths % 100, 2);
+    used_ = static_cast<std::size_t>(d - buf_.get());
+  }
+
+  void flush() {
+    if (used_ == 0) return;
+    sink_.write(std::string_view(buf_.get(), used_));
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kSize = 1 << 16;
+  static constexpr std::size_t kNumberRoom = 24;
+
+  void room(std::size_t n) {
+    if (kSize - used_ < n) flush();
+  }
+  // Writes v in decimal, zero-padded to `width`; returns the end.
+  static char* digits(char* d, std::uint64_t v, int width) {
+    char tmp[20];
+    int n = 0;
+    do {
+      tmp[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v != 0);
+    while (n < width) tmp[n++] = '0';
+    while (n > 0) *d++ = tmp[--n];
+    return d;
+  }
+
+  ByteSink& sink_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t used_ = 0;
+};
+
+// Header and track-head lines show only the bytes the file has; a short
+// file still gets every label and blank line.
+void byteLine(ReportText& t, const FileBuffer& file, std::int64_t p) {
+  if (!file.has(p)) return;
+  const std::uint8_t b = file.readByte(p);
+  t.perByte(p, b, static_cast<char>(b));
+  t.lineEnd();
+}
+
+// One byte of a number stored most significant first, with its weight.
+void powerLine(ReportText& t, const FileBuffer& file, std::int64_t p, int k) {
+  if (!file.has(p)) return;
+  const std::uint8_t b = file.readByte(p);
+  t.perByte(p, b, static_cast<char>(b));
+  t.text(kGap);
+  t.text("*256^");
+  t.text(std::string_view(&"0123"[k], 1));
+  t.lineEnd();
+}
+
+// Big-endian number over positions first..last; missing bytes add nothing.
+std::int64_t numberAt(const FileBuffer& file, std::int64_t first, std::int64_t last) {
+  std::int64_t n = 0;
+  for (std::int64_t p = first; p <= last; ++p)
+    if (file.has(p)) n += static_cast<std::int64_t>(file.readByte(p)) << (8 * (last - p));
+  return n;
+}
+
+void headerChunk(ReportText& t, const FileBuffer& file) {
+  t.line(kHeaderTitle);
+  t.line(kFourFixed);
+  for (int p = 1; p <= 4; ++p) byteLine(t, file, p);
+  t.lineEnd();
+  t.line(kFourFixed);
+  for (int p = 5; p <= 8; ++p) byteLine(t, file, p);
+  t.lineEnd();
+  t.line(kFormatTitle);
+  byteLine(t, file, 9);
+  byteLine(t, file, 10);
+  t.line(kFormatLegend);
+  t.lineEnd();
+  t.line(kTrackCount);
+  powerLine(t, file, 11, 1);
+  powerLine(t, file, 12, 0);
+  t.lineEnd();
+  t.line(kTicksTitle);
+  powerLine(t, file, 13, 1);
+  powerLine(t, file, 14, 0);
+  t.text(kTicksTitle);
+  t.text("=");
+  t.joined(numberAt(file, 13, 14));
+  t.lineEnd();
+  t.lineEnd();
+  t.lineEnd();
+}
+
+void trackHead(ReportText& t, const FileBuffer& file) {
+  t.line(kTrackTitle);
+  t.line(kFourFixed);
+  for (int p = 15; p <= 18; ++p) byteLine(t, file, p);
+  t.lineEnd();
+  t.line(kTrackLengthTitle);
+  for (int p = 19; p <= 22; ++p) powerLine(t, file, p, 22 - p);
+  t.text(kTrackLength);
+  // The length is a signed 32-bit number: a first byte of 0x80 or more
+  // wraps to a negative length.
+  t.joined(static_cast<std::int32_t>(static_cast<std::uint32_t>(numberAt(file, 19, 22))));
+  t.lineEnd();
+  t.lineEnd();
+  t.lineEnd();
+  t.line(kEventsTitle);
+}
+
+// Writes the walk: each visited byte on a line of its own, decoded events
+// continuing or following it.
+class ReportWalk : public QuietWalk {
+ public:
+  ReportWalk(ReportText& t, const NoteNames& names, char separator, const TickWarning& warn)
+      : t_(t), names_(names), separator_(separator), warn_(warn) {}
+
+  void visit(std::int64_t p, std::uint8_t b) {
+    // These three would break or garble the line; the walk shows a space.
+    const bool blank = b == 13 || b == 129 || b == 144;
+    t_.perByte(p, b, blank ? ' ' : static_cast<char>(b));
+    t_.text(kGap);
+  }
+  void label(std::int16_t msb, std::int16_t lsb) {
+    t_.text(msb == 15 ? kSystemLabels[static_cast<std::size_t>(lsb)] : kEndLabel);
+  }
+  void noteStatus(bool on, std::int16_t channel) { status(on ? "NOTE-ON" : "NOTE-OFF", channel); }
+  void pitch(std::int64_t p, std::uint8_t n) {
+    dataLine(p, n, true);
+    t_.text("Pitch=");
+    t_.text(names_[n % 12]);
+    t_.lineEnd();
+  }
+  void velocity(std::int64_t p, std::uint8_t v) {
+    dataLine(p, v, true);
+    t_.text("Velo.=");
+    t_.separate(v);
+    t_.lineEnd();
+  }
+  // The first byte of a longer delta ends its line bare, the second with a gap.
+  void deltaLead(std::int64_t p, std::uint8_t d, int index) {
+    dataLine(p, d, index > 0);
+    t_.lineEnd();
+  }
+  void tick(std::int64_t p, std::uint8_t d, std::int32_t ticks) {
+    dataLine(p, d, true);
+    t_.text("Tik=");
+    t_.joined(ticks);
+  }
+  void bendStatus(std::int16_t channel) { status("PTCHBND", channel); }
+  void bendLsb(std::int64_t p, std::uint8_t lsb) {
+    dataLine(p, lsb, false);
+    t_.lineEnd();
+  }
+  void bendMsb(std::int64_t p, std::uint8_t msb, std::int32_t bend) {
+    dataLine(p, msb, true);
+    t_.cents(bend, separator_);
+    t_.text(" Cent");
+  }
+  void tooLong(std::int64_t statusPosition) {
+    if (warn_) warn_(statusPosition);
+  }
+  void endLine() { t_.lineEnd(); }
+
+ private:
+  void status(std::string_view name, std::int16_t channel) {
+    t_.text(name);
+    t_.text(kGap);
+    t_.text("Kanal=");
+    t_.joined(channel);
+    t_.lineEnd();
+  }
+  // A byte read ahead by a decoder: its character field is always raw.
+  void dataLine(std::int64_t p, std::uint8_t b, bool closingGap) {
+    t_.perByte(p, b, static_cast<char>(b));
+    if (closingGap) t_.text(kGap);
+  }
+
+  ReportText& t_;
+  const NoteNames& names_;
+  char separator_;
+  const TickWarning& warn_;
+};
+
+}  // namespace
+
+const NoteNames& standardNoteNames() {
+  static const NoteNames names = {"C ", "C#", "D ", "D#", "E ", "F ", "F#", "G ", "G#", "A ", "A#", "B "};
+  return names;
+}
+
+std::string reportFileName(std::string_view baseName) { return std::string(baseName) + ".txt"; }
+
+std::int64_t TxtYaz(const FileBuffer& file, std::string_view reportName, const NoteNames& noteNames,
+                    char decimalSeparator, ByteSink& sink, const TickWarning& warn) {
+  ReportText t(sink);
+  t.line(utf8ToWindows1254(reportName));
+  t.lineEnd();
+  headerChunk(t, file);
+  trackHead(t, file);
+  ReportWalk walk(t, noteNames, decimalSeparator, warn);
+  const std::int64_t end = walkEvents(file, walk);
+  t.lineEnd();
+  t.lineEnd();
+  t.flush();
+  return end;
+}
+
+}  // namespace ezg

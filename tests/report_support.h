@@ -1,0 +1,53 @@
+// Shared by the report tests: run the report into memory and pick it apart.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "midi/sink.h"
+#include "report/report.h"
+#include "tools/midi_builder.h"
+
+namespace ezg::testing {
+
+struct ReportRun {
+  std::string text;
+  std::vector<std::int64_t> warnings;
+  std::int64_t end = 0;
+};
+
+inline ReportRun runReport(const Bytes& bytes, char separator = '.', std::string_view name = "song.txt") {
+  ReportRun r;
+  MemorySink sink;
+  r.end = TxtYaz(FileBuffer(bytes), name, standardNoteNames(), separator, sink,
+                 [&](std::int64_t p) { r.warnings.push_back(p); });
+  r.text = sink.take();
+  return r;
+}
+
+// The lines of the walk: everything after the events title, without the
+// two closing blank lines.
+inline std::string walkOf(const std::string& report) {
+  constexpr std::string_view kTitle = "----------EVENTS--------------\r\n";
+  const auto at = report.find(kTitle);
+  if (at == std::string::npos || report.size() < at + kTitle.size() + 4) return "<no walk>";
+  return report.substr(at + kTitle.size(), report.size() - at - kTitle.size() - 4);
+}
+
+// Lines joined with CR LF, each one closed.
+inline std::string crlf(std::initializer_list<std::string_view> lines) {
+  std::string s;
+  for (auto l : lines) {
+    s += l;
+    s += "\r\n";
+  }
+  return s;
+}
+
+// Events placed from position 23 behind a plain header and track head.
+inline Bytes withEvents(const Bytes& events) { return build::wrapTrack(events); }
+
+}  // namespace ezg::testing
