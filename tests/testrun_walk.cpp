@@ -1,0 +1,101 @@
+// The test run: which positions the shared walk visits, where it warns, and
+// that the report warns at exactly the same places.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "testrun/test_run.h"
+#include "tests/report_support.h"
+
+namespace ezg::testing {
+namespace {
+
+// Records the positions the walk lands on.
+struct Visits : QuietWalk {
+  std::vector<std::int64_t> positions;
+  void visit(std::int64_t p, std::uint8_t) { positions.push_back(p); }
+};
+
+std::vector<std::int64_t> visitsOf(const Bytes& events) {
+  Visits v;
+  walkEvents(FileBuffer(withEvents(events)), v);
+  return v.positions;
+}
+
+std::vector<std::int64_t> warningsOf(const Bytes& file) {
+  std::vector<std::int64_t> w;
+  TestEt(FileBuffer(file), [&](std::int64_t p) { w.push_back(p); });
+  return w;
+}
+
+using Positions = std::vector<std::int64_t>;
+
+TEST(TestRunWalk, StepsOverNotesBendsAndNothingElse) {
+  // Note with a delta of one, two and three bytes: next at p + 4, 5, 6.
+  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x10, 0x00}), (Positions{23, 27}));
+  EXPECT_EQ(visitsOf({0x80, 0x3C, 0x40, 0x81, 0x10, 0x00}), (Positions{23, 28}));
+  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0xFF, 0xFF, 0x7F, 0x00}), (Positions{23, 29}));
+  // A bend skips its two data bytes whatever they hold.
+  EXPECT_EQ(visitsOf({0xE0, 0x90, 0xE0, 0x00}), (Positions{23, 26}));
+  // Other channels, zero, system bytes and 0x2F: one position at a time.
+  EXPECT_EQ(visitsOf({0x91, 0x85, 0xE1, 0x00, 0xF0, 0xFF, 0x2F, 0x3C}), (Positions{23, 24, 25, 26, 27, 28, 29, 30}));
+  // A delta byte that happens to be a status byte is taken as one.
+  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x00, 0xE0, 0x01, 0x02, 0x03}), (Positions{23, 27, 30}));
+}
+
+TEST(TestRunWalk, FourByteDeltaWarnsAndResumesAtTheNextByte) {
+  const Bytes events = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0x05, 0x00, 0x00, 0x00};
+  // 0x81 at 26 is another channel; 0x80 at 27 is a note-off reading from 28.
+  EXPECT_EQ(visitsOf(events), (Positions{23, 24, 25, 26, 27, 31, 32, 33}));
+  EXPECT_EQ(warningsOf(withEvents(events)), (Positions{23}));
+
+  // Several warnings in one run, in order, and the same on a second run.
+  const Bytes twice = withEvents({0x80, 0x01, 0x02, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x00});
+  EXPECT_EQ(warningsOf(twice), (Positions{23, 26}));
+  EXPECT_EQ(warningsOf(twice), (Positions{23, 26}));
+}
+
+TEST(TestRunWalk, NoWarningWhenTheFileEndsInsideAnEvent) {
+  EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80})).empty());
+  EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C})).empty());
+  EXPECT_EQ(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80, 0x80})), (Positions{23}));
+}
+
+TEST(TestRunWalk, EndsOnePastTheLastByte) {
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90, 0x3C, 0x40, 0x00, 0x00})), {}), 29);
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({})), {}), 23);
+  // Nothing to walk in a file shorter than its fixed head, nor in no file.
+  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);
+  EXPECT_EQ(TestEt(FileBuffer(), {}), 1);
+  // No 16-bit limit: a long file is walked to its end.
+  Bytes events(40007, 0x00);
+  const std::uint8_t tooLong[] = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00};
+  std::copy(std::begin(tooLong), std::end(tooLong), events.begin() + 40000);
+  const Bytes file = withEvents(events);
+  EXPECT_EQ(warningsOf(file), (Positions{40023}));
+  EXPECT_EQ(TestEt(FileBuffer(file), {}), 40030);
+}
+
+TEST(TestRunWalk, WarnsWhereTheReportWarnsOnRandomFiles) {
+  // Bytes drawn mostly from the values that steer the walk, so that notes,
+  // bends, long deltas and files ending mid-event all come up often.
+  constexpr std::uint8_t kSteering[] = {0x00, 0x80, 0x90, 0xE0, 0x81, 0xFF, 0x2F, 0x7F, 0xC0, 0x40};
+  std::mt19937 rng(20261206);
+  int warned = 0;
+  for (int i = 0; i < 3000; ++i) {
+    Bytes file(rng() % 120, 0);
+    for (auto& b : file) b = rng() % 3 ? kSteering[rng() % std::size(kSteering)] : static_cast<std::uint8_t>(rng());
+    const ReportRun report = runReport(file);
+    std::vector<std::int64_t> test;
+    const auto end = TestEt(FileBuffer(file), [&](std::int64_t p) { test.push_back(p); });
+    ASSERT_EQ(report.warnings, test) << "file " << i;
+    ASSERT_EQ(report.end, end) << "file " << i;
+    warned += !test.empty();
+  }
+  EXPECT_GT(warned, 100);  // the check saw warnings, not only quiet files
+}
+
+}  // namespace
+}  // namespace ezg::testing
