@@ -1,0 +1,56 @@
+// Writes a small seed corpus for one fuzz target, built in code.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "midi/safe_write.h"
+#include "tools/midi_builder.h"
+
+namespace {
+
+using ezg::Bytes;
+
+std::vector<Bytes> midiSeeds() {
+  namespace b = ezg::build;
+  std::vector<Bytes> seeds;
+  seeds.push_back(b::makeMidi(b::makamMelody(6, 1)));
+  seeds.push_back(b::makeMidi(b::makamMelody(1, 2)));
+  seeds.push_back(b::makeMidi({}));
+  Bytes longDelta = b::makeMidi({b::Note{60, 64, 0x2000, 0x0FFFFFFF, 0x1FFFFF}});
+  seeds.push_back(longDelta);
+  Bytes sysex = b::wrapTrack({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x00, 0xFF, 0x01, 0x03, 0x90, 0xF8,
+                              0x41, 0x00, 0xE0, 0x00, 0x40, 0x00, 0x91, 0x3C, 0x0D, 0x00, 0xFF, 0x2F, 0x00});
+  seeds.push_back(sysex);
+  seeds.push_back(Bytes(seeds[0].begin(), seeds[0].begin() + 22));
+  seeds.push_back(Bytes(seeds[0].begin(), seeds[0].end() - 2));  // ends inside a note
+  return seeds;
+}
+
+std::vector<Bytes> runLogSeeds() {
+  std::vector<Bytes> seeds;
+  for (std::size_t len : {0, 10, 20, 25, 35, 50, 70}) {
+    Bytes s(len);
+    for (std::size_t i = 0; i < len; ++i) s[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    seeds.push_back(s);
+  }
+  return seeds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds TARGET FOLDER\n");
+    return 2;
+  }
+  const std::string target = argv[1];
+  const std::filesystem::path dir = argv[2];
+  std::filesystem::create_directories(dir);
+  const auto seeds = target == "runlog" ? runLogSeeds() : midiSeeds();
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    std::string_view bytes(reinterpret_cast<const char*>(seeds[i].data()), seeds[i].size());
+    if (!ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;
+  }
+  return 0;
+}
