@@ -1,14 +1,41 @@
 // The hidden buttons: the text report and the test run.
 #include "app/form1.h"
+#include "report/report.h"
+#include "testrun/test_run.h"
 
 namespace ezg {
+namespace {
+
+constexpr const char* kNothingLoaded = "Önce Start ile bir MIDI dosyası yükleyin.";
+
+}  // namespace
 
 void Form1::TxtYaz() {
-  // The text report plugs in here.
+  if (!loaded_.loaded()) {
+    platform_.messageBox(kNothingLoaded);
+    return;
+  }
+  platform_.setPointer(Pointer::Hourglass);
+  const std::string name = reportFileName(loaded_.baseName);
+  // Nothing appears under the name until the whole report is written, so an
+  // old report survives a failed run.
+  auto out = platform_.createOutput(name);
+  position_ = ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
+                          [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
+  const bool written = out->commit();
+  platform_.setPointer(Pointer::Default);
+  if (written)
+    loaded_.currentFileName = name;
+  else
+    platform_.messageBox(name + " dosyası yazılamadı (" + out->error() + ").");
 }
 
 void Form1::TestEt() {
-  // The test run plugs in here.
+  if (!loaded_.loaded()) {
+    platform_.messageBox(kNothingLoaded);
+    return;
+  }
+  position_ = ezg::TestEt(loaded_.buffer, [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
 }
 
 }  // namespace ezg
