@@ -143,6 +143,7 @@ bool Form1::startUp() {
   Picture2->setGeometry(Picture2->x(), Frame_MID->y() + 5, Picture2->width(), Frame_MID->height() - 5);
 
   // 10.
+  loadStripImage();
   resetStrip();
 
   // 11.
@@ -171,6 +172,8 @@ int Form1::midiListFill() {
 }
 
 void Form1::Command3_Click() {
+  // A split is pumping events: the running one keeps the loaded file.
+  if (splitting_) return;
   platform_.setPointer(Pointer::Hourglass);
   if (load()) MidiYaz();
   platform_.setPointer(Pointer::Default);
@@ -206,11 +209,21 @@ bool Form1::load() {
   return true;
 }
 
-void Form1::Command1_Click() { TestEt(); }
-void Form1::Command2_Click() { TxtYaz(); }
+void Form1::Command1_Click() {
+  if (!splitting_) TestEt();
+}
+void Form1::Command2_Click() {
+  if (!splitting_) TxtYaz();
+}
 void Form1::List_MID_Click() { resetStrip(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  // A running split writes its files first, then closes the window itself.
+  if (splitting_) {
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
   event->accept();
   unload();
 }

@@ -95,6 +95,12 @@ class Form1 : public QWidget {
   void unload();
 
   // --- splitter (form1_split.cpp) ---
+  void loadStripImage();
+  void progressUpdate(std::int64_t packetNumber);
+  // A split pumps events; while it runs, Start and the hidden buttons are
+  // ignored and a close waits until its files are written.
+  bool splitting_ = false;
+  bool closePending_ = false;
 
   // --- report and test run (form1_report.cpp) ---
 

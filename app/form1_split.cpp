@@ -2,23 +2,52 @@
 #include <QPainter>
 
 #include "app/form1.h"
+#include "splitter/note_splitter.h"
+#include "splitter/strip.h"
 
 namespace ezg {
 
 void Form1::MidiYaz() {
-  // The note splitter plugs in here.
+  splitting_ = true;
+  const SplitResult split = splitNotes(loaded_.buffer, [this](std::int64_t packetNumber) {
+    progressUpdate(packetNumber);
+    for (int pass = 0; pass < kPausePumpPasses; ++pass) platform_.pumpEvents();
+  });
+
+  WriteFailure failure;
+  const OutputFactory outputs = [this](const std::string& name) { return platform_.createOutput(name); };
+  if (!writeSplitFiles(outputs, splitOutputName13(loaded_.baseName), splitOutputName24(loaded_.baseName), split,
+                       failure))
+    platform_.messageBox(failure.name + " dosyası yazılamadı: " + failure.reason);
+  midiListFill();
+  splitting_ = false;
+
+  if (closePending_) close();
+}
+
+void Form1::loadStripImage() {
+  const auto bmp = stripBitmap();
+  const QImage image = QImage::fromData(bmp.data(), static_cast<int>(bmp.size()), "BMP");
+  // The same pixel format as Picture2, so each copy is a plain row copy.
+  Picture1->setSurface(image.convertToFormat(QImage::Format_RGB32));
 }
 
 void Form1::showStrip(int sourceRow) {
   if (Picture1->surface().isNull()) return;
   QPainter painter(&Picture2->surface());
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(QPoint(0, 0), Picture1->surface(), QRect(0, sourceRow, 50, 236));
+  painter.drawImage(QPoint(0, 0), Picture1->surface(), QRect(0, sourceRow, 50, kStripWindowRows));
 }
 
 void Form1::resetStrip() {
-  showStrip(236);
+  showStrip(kStripClosedRow);
   Picture2->update();
+}
+
+void Form1::progressUpdate(std::int64_t packetNumber) {
+  showStrip(stripSourceRow(packetNumber));
+  // At once: the splitter keeps the thread until the next pause.
+  Picture2->repaint();
 }
 
 }  // namespace ezg
