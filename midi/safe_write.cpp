@@ -31,6 +31,18 @@ mode_t processUmask() {
 SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
   // mkstemp gives a name nobody else uses, in the target's own folder so the
   // final rename stays on one file system.
+  struct stat old {};
+  const bool exists = ::stat(target_.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode)) {
+    fail("a folder has that name");
+    return;
+  }
+  // A file the user made read-only stays as it is, even for root, who could
+  // otherwise rename over it.
+  if (exists && (old.st_mode & 0222) == 0) {
+    fail("the file is read-only");
+    return;
+  }
   std::filesystem::path dir = target_.parent_path();
   std::string pattern = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
   int fd = ::mkstemp(pattern.data());
@@ -41,8 +53,7 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
   temp_ = pattern;
   // mkstemp creates 0600; a replaced file keeps its mode, a new one gets the
   // usual mode.
-  struct stat old {};
-  ::fchmod(fd, ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~processUmask()));
+  ::fchmod(fd, exists ? (old.st_mode & 07777) : (0666 & ~processUmask()));
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
     fail(reason(errno));

@@ -88,6 +88,16 @@ TEST(SafeFile, FailsCleanlyWhenTheFolderIsMissingOrTheTargetIsAFolder) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(SafeFile, LeavesAReadOnlyFileAlone) {
+  testing::TempDir dir;
+  dir.write("locked.mid", std::string_view("keep me"));
+  std::filesystem::permissions(dir / "locked.mid", std::filesystem::perms::owner_read);
+  std::string error;
+  EXPECT_FALSE(writeFileSafely(dir / "locked.mid", "new", &error));
+  EXPECT_EQ(error, "the file is read-only");
+  EXPECT_EQ(dir.read("locked.mid"), "keep me");
+}
+
 TEST(ReadWholeFile, ReadsEveryByteAndRefusesWhatIsNotAFile) {
   testing::TempDir dir;
   std::string all;
