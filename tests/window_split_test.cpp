@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <filesystem>
 
 #include "app/fake_platform.h"
@@ -8,6 +7,7 @@
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "splitter/strip_image.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tools/midi_builder.h"
 
@@ -16,21 +16,12 @@ namespace {
 
 using testing::TempDir;
 
-// One application for the whole test program, whichever test comes first.
-void needApplication() {
-  if (QCoreApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "test_window";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-}
-
 Bytes notes(std::size_t count) { return build::makeMidi(std::vector<build::Note>(count)); }
 
 class WindowSplit : public ::testing::Test {
  protected:
   WindowSplit() {
-    needApplication();
+    testing::qtApp();
     dir.write("pars.bin", "");
     dir.write("ney.mid", notes(12));
     dir.write("tek.mid", notes(1));
@@ -67,6 +58,11 @@ class WindowSplit : public ::testing::Test {
   }
 
   TempDir dir;
+  // Start-up moves into the test's folder; leave it before it is removed.
+  struct KeepFolder {
+    std::filesystem::path saved = std::filesystem::current_path();
+    ~KeepFolder() { std::filesystem::current_path(saved); }
+  } keepFolder;
   FakePlatform platform;
   std::unique_ptr<Form1> form;
 };
