@@ -35,6 +35,7 @@ char decimalSeparatorOf(const QLocale& locale) {
 char QtPlatform::decimalSeparator() { return decimalSeparatorOf(QLocale()); }
 
 std::string QtPlatform::programFolder() {
+  if (!programFolder_.empty()) return programFolder_;
   return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
 }
 

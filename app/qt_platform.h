@@ -10,6 +10,9 @@ namespace ezg {
 
 class QtPlatform final : public FsPlatform {
  public:
+  // An empty folder means the folder that holds the executable.
+  explicit QtPlatform(std::string programFolder = {}) : programFolder_(std::move(programFolder)) {}
+
   // The window whose pointer changes and that owns the message boxes.
   void setWindow(QWidget* window) { window_ = window; }
 
@@ -21,6 +24,7 @@ class QtPlatform final : public FsPlatform {
 
  private:
   QPointer<QWidget> window_;
+  std::string programFolder_;
 };
 
 }  // namespace ezg
