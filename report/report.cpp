@@ -10,8 +10,6 @@ namespace ezg {
 namespace {
 
 // Report texts, already in Windows-1254: 0xC7 is Ç, 0xFD ı, 0xFE ş.
-constexpr std::string_view kGap = "   ";
-constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kHeaderTitle = "----------HEADER CHUNK--------------";
 constexpr std::string_view kFourFixed = "Sabit 4 byte";
 constexpr std::string_view kFormatTitle = "Midi Format tipi 2 byte";
@@ -37,66 +35,74 @@ static_assert([] {
   return true;
 }());
 
-// "HH   DDD" for every byte value: the middle of each per-byte line.
+// "   HH   DDD   " for every byte value: the middle of each per-byte line,
+// padded to 16 so that it is copied in one fixed-size move.
 struct ByteFields {
-  std::array<std::array<char, 8>, 256> text{};
+  static constexpr std::size_t kUsed = 14;
+  std::array<std::array<char, 16>, 256> text{};
   constexpr ByteFields() {
     constexpr char kHex[] = "0123456789ABCDEF";
     for (int b = 0; b < 256; ++b) {
-      auto& t = text[static_cast<std::size_t>(b)];
-      t = {kHex[b >> 4], kHex[b & 15], ' ', ' ', ' ', static_cast<char>('0' + b / 100),
-           static_cast<char>('0' + b / 10 % 10), static_cast<char>('0' + b % 10)};
+      text[static_cast<std::size_t>(b)] = {' ', ' ', ' ', kHex[b >> 4], kHex[b & 15], ' ', ' ', ' ',
+                                           static_cast<char>('0' + b / 100), static_cast<char>('0' + b / 10 % 10),
+                                           static_cast<char>('0' + b % 10), ' ', ' ', ' ', ' ', ' '};
     }
   }
 };
 constexpr ByteFields kByteFields;
 
 // Collects report text in one block and hands full blocks to the sink, so
-// the report is never held whole and the sink sees few, large writes.
+// the report is never held whole and the sink sees few, large writes. The
+// per-byte line is the hot path: one line per input byte.
 class ReportText {
  public:
-  explicit ReportText(ByteSink& sink) : sink_(sink), buf_(std::make_unique<char[]>(kSize)) {}
+  explicit ReportText(ByteSink& sink) : sink_(sink), buf_(std::make_unique<char[]>(kSize)), cur_(buf_.get()) {}
 
   void text(std::string_view s) {
-    if (s.size() > kSize - used_) {
+    if (s.size() > kSize - kSlack) {
       flush();
-      if (s.size() > kSize) {
-        sink_.write(s);
-        return;
-      }
+      sink_.write(s);
+      return;
     }
-    std::memcpy(buf_.get() + used_, s.data(), s.size());
-    used_ += s.size();
+    room(s.size());
+    std::memcpy(cur_, s.data(), s.size());
+    cur_ += s.size();
+  }
+  // Literals: their size is known here, so the copy is a few moves.
+  template <std::size_t N>
+  [[gnu::always_inline]] void lit(const char (&s)[N]) {
+    room(N);
+    std::memcpy(cur_, s, N - 1);
+    cur_ += N - 1;
   }
   void line(std::string_view s) {
     text(s);
-    text(kLineEnd);
+    lineEnd();
   }
-  void lineEnd() { text(kLineEnd); }
+  void gap() { lit("   "); }
+  void lineEnd() { lit("\r\n"); }
 
   // Joined to a label: a leading space stands where a minus sign would.
   void joined(std::int64_t n) {
-    room(kNumberRoom);
-    char* d = buf_.get() + used_;
-    *d++ = n < 0 ? '-' : ' ';
-    used_ = static_cast<std::size_t>(digits(d, n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n), 1) -
-                                     buf_.get());
+    room(kSlack);
+    *cur_++ = n < 0 ? '-' : ' ';
+    cur_ = digits(cur_, n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n), 1);
   }
   // A number standing as an item of its own is also followed by a space.
   void separate(std::int64_t n) {
     joined(n);
-    text(" ");
+    *cur_++ = ' ';
   }
 
   // Position, hex, decimal and `shown` in the character field, no line end.
-  void perByte(std::int64_t p, std::uint8_t b, char shown) {
-    room(kNumberRoom + 16);
-    char* d = digits(buf_.get() + used_, static_cast<std::uint64_t>(p), 4);
-    std::memcpy(d, kGap.data(), 3);
-    std::memcpy(d + 3, kByteFields.text[b].data(), 8);
-    std::memcpy(d + 11, kGap.data(), 3);
-    d[14] = shown;
-    used_ = static_cast<std::size_t>(d + 15 - buf_.get());
+  [[gnu::always_inline]] void perByte(std::int64_t p, std::uint8_t b, char shown) {
+    room(kSlack);
+    setPosition(p);
+    std::memcpy(cur_, position_.data(), position_.size());
+    cur_ += positionLength_;
+    std::memcpy(cur_, kByteFields.text[b].data(), 16);
+    cur_ += ByteFields::kUsed;
+    *cur_++ = shown;
   }
 
   // Cents of a bend, "00.00": at least two whole digits, two decimals,
@@ -106,28 +112,48 @@ class ReportText {
     const std::int64_t scaled = static_cast<std::int64_t>(bend) * 625;
     const std::uint64_t magnitude = static_cast<std::uint64_t>(std::llabs(scaled));
     const std::uint64_t hundredths = magnitude / 256 + (magnitude % 256 >= 128 ? 1 : 0);
-    room(kNumberRoom + 4);
-    char* d = buf_.get() + used_;
-    if (scaled < 0) *d++ = '-';
-    d = digits(d, hundredths / 100, 2);
-    *d++ = separator;
-    d = digits(d, hundredths % 100, 2);
-    used_ = static_cast<std::size_t>(d - buf_.get());
+    room(kSlack);
+    if (scaled < 0) *cur_++ = '-';
+    cur_ = digits(cur_, hundredths / 100, 2);
+    *cur_++ = separator;
+    cur_ = digits(cur_, hundredths % 100, 2);
   }
 
-  void flush() {
-    if (used_ == 0) return;
-    sink_.write(std::string_view(buf_.get(), used_));
-    used_ = 0;
+  [[gnu::noinline]] void flush() {
+    if (cur_ == buf_.get()) return;
+    sink_.write(std::string_view(buf_.get(), static_cast<std::size_t>(cur_ - buf_.get())));
+    cur_ = buf_.get();
   }
 
  private:
   static constexpr std::size_t kSize = 1 << 16;
-  static constexpr std::size_t kNumberRoom = 24;
+  // Room kept for one per-byte line or one number, whatever its length.
+  static constexpr std::size_t kSlack = 64;
 
-  void room(std::size_t n) {
-    if (kSize - used_ < n) flush();
+  [[gnu::always_inline]] void room(std::size_t n) {
+    if (static_cast<std::size_t>(buf_.get() + kSize - cur_) < n + kSlack) flush();
   }
+
+  // Lines mostly follow each other position by position, so the position
+  // is counted up in its decimal text instead of being formatted anew.
+  [[gnu::always_inline]] void setPosition(std::int64_t p) {
+    if (p == positionValue_ + 1 && positionLength_ > 0) {
+      std::size_t i = positionLength_;
+      while (i > 0 && position_[i - 1] == '9') position_[--i] = '0';
+      if (i > 0) {
+        ++position_[i - 1];
+      } else {
+        std::memmove(position_.data() + 1, position_.data(), positionLength_);
+        position_[0] = '1';
+        ++positionLength_;
+      }
+    } else {
+      positionLength_ = static_cast<std::size_t>(digits(position_.data(), static_cast<std::uint64_t>(p), 4) -
+                                                 position_.data());
+    }
+    positionValue_ = p;
+  }
+
   // Writes v in decimal, zero-padded to `width`; returns the end.
   static char* digits(char* d, std::uint64_t v, int width) {
     char tmp[20];
@@ -143,7 +169,10 @@ class ReportText {
 
   ByteSink& sink_;
   std::unique_ptr<char[]> buf_;
-  std::size_t used_ = 0;
+  char* cur_;
+  std::array<char, 24> position_{};
+  std::size_t positionLength_ = 0;
+  std::int64_t positionValue_ = 0;
 };
 
 // Header and track-head lines show only the bytes the file has; a short
@@ -160,8 +189,8 @@ void powerLine(ReportText& t, const FileBuffer& file, std::int64_t p, int k) {
   if (!file.has(p)) return;
   const std::uint8_t b = file.readByte(p);
   t.perByte(p, b, static_cast<char>(b));
-  t.text(kGap);
-  t.text("*256^");
+  t.gap();
+  t.lit("*256^");
   t.text(std::string_view(&"0123"[k], 1));
   t.lineEnd();
 }
@@ -195,7 +224,7 @@ void headerChunk(ReportText& t, const FileBuffer& file) {
   powerLine(t, file, 13, 1);
   powerLine(t, file, 14, 0);
   t.text(kTicksTitle);
-  t.text("=");
+  t.lit("=");
   t.joined(numberAt(file, 13, 14));
   t.lineEnd();
   t.lineEnd();
@@ -230,7 +259,7 @@ class ReportWalk : public QuietWalk {
     // These three would break or garble the line; the walk shows a space.
     const bool blank = b == 13 || b == 129 || b == 144;
     t_.perByte(p, b, blank ? ' ' : static_cast<char>(b));
-    t_.text(kGap);
+    t_.gap();
   }
   void label(std::int16_t msb, std::int16_t lsb) {
     t_.text(msb == 15 ? kSystemLabels[static_cast<std::size_t>(lsb)] : kEndLabel);
@@ -238,13 +267,13 @@ class ReportWalk : public QuietWalk {
   void noteStatus(bool on, std::int16_t channel) { status(on ? "NOTE-ON" : "NOTE-OFF", channel); }
   void pitch(std::int64_t p, std::uint8_t n) {
     dataLine(p, n, true);
-    t_.text("Pitch=");
+    t_.lit("Pitch=");
     t_.text(names_[n % 12]);
     t_.lineEnd();
   }
   void velocity(std::int64_t p, std::uint8_t v) {
     dataLine(p, v, true);
-    t_.text("Velo.=");
+    t_.lit("Velo.=");
     t_.separate(v);
     t_.lineEnd();
   }
@@ -255,7 +284,7 @@ class ReportWalk : public QuietWalk {
   }
   void tick(std::int64_t p, std::uint8_t d, std::int32_t ticks) {
     dataLine(p, d, true);
-    t_.text("Tik=");
+    t_.lit("Tik=");
     t_.joined(ticks);
   }
   void bendStatus(std::int16_t channel) { status("PTCHBND", channel); }
@@ -266,7 +295,7 @@ class ReportWalk : public QuietWalk {
   void bendMsb(std::int64_t p, std::uint8_t msb, std::int32_t bend) {
     dataLine(p, msb, true);
     t_.cents(bend, separator_);
-    t_.text(" Cent");
+    t_.lit(" Cent");
   }
   void tooLong(std::int64_t statusPosition) {
     if (warn_) warn_(statusPosition);
@@ -276,15 +305,15 @@ class ReportWalk : public QuietWalk {
  private:
   void status(std::string_view name, std::int16_t channel) {
     t_.text(name);
-    t_.text(kGap);
-    t_.text("Kanal=");
+    t_.gap();
+    t_.lit("Kanal=");
     t_.joined(channel);
     t_.lineEnd();
   }
   // A byte read ahead by a decoder: its character field is always raw.
   void dataLine(std::int64_t p, std::uint8_t b, bool closingGap) {
     t_.perByte(p, b, static_cast<char>(b));
-    if (closingGap) t_.text(kGap);
+    if (closingGap) t_.gap();
   }
 
   ReportText& t_;
