@@ -24,7 +24,8 @@ std::string baseNameOf(const fs::path& input) {
 }
 
 // Splits one file; prints its line and returns false when it failed.
-bool splitOne(const std::string& input, const fs::path* outDir) {
+// `split` keeps its storage from one file to the next.
+bool splitOne(const std::string& input, const fs::path* outDir, SplitResult& split) {
   ReadResult read = readWholeFile(input);
   if (!read.bytes) {
     std::fprintf(stderr, "ezgitar-cli: %s: %s\n", input.c_str(), read.error.c_str());
@@ -35,7 +36,7 @@ bool splitOne(const std::string& input, const fs::path* outDir) {
     return false;
   }
 
-  const SplitResult split = splitNotes(FileBuffer(std::move(*read.bytes)));
+  splitNotes(FileBuffer(std::move(*read.bytes)), split);
   const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
   const std::string base = baseNameOf(input);
   const std::string name13 = (folder / splitOutputName13(base)).string();
@@ -86,9 +87,10 @@ int runSplit(const Args& args) {
   }
 
   bool allDone = true;
+  SplitResult split;
   for (const std::string& input : inputs) {
     // Lines go out in order even when stdout and stderr share a terminal.
-    allDone = splitOne(input, haveOutDir ? &outDir : nullptr) && allDone;
+    allDone = splitOne(input, haveOutDir ? &outDir : nullptr, split) && allDone;
     std::fflush(stdout);
   }
   return allDone ? kExitOk : kExitFailure;

@@ -1,7 +1,12 @@
 #include "splitter/note_splitter.h"
 
+#include <bit>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ezg {
 namespace {
@@ -22,57 +27,104 @@ void silencePacket(Bytes& copy, const Packet& p) {
   silence(copy, p.noteOffOffset);
 }
 
+// Which of 64 bytes hold each of the three status bytes: bit k for byte k.
+struct Marks {
+  std::uint64_t bends = 0, ons = 0, offs = 0;
+};
+
+#if defined(__SSE2__)
+Marks marksOf(const std::uint8_t* block) {
+  Marks m;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+    auto mask = [&](std::uint8_t value) {
+      const int bits = _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(value))));
+      return static_cast<std::uint64_t>(static_cast<std::uint16_t>(bits)) << (16 * part);
+    };
+    m.bends |= mask(kPitchBend);
+    m.ons |= mask(kNoteOn);
+    m.offs |= mask(kNoteOff);
+  }
+  return m;
+}
+#else
+Marks marksOf(const std::uint8_t* block) {
+  Marks m;
+  for (int k = 0; k < 64; ++k) {
+    m.bends |= static_cast<std::uint64_t>(block[k] == kPitchBend) << k;
+    m.ons |= static_cast<std::uint64_t>(block[k] == kNoteOn) << k;
+    m.offs |= static_cast<std::uint64_t>(block[k] == kNoteOff) << k;
+  }
+  return m;
+}
+#endif
+
+// Keeps the offset of the last marked byte, if any, in `field`.
+void keepLast(std::int64_t& field, std::uint64_t marks, std::size_t base) {
+  if (marks) field = static_cast<std::int64_t>(base + 63 - static_cast<std::size_t>(std::countl_zero(marks)));
+}
+
 std::string_view asChars(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 }  // namespace
 
-std::vector<Packet> scanPackets(const FileBuffer& file) {
-  std::vector<Packet> packets;
+void scanPackets(const FileBuffer& file, std::vector<Packet>& packets) {
+  packets.clear();
   const std::uint8_t* data = file.raw().data();
   const auto end = static_cast<std::size_t>(file.length());
-  std::size_t off = static_cast<std::size_t>(kFirstScanPosition - 1);
+  const auto first = static_cast<std::size_t>(kFirstScanPosition - 1);
 
-  // Skip to the first pitch bend: note bytes before it open no packet.
-  while (off < end && data[off] != kPitchBend) ++off;
+  // 64 bytes at a time; the last block is padded with zeros, which match
+  // none of the three status bytes.
+  auto marksAt = [&](std::size_t at) {
+    if (end - at >= 64) return marksOf(data + at);
+    std::uint8_t tail[64] = {};
+    std::memcpy(tail, data + at, end - at);
+    return marksOf(tail);
+  };
 
-  // Status bytes are rare among MIDI data bytes (which are below 0x80), so
-  // whole words without a high bit are stepped over at once.
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-  Packet* current = nullptr;
-  while (off < end) {
-    if (off + 8 <= end) {
-      std::uint64_t word;
-      std::memcpy(&word, data + off, sizeof word);
-      if ((word & kHighBits) == 0) {
-        off += 8;
-        continue;
-      }
+  // Counting first sizes the table once: for a big file it is bigger than
+  // the file, and growing it step by step would copy it over and over.
+  std::size_t count = 0;
+  for (std::size_t at = first; at < end; at += 64)
+    count += static_cast<std::size_t>(std::popcount(marksAt(at).bends));
+  packets.reserve(count);
+
+  // Notes before the first pitch bend belong to no packet: they land here
+  // and are dropped.
+  Packet beforeFirst;
+  Packet* current = &beforeFirst;
+  for (std::size_t at = first; at < end; at += 64) {
+    auto [bends, ons, offs] = marksAt(at);
+    // Each bend ends the current packet's share of the block and opens the
+    // next packet; what is left after the last bend goes to that one.
+    while (bends) {
+      const std::uint64_t below = (bends & (0 - bends)) - 1;
+      keepLast(current->noteOnOffset, ons & below, at);
+      keepLast(current->noteOffOffset, offs & below, at);
+      ons &= ~below;
+      offs &= ~below;
+      current = &packets.emplace_back(
+          Packet{static_cast<std::int64_t>(at + static_cast<std::size_t>(std::countr_zero(bends))), 0, 0});
+      bends &= bends - 1;
     }
-    switch (data[off]) {
-      case kNoteOff:
-        current->noteOffOffset = static_cast<std::int64_t>(off);
-        break;
-      case kNoteOn:
-        current->noteOnOffset = static_cast<std::int64_t>(off);
-        break;
-      case kPitchBend:
-        current = &packets.emplace_back(Packet{static_cast<std::int64_t>(off), 0, 0});
-        break;
-      default:
-        break;
-    }
-    ++off;
+    keepLast(current->noteOnOffset, ons, at);
+    keepLast(current->noteOffOffset, offs, at);
   }
+}
+
+std::vector<Packet> scanPackets(const FileBuffer& file) {
+  std::vector<Packet> packets;
+  scanPackets(file, packets);
   return packets;
 }
 
-SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair) {
-  SplitResult r;
-  r.packets = scanPackets(file);
-  r.copy13 = file.raw();
-  r.copy24 = file.raw();
+void splitNotes(const FileBuffer& file, SplitResult& r, const PairDone& afterPair) {
+  scanPackets(file, r.packets);
+  r.copy13.assign(file.raw().begin(), file.raw().end());
+  r.copy24.assign(file.raw().begin(), file.raw().end());
   const auto count = static_cast<std::int64_t>(r.packets.size());
   // Packet numbers are 1-based: the pair (i, i + 1) is packets[i - 1], packets[i].
   for (std::int64_t i = 1; i <= count - 1; i += 2) {
@@ -80,6 +132,11 @@ SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair) {
     silencePacket(r.copy13, r.packets[static_cast<std::size_t>(i)]);
     if (afterPair) afterPair(i);
   }
+}
+
+SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair) {
+  SplitResult r;
+  splitNotes(file, r, afterPair);
   return r;
 }
 

@@ -33,6 +33,8 @@ inline constexpr int kPausePumpPasses = 10'000;
 // Finds the packets. Note bytes before the first 0xE0 belong to no packet
 // and are ignored; a file without 0xE0 has no packets.
 std::vector<Packet> scanPackets(const FileBuffer& file);
+// The same into `packets`, reusing its storage.
+void scanPackets(const FileBuffer& file, std::vector<Packet>& packets);
 
 struct SplitResult {
   std::vector<Packet> packets;
@@ -47,6 +49,9 @@ using PairDone = std::function<void(std::int64_t packetNumber)>;
 // silenced by zeroing the third byte of its message (the velocity); one
 // that would lie past the end of the file is left alone.
 SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
+// The same into `result`, reusing its storage: splitting many files in a
+// row then touches no fresh memory.
+void splitNotes(const FileBuffer& file, SplitResult& result, const PairDone& afterPair = {});
 
 // "<base>_13.mid" and "<base>_24.mid".
 std::string splitOutputName13(const std::string& baseName);

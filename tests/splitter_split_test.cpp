@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <initializer_list>
+#include <iterator>
+#include <random>
 
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
@@ -154,6 +156,48 @@ TEST(Splitter, SplitsFilesFarBeyondSixteenBitOffsets) {
   EXPECT_EQ(r.packets[1].bendOffset, static_cast<std::int64_t>(second));
   EXPECT_EQ(diff(in, r.copy24), Offsets{first + 5});
   EXPECT_EQ(diff(in, r.copy13), Offsets{second + 5});
+}
+
+// The scan's rule, one byte at a time, to check the fast scan against.
+std::vector<Packet> referenceScan(const Bytes& in) {
+  std::vector<Packet> packets;
+  for (std::size_t off = 30; off < in.size(); ++off) {
+    if (in[off] == 0xE0) packets.push_back({static_cast<std::int64_t>(off), 0, 0});
+    if (packets.empty()) continue;
+    if (in[off] == 0x90) packets.back().noteOnOffset = static_cast<std::int64_t>(off);
+    if (in[off] == 0x80) packets.back().noteOffOffset = static_cast<std::int64_t>(off);
+  }
+  return packets;
+}
+
+TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
+  // Status bytes packed close together, in every block position, with
+  // several bends in one block and packets spanning blocks.
+  std::mt19937 rng(4);
+  const std::uint8_t kinds[] = {0xE0, 0x90, 0x80, 0x91, 0x00, 0x7F, 0xFF};
+  for (std::size_t size : {0u, 31u, 63u, 64u, 94u, 95u, 200u, 1000u, 4099u}) {
+    Bytes in(size);
+    for (auto& b : in) b = kinds[rng() % std::size(kinds)];
+    const auto got = scanPackets(FileBuffer(in));
+    const auto want = referenceScan(in);
+    ASSERT_EQ(got.size(), want.size()) << size;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].bendOffset, want[i].bendOffset) << size << " packet " << i;
+      EXPECT_EQ(got[i].noteOnOffset, want[i].noteOnOffset) << size << " packet " << i;
+      EXPECT_EQ(got[i].noteOffOffset, want[i].noteOffOffset) << size << " packet " << i;
+    }
+  }
+}
+
+TEST(Splitter, ReusedStorageGivesTheSameResult) {
+  SplitResult reused;
+  splitNotes(FileBuffer(build::makeMidi(std::vector<build::Note>(40))), reused);
+  const Bytes small = build::makeMidi(std::vector<build::Note>(3));
+  splitNotes(FileBuffer(small), reused);
+  const SplitResult fresh = splitNotes(FileBuffer(small));
+  EXPECT_EQ(reused.packets.size(), 3u);
+  EXPECT_EQ(reused.copy13, fresh.copy13);
+  EXPECT_EQ(reused.copy24, fresh.copy24);
 }
 
 // Outputs written through real safe files in a temporary folder.
