@@ -79,6 +79,10 @@ class ReportText {
     text(s);
     lineEnd();
   }
+  void put(char c) {
+    room(1);
+    *cur_++ = c;
+  }
   void gap() { lit("   "); }
   void lineEnd() { lit("\r\n"); }
 
@@ -191,7 +195,7 @@ void powerLine(ReportText& t, const FileBuffer& file, std::int64_t p, int k) {
   t.perByte(p, b, static_cast<char>(b));
   t.gap();
   t.lit("*256^");
-  t.text(std::string_view(&"0123"[k], 1));
+  t.put(static_cast<char>('0' + k));
   t.lineEnd();
 }
 
@@ -256,7 +260,7 @@ class ReportWalk : public QuietWalk {
       : t_(t), names_(names), separator_(separator), warn_(warn) {}
 
   void visit(std::int64_t p, std::uint8_t b) {
-    // These three would break or garble the line; the walk shows a space.
+    // Walk lines show 0x0D, 0x81 and 0x90 as a space; data lines keep them raw.
     const bool blank = b == 13 || b == 129 || b == 144;
     t_.perByte(p, b, blank ? ' ' : static_cast<char>(b));
     t_.gap();
