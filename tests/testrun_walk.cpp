@@ -63,12 +63,8 @@ TEST(TestRunWalk, NoWarningWhenTheFileEndsInsideAnEvent) {
 }
 
 TEST(TestRunWalk, EndsOnePastTheLastByte) {
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90, 0x3C, 0x40, 0x00, 0x00})), {}), 29);
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({})), {}), 23);
-  // Nothing to walk in a file shorter than its fixed head, nor in no file.
-  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);
-  EXPECT_EQ(TestEt(FileBuffer(), {}), 1);
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // cut short
+  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
   // No 16-bit limit: a long file is walked to its end.
   Bytes events(40007, 0x00);
   const std::uint8_t tooLong[] = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00};
