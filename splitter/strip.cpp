@@ -1,5 +1,6 @@
 #include "splitter/strip.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ezg {
@@ -7,8 +8,9 @@ namespace ezg {
 int stripSourceRow(std::int64_t packetNumber) {
   const double exact =
       kStripClosedRow - (static_cast<double>(packetNumber) / kStripScalePackets) * kStripClosedRow;
-  const double row = std::round(exact);
-  return row < kStripOpenRow ? kStripOpenRow : static_cast<int>(row);
+  // Packet numbers start at 1; anything else still shows rows of the image.
+  const double row = std::clamp(std::round(exact), double{kStripOpenRow}, double{kStripClosedRow});
+  return static_cast<int>(row);
 }
 
 }  // namespace ezg

@@ -15,7 +15,8 @@ inline constexpr int kStripOpenRow = 0;      // open zipper, the V at the bottom
 inline constexpr double kStripScalePackets = 1025.0;
 
 // round(236 - (i / 1025) * 236), held at the open state from packet 1,029 on
-// so the window never looks above the image.
+// so the window never looks above the image (and at the closed state for
+// numbers below 1, which no split gives).
 int stripSourceRow(std::int64_t packetNumber);
 
 // The strip image's bitmap file, drawn at build time and embedded.

@@ -15,6 +15,8 @@ TEST(StripRow, FollowsTheFixedScaleOf1025Packets) {
                                        {511, 118}, {1021, 1}, {1023, 0}, {1025, 0},  {1027, 0},   {1029, 0},
                                        {1031, 0},  {5001, 0}};
   for (auto [i, row] : table) EXPECT_EQ(stripSourceRow(i), row) << "packet " << i;
+  EXPECT_EQ(stripSourceRow(INT64_MAX), kStripOpenRow);
+  EXPECT_EQ(stripSourceRow(-5000), kStripClosedRow);
 }
 
 // The strip ends where the last pair's update put it.
