@@ -37,6 +37,16 @@ std::vector<Bytes> runLogSeeds() {
   return seeds;
 }
 
+std::vector<Bytes> stripSeeds() {
+  std::vector<Bytes> seeds;
+  for (std::int64_t i : {1LL, 11LL, 1021LL, 1023LL, 1029LL, -1LL, 0LL, 1LL << 40}) {
+    Bytes s(8);
+    for (int k = 0; k < 8; ++k) s[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(i) >> (8 * k));
+    seeds.push_back(s);
+  }
+  return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,7 +57,7 @@ int main(int argc, char** argv) {
   const std::string target = argv[1];
   const std::filesystem::path dir = argv[2];
   std::filesystem::create_directories(dir);
-  const auto seeds = target == "runlog" ? runLogSeeds() : midiSeeds();
+  const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     std::string_view bytes(reinterpret_cast<const char*>(seeds[i].data()), seeds[i].size());
     if (!ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;

@@ -80,7 +80,6 @@ bool SafeFile::finish() {
   finished_ = true;
   if (!file_) return false;
   if (ok() && std::fflush(file_) != 0) fail(reason(errno));
-  if (ok() && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) fail(reason(errno));
   if (std::fclose(file_) != 0) fail(reason(errno));
   file_ = nullptr;
   return ok();

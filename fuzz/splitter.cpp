@@ -1,0 +1,43 @@
+// Any bytes through the splitter. The copies have the input's length and
+// differ from it only in velocity bytes set to 0, each the third byte of a
+// recorded note; packets alternate between the copies; the progress calls
+// come for packets 1, 3, 5, ... only.
+#include <cstdint>
+#include <cstdlib>
+#include <set>
+
+#include "midi/bytes.h"
+#include "splitter/note_splitter.h"
+#include "splitter/strip.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const ezg::FileBuffer file(ezg::Bytes(data, data + size));
+  std::int64_t expectNext = 1;
+  const ezg::SplitResult split = ezg::splitNotes(file, [&](std::int64_t i) {
+    if (i != expectNext) std::abort();
+    expectNext += 2;
+    const int row = ezg::stripSourceRow(i);
+    if (row < ezg::kStripOpenRow || row > ezg::kStripClosedRow) std::abort();
+  });
+  const auto n = static_cast<std::int64_t>(split.packets.size());
+  if (expectNext != 1 + 2 * (n / 2)) std::abort();
+  if (split.copy13.size() != size || split.copy24.size() != size) std::abort();
+
+  std::set<std::int64_t> velocities13, velocities24;
+  for (std::int64_t k = 0; k < n; ++k) {
+    const ezg::Packet& p = split.packets[static_cast<std::size_t>(k)];
+    if (data[p.bendOffset] != 0xE0 || p.bendOffset < 30) std::abort();
+    if (p.noteOnOffset != 0 && data[p.noteOnOffset] != 0x90) std::abort();
+    if (p.noteOffOffset != 0 && data[p.noteOffOffset] != 0x80) std::abort();
+    if (k + 1 == n && n % 2 == 1) break;  // an unpaired last packet sounds in both
+    auto& silenced = k % 2 == 0 ? velocities24 : velocities13;
+    for (std::int64_t status : {p.noteOnOffset, p.noteOffOffset})
+      if (status != 0 && status + 2 < static_cast<std::int64_t>(size)) silenced.insert(status + 2);
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto off = static_cast<std::int64_t>(i);
+    if (split.copy13[i] != (velocities13.count(off) ? 0 : data[i])) std::abort();
+    if (split.copy24[i] != (velocities24.count(off) ? 0 : data[i])) std::abort();
+  }
+  return 0;
+}
