@@ -10,8 +10,7 @@ namespace ezg::cli {
 using Args = std::vector<std::string>;
 
 struct Command {
-  const char* name;
-  const char* summary;
+  const char* name;  // its help text is in help.cpp
   int (*run)(const Args& args);
 };
 

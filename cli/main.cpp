@@ -4,36 +4,18 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/help.h"
 
 namespace ezg::cli {
 namespace {
 
-// Subcommands register here as they are built.
 const std::vector<Command>& commands() {
   static const std::vector<Command> list = {
-      {"split", "write <name>_13.mid and <name>_24.mid for each file", runSplit},
-      {"report", "write the byte-by-byte report <name>.txt for each file", runReport},
-      {"test", "warn about oversized delta times, writing nothing", runTest},
+      {"split", runSplit},
+      {"report", runReport},
+      {"test", runTest},
   };
   return list;
-}
-
-void printHelp() {
-  std::printf(
-      "Usage: ezgitar-cli COMMAND [OPTIONS] FILE...\n"
-      "       ezgitar-cli --help | --version\n"
-      "\n"
-      "Works on Standard MIDI Files the way the Ezgitar window does.\n"
-      "\n"
-      "Commands:\n");
-  for (const Command& c : commands()) std::printf("  %-8s %s\n", c.name, c.summary);
-  std::printf(
-      "\n"
-      "Options:\n"
-      "  -h, --help     show this help and exit\n"
-      "  -V, --version  show the version and exit\n"
-      "\n"
-      "Exit status: 0 success, 1 warnings found, 2 usage error or a file failed.\n");
 }
 
 }  // namespace
@@ -48,7 +30,7 @@ int main(int argc, char** argv) {
   }
   const std::string& first = args.front();
   if (first == "-h" || first == "--help") {
-    printHelp();
+    printMainHelp(stdout);
     return kExitOk;
   }
   if (first == "-V" || first == "--version") {

@@ -1,0 +1,122 @@
+#include "cli/help.h"
+
+#include <string_view>
+
+namespace ezg::cli {
+namespace {
+
+const std::vector<OptionHelp> kBatchOptions = {
+    {"-j, --jobs N", "work on N files at once (default: one per core); the output is the same as with one"},
+    {"-q, --quiet", "print only errors and warnings"},
+    {"-h, --help", "show this help and exit"},
+};
+
+std::vector<OptionHelp> withBatch(std::vector<OptionHelp> own) {
+  own.insert(own.end(), kBatchOptions.begin(), kBatchOptions.end());
+  return own;
+}
+
+// roff needs leading dots, quotes and backslashes escaped.
+std::string roff(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+  return out;
+}
+
+}  // namespace
+
+const std::vector<CommandHelp>& commandHelps() {
+  static const std::vector<CommandHelp> helps = {
+      {"split", "[OPTIONS] FILE|FOLDER...", "write <name>_13.mid and <name>_24.mid for each file",
+       "Cuts each MIDI file into packets, each opened by a pitch bend on channel 1, and writes two practice\n"
+       "copies in which the packets are silenced alternately, pair by pair: <name>_13.mid keeps packets\n"
+       "1, 3, 5, ... sounding, <name>_24.mid packets 2, 4, 6, ... Every other byte stays as it was.\n"
+       "Prints one line per file with its packet count.",
+       withBatch({{"-o, --output DIR", "write the copies into DIR instead of next to each input"}}),
+       {{"ezgitar-cli split song.mid", "writes song_13.mid and song_24.mid next to song.mid"},
+        {"ezgitar-cli split -o practice ~/makam", "splits every .mid file of ~/makam into the folder practice"}}},
+      {"report", "[OPTIONS] FILE|FOLDER...", "write the byte-by-byte report <name>.txt for each file",
+       "Writes <name>.txt, a byte-by-byte report of the file: the header chunk, the head of the track and\n"
+       "every following byte with its position, hexadecimal, decimal and character views, and what the\n"
+       "notes, pitch bends, delta times and system bytes mean. The text is in the Turkish code page\n"
+       "Windows-1254 with CR LF line ends. Delta times too long for the walk are reported as warnings\n"
+       "\"FILE:POSITION: Çok büyük Tick ! !\" on stderr.",
+       withBatch({{"-o, --output DIR", "write the reports into DIR instead of next to each input"},
+                  {"--decimal-separator C", "the decimal separator of the cents (default: the user's locale)"}}),
+       {{"ezgitar-cli report song.mid", "writes song.txt next to song.mid"},
+        {"ezgitar-cli report --decimal-separator , -o reports *.mid", "Turkish-style cents, into reports/"}}},
+      {"test", "[OPTIONS] FILE|FOLDER...", "warn about oversized delta times, writing nothing",
+       "Walks each file as the report does, writes nothing, and prints one line per delta time that is too\n"
+       "long: FILE:POSITION: followed by the warning, where POSITION is the 1-based position of the note's\n"
+       "status byte. Exit status 1 when any file warns.",
+       kBatchOptions,
+       {{"ezgitar-cli test song.mid", "prints the warnings of song.mid, if any"},
+        {"ezgitar-cli test -q ~/makam && echo clean", "checks a whole folder"}}},
+  };
+  return helps;
+}
+
+const CommandHelp* findCommandHelp(const std::string& name) {
+  for (const CommandHelp& h : commandHelps())
+    if (name == h.name) return &h;
+  return nullptr;
+}
+
+void printMainHelp(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: ezgitar-cli COMMAND [OPTIONS] FILE|FOLDER...\n"
+               "       ezgitar-cli COMMAND --help\n"
+               "       ezgitar-cli --help | --version\n"
+               "\n"
+               "Works on Standard MIDI Files the way the Ezgitar window does, for many files at once.\n"
+               "A folder stands for its .mid files.\n"
+               "\n"
+               "Commands:\n");
+  for (const CommandHelp& c : commandHelps()) std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+  std::fprintf(to,
+               "\n"
+               "Options:\n"
+               "  -h, --help     show this help and exit\n"
+               "  -V, --version  show the version and exit\n"
+               "\n"
+               "Exit status: 0 success, 1 warnings found, 2 usage error or a file failed.\n");
+}
+
+void printCommandHelp(const CommandHelp& help, std::FILE* to) {
+  std::fprintf(to, "Usage: ezgitar-cli %s %s\n\n%s\n\nOptions:\n", help.name, help.synopsis, help.description);
+  for (const OptionHelp& o : help.options) std::fprintf(to, "  %-24s %s\n", o.flags, o.text);
+  std::fprintf(to, "\nExamples:\n");
+  for (const ExampleHelp& e : help.examples) std::fprintf(to, "  %s\n      %s\n", e.command, e.text);
+  std::fprintf(to, "\nExit status: 0 success, 1 warnings found, 2 usage error or a file failed.\n");
+}
+
+void printUsageHint(const char* command, std::FILE* to) {
+  std::fprintf(to, "usage: ezgitar-cli %s %s (try 'ezgitar-cli %s --help')\n", command,
+               findCommandHelp(command) ? findCommandHelp(command)->synopsis : "", command);
+}
+
+std::string manPage(const char* version) {
+  std::string m;
+  m += ".TH EZGITAR-CLI 1 \"\" \"ezgitar-cli " + std::string(version) + "\" \"User Commands\"\n";
+  m += ".SH NAME\nezgitar\\-cli \\- practice copies, byte reports and delta-time checks of MIDI files\n";
+  m += ".SH SYNOPSIS\n";
+  for (const CommandHelp& c : commandHelps())
+    m += ".B ezgitar\\-cli " + roff(c.name) + "\n" + roff(c.synopsis) + "\n.br\n";
+  m += ".SH DESCRIPTION\nWorks on Standard MIDI Files the way the Ezgitar window does, for many files at once.\n"
+       "A folder stands for its .mid files.\n";
+  for (const CommandHelp& c : commandHelps()) {
+    m += ".SH " + roff(c.name) + "\n" + roff(c.description) + "\n";
+    for (const OptionHelp& o : c.options) m += ".TP\n.B " + roff(o.flags) + "\n" + roff(o.text) + "\n";
+    m += ".PP\nExamples:\n";
+    for (const ExampleHelp& e : c.examples) m += ".TP\n.B " + roff(e.command) + "\n" + roff(e.text) + "\n";
+  }
+  m += ".SH EXIT STATUS\n0 success, 1 warnings found, 2 usage error or a file failed.\n";
+  return m;
+}
+
+}  // namespace ezg::cli

@@ -1,0 +1,40 @@
+// The text of every --help, and the man page made from the same text.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace ezg::cli {
+
+struct OptionHelp {
+  const char* flags;
+  const char* text;
+};
+
+struct ExampleHelp {
+  const char* command;
+  const char* text;
+};
+
+struct CommandHelp {
+  const char* name;
+  const char* synopsis;  // after "ezgitar-cli NAME "
+  const char* summary;   // one line for the command list
+  const char* description;
+  std::vector<OptionHelp> options;
+  std::vector<ExampleHelp> examples;
+};
+
+const std::vector<CommandHelp>& commandHelps();
+const CommandHelp* findCommandHelp(const std::string& name);
+
+void printMainHelp(std::FILE* to);
+void printCommandHelp(const CommandHelp& help, std::FILE* to);
+// A one-line pointer to --help, after a usage mistake.
+void printUsageHint(const char* command, std::FILE* to);
+
+// The whole manual page in roff, for man(1).
+std::string manPage(const char* version);
+
+}  // namespace ezg::cli
