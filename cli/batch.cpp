@@ -135,7 +135,8 @@ Args expandInputs(const Args& inputs) {
       std::error_code fileEc;
       if (it->is_regular_file(fileEc)) names.push_back(it->path().filename().string());
     }
-    for (const std::string& name : sortedMidiNames(std::move(names))) files.push_back((fs::path(input) / name).string());
+    const std::vector<std::string> sorted = sortedMidiNames(names);
+    for (const std::string& name : sorted) files.push_back((fs::path(input) / name).string());
   }
   return files;
 }

@@ -38,7 +38,7 @@ class Canvas {
   Canvas() : pixels_(static_cast<std::size_t>(kStripWidth * kStripHeight), kStripGround) {}
   void set(int x, int y, Rgb c) {
     if (x >= 0 && x < kStripWidth && y >= 0 && y < kStripHeight)
-      pixels_[static_cast<std::size_t>(y * kStripWidth + x)] = c;
+      pixels_[static_cast<std::size_t>(y) * kStripWidth + static_cast<std::size_t>(x)] = c;
   }
   void span(int x0, int x1, int y, Rgb c) {
     for (int x = x0; x <= x1; ++x) set(x, y, c);
@@ -165,7 +165,7 @@ Bytes encodeBitmap24(const std::vector<Rgb>& pixels, int width, int height) {
   for (int i = 0; i < 4; ++i) put32(out, 0);  // resolution, colour counts
   for (int y = height - 1; y >= 0; --y) {
     for (int x = 0; x < width; ++x) {
-      const Rgb& p = pixels[static_cast<std::size_t>(y * width + x)];
+      const Rgb& p = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
       out.insert(out.end(), {p.b, p.g, p.r});
     }
     out.resize(out.size() + (rowBytes - static_cast<std::uint32_t>(width) * 3), 0);
