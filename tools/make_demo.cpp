@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   };
   const Piece pieces[] = {
       {"rast-saz-semaisi.mid", 48, 1},
-      {"uşşak-peşrev.mid", 64, 2},
+      {"uşşak-peşrev.mid", 640, 2},
       {"hicaz-şarkı.mid", 32, 3},
       {"segah-taksim.mid", 24, 4},
   };
