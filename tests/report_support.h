@@ -1,11 +1,7 @@
-// Shared by the report tests: run the report into memory and pick it apart.
+// Shared by the report and test-run tests: run the report into memory.
 #pragma once
 
-#include <cstdint>
 #include <initializer_list>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "midi/sink.h"
 #include "report/report.h"
@@ -40,10 +36,7 @@ inline std::string walkOf(const std::string& report) {
 // Lines joined with CR LF, each one closed.
 inline std::string crlf(std::initializer_list<std::string_view> lines) {
   std::string s;
-  for (auto l : lines) {
-    s += l;
-    s += "\r\n";
-  }
+  for (auto l : lines) (s += l) += "\r\n";
   return s;
 }
 

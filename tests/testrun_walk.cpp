@@ -11,27 +11,25 @@
 namespace ezg::testing {
 namespace {
 
-// Records the positions the walk lands on.
-struct Visits : QuietWalk {
-  std::vector<std::int64_t> positions;
-  void visit(std::int64_t p, std::uint8_t) { positions.push_back(p); }
-};
+using Positions = std::vector<std::int64_t>;
 
-std::vector<std::int64_t> visitsOf(const Bytes& events) {
-  Visits v;
+// The positions the walk lands on.
+Positions visitsOf(const Bytes& events) {
+  struct Visits : QuietWalk {
+    Positions positions;
+    void visit(std::int64_t p, std::uint8_t) { positions.push_back(p); }
+  } v;
   walkEvents(FileBuffer(withEvents(events)), v);
   return v.positions;
 }
 
-std::vector<std::int64_t> warningsOf(const Bytes& file) {
-  std::vector<std::int64_t> w;
+Positions warningsOf(const Bytes& file) {
+  Positions w;
   TestEt(FileBuffer(file), [&](std::int64_t p) { w.push_back(p); });
   return w;
 }
 
-using Positions = std::vector<std::int64_t>;
-
-TEST(TestRunWalk, StepsOverNotesBendsAndNothingElse) {
+TEST(TestRunWalk, StepsOverNotesAndBendsAndWarnsOnFourByteDeltas) {
   // Note with a delta of one, two and three bytes: next at p + 4, 5, 6.
   EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x10, 0x00}), (Positions{23, 27}));
   EXPECT_EQ(visitsOf({0x80, 0x3C, 0x40, 0x81, 0x10, 0x00}), (Positions{23, 28}));
@@ -42,36 +40,36 @@ TEST(TestRunWalk, StepsOverNotesBendsAndNothingElse) {
   EXPECT_EQ(visitsOf({0x91, 0x85, 0xE1, 0x00, 0xF0, 0xFF, 0x2F, 0x3C}), (Positions{23, 24, 25, 26, 27, 28, 29, 30}));
   // A delta byte that happens to be a status byte is taken as one.
   EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x00, 0xE0, 0x01, 0x02, 0x03}), (Positions{23, 27, 30}));
-}
-
-TEST(TestRunWalk, FourByteDeltaWarnsAndResumesAtTheNextByte) {
+  // The end is one past the last byte.
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // cut short
+  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
+  // A four-byte delta warns and the walk resumes at the next byte.
   const Bytes events = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0x05, 0x00, 0x00, 0x00};
   // 0x81 at 26 is another channel; 0x80 at 27 is a note-off reading from 28.
   EXPECT_EQ(visitsOf(events), (Positions{23, 24, 25, 26, 27, 31, 32, 33}));
   EXPECT_EQ(warningsOf(withEvents(events)), (Positions{23}));
-
-  // Several warnings in one run, in order, and the same on a second run.
-  const Bytes twice = withEvents({0x80, 0x01, 0x02, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x00});
-  EXPECT_EQ(warningsOf(twice), (Positions{23, 26}));
-  EXPECT_EQ(warningsOf(twice), (Positions{23, 26}));
-}
-
-TEST(TestRunWalk, NoWarningWhenTheFileEndsInsideAnEvent) {
+  // Several warnings in one run, in order.
+  EXPECT_EQ(warningsOf(withEvents({0x80, 0x01, 0x02, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x00})), (Positions{23, 26}));
+  // None when the file ends inside the event.
   EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80})).empty());
   EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C})).empty());
   EXPECT_EQ(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80, 0x80})), (Positions{23}));
 }
 
-TEST(TestRunWalk, EndsOnePastTheLastByte) {
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // cut short
-  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
-  // No 16-bit limit: a long file is walked to its end.
-  Bytes events(40007, 0x00);
+TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {
+  // 100,001 bytes: past any 16-bit position, with six-digit positions.
+  Bytes events(100001 - 22, 0x41);
+  events[10000 - 23] = 0x0A;
   const std::uint8_t tooLong[] = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00};
   std::copy(std::begin(tooLong), std::end(tooLong), events.begin() + 40000);
   const Bytes file = withEvents(events);
+  const ReportRun r = runReport(file);
+  EXPECT_EQ(r.end, 100002);
+  EXPECT_EQ(r.warnings, (Positions{40023}));
+  EXPECT_NE(r.text.find("\r\n9999   41   065   A   \r\n10000   0A   010   \n   \r\n10001   41"), std::string::npos);
+  EXPECT_TRUE(r.text.ends_with("\r\n100001   41   065   A   \r\n\r\n\r\n"));
   EXPECT_EQ(warningsOf(file), (Positions{40023}));
-  EXPECT_EQ(TestEt(FileBuffer(file), {}), 40030);
+  EXPECT_EQ(TestEt(FileBuffer(file), {}), 100002);
 }
 
 TEST(TestRunWalk, WarnsWhereTheReportWarnsOnRandomFiles) {
@@ -84,7 +82,7 @@ TEST(TestRunWalk, WarnsWhereTheReportWarnsOnRandomFiles) {
     Bytes file(rng() % 120, 0);
     for (auto& b : file) b = rng() % 3 ? kSteering[rng() % std::size(kSteering)] : static_cast<std::uint8_t>(rng());
     const ReportRun report = runReport(file);
-    std::vector<std::int64_t> test;
+    Positions test;
     const auto end = TestEt(FileBuffer(file), [&](std::int64_t p) { test.push_back(p); });
     ASSERT_EQ(report.warnings, test) << "file " << i;
     ASSERT_EQ(report.end, end) << "file " << i;

@@ -1,33 +1,52 @@
 // A fresh folder per test, removed afterwards, with small file helpers.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <string_view>
+#include <fstream>
+#include <stdexcept>
 
 #include "midi/bytes.h"
 
 namespace ezg::testing {
 
+inline std::string asString(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "ezgitar-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+  }
+  ~TempDir() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Tests may leave files and folders read-only; open them up before removing.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
-
-  void write(std::string_view name, std::string_view bytes) const;
-  void write(std::string_view name, const Bytes& bytes) const;
-  std::string read(std::string_view name) const;
-  bool exists(std::string_view name) const;
+  void write(std::string_view name, std::string_view bytes) const {
+    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write test file");
+  }
+  void write(std::string_view name, const Bytes& bytes) const { write(name, asString(bytes)); }
+  std::string read(std::string_view name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  bool exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
 
  private:
   std::filesystem::path path_;
 };
-
-std::string asString(const Bytes& bytes);
 
 }  // namespace ezg::testing

@@ -1,11 +1,13 @@
+// The split into copies 13 and 24, its files, and the strip that shows it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <random>
 
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
+#include "splitter/strip.h"
+#include "splitter/strip_image.h"
 #include "tests/support/temp_dir.h"
 #include "tools/midi_builder.h"
 
@@ -13,14 +15,6 @@ namespace ezg {
 namespace {
 
 using Offsets = std::vector<std::size_t>;
-
-// 30 bytes the scan never looks at (non-zero, so a stray store at a low
-// offset shows), then `tail` from offset 30.
-Bytes afterHead(const Bytes& tail) {
-  Bytes b(30 + tail.size(), 0x11);
-  std::copy(tail.begin(), tail.end(), b.begin() + 30);
-  return b;
-}
 
 Offsets diff(const Bytes& a, const Bytes& b) {
   Offsets out;
@@ -47,6 +41,16 @@ TEST(Splitter, SilencesPacketsAlternatelyInExactlyTheirVelocityBytes) {
   const SplitResult r3 = splitNotes(FileBuffer(three));
   EXPECT_EQ(diff(three, r3.copy13), velocities({1}));
   EXPECT_EQ(diff(three, r3.copy24), velocities({0}));
+  // Far beyond sixteen-bit offsets too.
+  Bytes in(1 << 20, 0x00);
+  for (std::size_t at : {40'000u, 900'000u}) {
+    in[at] = 0xE0;
+    in[at + 3] = 0x90;
+    in[at + 5] = 99;
+  }
+  const SplitResult r = splitNotes(FileBuffer(in));
+  EXPECT_EQ(diff(in, r.copy24), Offsets{40'005});
+  EXPECT_EQ(diff(in, r.copy13), Offsets{900'005});
 }
 
 TEST(Splitter, MessageShapes) {
@@ -56,14 +60,12 @@ TEST(Splitter, MessageShapes) {
     Offsets changed13, changed24;
   };
   const Case cases[] = {
-      {"note-on at position 40: only its velocity at 42, only in copy 24",
+      {"note-on at 40: only its velocity at 42, only in copy 24",
        {0xE0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0x90, 60, 100, 0, 0xE0, 0, 0x40}, {}, {41}},
-      {"two note-ons and two note-offs: only the last of each",
+      {"two note-ons and note-offs: only the last of each",
        {0xE0, 0, 0x40, 0x90, 60, 90, 0x90, 64, 91, 0x80, 60, 92, 0x80, 64, 93, 0xE0}, {}, {38, 44}},
-      {"note-on without note-off: the empty field stores nothing",
-       {0xE0, 0, 0x40, 0xE0, 0, 0x40, 0x90, 62, 70, 0x7F}, {38}, {}},
-      {"notes before the first pitch bend belong to no packet",
-       {0x90, 60, 100, 0x80, 60, 64, 0xE0, 0, 0x40, 0xE0, 0, 0x40}, {}, {}},
+      {"note-on without note-off: stores nothing", {0xE0, 0, 0x40, 0xE0, 0, 0x40, 0x90, 62, 70, 0x7F}, {38}, {}},
+      {"notes before the first bend: no packet", {0x90, 60, 100, 0x80, 60, 64, 0xE0, 0, 0x40, 0xE0, 0, 0x40}, {}, {}},
       {"other channels are not notes and open no packet",
        {0xE0, 0, 0x40, 0x91, 60, 100, 0x81, 60, 64, 0xE1, 0, 0xE0, 0x9F, 61, 100}, {}, {}},
       {"a velocity past the end is skipped", {0xE0, 0xE0, 0x80, 1}, {}, {}},
@@ -71,8 +73,11 @@ TEST(Splitter, MessageShapes) {
       {"no pitch bend at all", {0x90, 60, 100, 0x80, 60, 0}, {}, {}},
   };
   for (const Case& c : cases) {
-    Bytes in = afterHead(c.tail);
-    in[5] = 0xE0;  // below position 31: neither a packet nor a note
+    // 30 bytes the scan never looks at (non-zero, so a stray store at a low
+    // offset shows; 0xE0 and 0x90 below position 31 are neither packet nor note).
+    Bytes in(30 + c.tail.size(), 0x11);
+    std::copy(c.tail.begin(), c.tail.end(), in.begin() + 30);
+    in[5] = 0xE0;
     in[10] = 0x90;
     const SplitResult r = splitNotes(FileBuffer(in));
     EXPECT_EQ(diff(in, r.copy13), c.changed13) << c.what;
@@ -99,23 +104,9 @@ TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
     }
     const auto got = scanPackets(FileBuffer(in));
     ASSERT_EQ(got.size(), want.size()) << size;
-    for (std::size_t i = 0; i < got.size(); ++i)
-      ASSERT_TRUE(got[i].bendOffset == want[i].bendOffset && got[i].noteOnOffset == want[i].noteOnOffset &&
-                  got[i].noteOffOffset == want[i].noteOffOffset)
-          << size << " packet " << i;
+    auto fields = [](const Packet& p) { return std::tuple(p.bendOffset, p.noteOnOffset, p.noteOffOffset); };
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(fields(got[i]), fields(want[i])) << size << " packet " << i;
   }
-}
-
-TEST(Splitter, SplitsFilesFarBeyondSixteenBitOffsets) {
-  Bytes in(1 << 20, 0x00);
-  for (std::size_t at : {40'000u, 900'000u}) {
-    in[at] = 0xE0;
-    in[at + 3] = 0x90;
-    in[at + 5] = 99;
-  }
-  const SplitResult r = splitNotes(FileBuffer(in));
-  EXPECT_EQ(diff(in, r.copy24), Offsets{40'005});
-  EXPECT_EQ(diff(in, r.copy13), Offsets{900'005});
 }
 
 TEST(SplitFiles, RewritesWholeAndAFailedOutputLeavesBothOldFiles) {
@@ -124,10 +115,11 @@ TEST(SplitFiles, RewritesWholeAndAFailedOutputLeavesBothOldFiles) {
   const OutputFactory files = [&](const std::string& name) { return std::make_unique<SafeFile>(dir / name); };
   WriteFailure failure;
   dir.write("a_13.mid", std::string(5000, 'x'));
-  ASSERT_TRUE(writeSplitFiles(files, "a_13.mid", "a_24.mid", split, failure));
-  EXPECT_EQ(dir.read("a_13.mid"), testing::asString(split.copy13));
-  EXPECT_EQ(dir.read("a_24.mid"), testing::asString(split.copy24));
-
+  for (int run = 0; run < 2; ++run) {  // the same bytes twice, no tail of the longer old file
+    ASSERT_TRUE(writeSplitFiles(files, "a_13.mid", "a_24.mid", split, failure));
+    EXPECT_EQ(dir.read("a_13.mid"), testing::asString(split.copy13));
+    EXPECT_EQ(dir.read("a_24.mid"), testing::asString(split.copy24));
+  }
   // The second output cannot even start: the first must not be renamed.
   dir.write("a_13.mid", "old 13");
   const OutputFactory broken = [&](const std::string& name) {
@@ -137,6 +129,40 @@ TEST(SplitFiles, RewritesWholeAndAFailedOutputLeavesBothOldFiles) {
   EXPECT_EQ(failure.name, "a_24.mid");
   EXPECT_EQ(dir.read("a_13.mid"), "old 13");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporaries
+}
+
+TEST(Strip, RowsFollowTheFixedScaleAndTheBitmapIsTheDrawnArtworkInTheStoredForm) {
+  const std::pair<std::int64_t, int> table[] = {{1, 236},   {3, 235},  {5, 235},  {7, 234},       {11, 233},
+                                                {101, 213}, {511, 118}, {1021, 1}, {1023, 0},      {1025, 0},
+                                                {1027, 0},  {1029, 0},  {INT64_MAX, 0}, {-5000, 236}};
+  for (auto [i, row] : table) EXPECT_EQ(stripSourceRow(i), row) << "packet " << i;
+  // A split leaves the strip where its last pair's update put it.
+  auto rowAfter = [](int packets) {
+    Bytes file(30, 0);
+    for (int p = 0; p < packets; ++p) file.insert(file.end(), {0xE0, 0x00, 0x40});
+    int row = kStripClosedRow;
+    splitNotes(FileBuffer(std::move(file)), [&](std::int64_t i) { row = stripSourceRow(i); });
+    return row;
+  };
+  EXPECT_EQ(rowAfter(12), 233);
+  for (int packets = 1024; packets <= 1029; ++packets) EXPECT_EQ(rowAfter(packets), 0) << packets;
+  // The bitmap is the drawn artwork in the stored form.
+  const auto bmp = stripBitmap();
+  const std::uint8_t header[54] = {'B', 'M', 0x0E, 0x19, 0x01, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // 71,950 bytes
+                                   40, 0, 0, 0, 50, 0, 0, 0, 0xD9, 0x01, 0, 0,            // 50 x 473
+                                   1, 0, 24, 0, 0, 0, 0, 0, 0xD8, 0x18, 0x01, 0};         // image 71,896
+  ASSERT_EQ(bmp.size(), 71'950u);
+  EXPECT_TRUE(std::equal(header, header + 54, bmp.begin()));
+  const Bytes drawn = makeStripBitmap();
+  EXPECT_TRUE(std::equal(bmp.begin(), bmp.end(), drawn.begin(), drawn.end()));
+  // Bottom row first, blue-green-red, two zero bytes closing each row.
+  const std::vector<Rgb> px = drawStrip();
+  for (int y = 0; y < kStripHeight; ++y) {
+    const std::size_t row = 54 + static_cast<std::size_t>(472 - y) * 152;
+    const Rgb& p = px[static_cast<std::size_t>(y * 50 + 24)];
+    ASSERT_EQ((Rgb{bmp[row + 74], bmp[row + 73], bmp[row + 72]}), p) << y;
+    ASSERT_EQ(bmp[row + 150] | bmp[row + 151], 0) << y;
+  }
 }
 
 }  // namespace
