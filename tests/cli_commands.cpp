@@ -165,3 +165,50 @@ TEST_F(Cli, AFolderBatchGivesTheSameOutputWithAnyJobsAndQuietKeepsOnlyErrors) {
 
 }  // namespace
 }  // namespace ezg
+
+namespace ezg {
+namespace {
+
+TEST_F(Cli, OddSizesAndNamesNeverCrashLeavePartsOrTouchLockedFiles) {
+  const Bytes song = build::makeMidi(build::makamMelody(6, 9));
+  const std::vector<std::pair<std::string, Bytes>> files = {
+      {"one byte.mid", Bytes{0x4D}},          {"22.mid", Bytes(song.begin(), song.begin() + 22)},
+      {"23.mid", Bytes(song.begin(), song.begin() + 23)}, {"in a bend.mid", Bytes(song.begin(), song.begin() + 32)},
+      {"in a note.mid", Bytes(song.begin(), song.end() - 6)}, {"-dash.mid", song}, {".mid", song}};
+  std::string names;
+  for (const auto& [name, bytes] : files) {
+    dir.write(name, bytes);
+    names += " " + testing::shellQuote(name);
+  }
+  for (const char* cmd : {"split --", "report --", "test --"}) {
+    const auto r = cli(std::string(cmd) + names);
+    EXPECT_LE(r.status, 1) << cmd << ": " << r.err;
+  }
+  for (const auto& [name, bytes] : files) {
+    // ".mid" alone has nothing before its extension: the CLI keeps it whole.
+    const std::string base = name == ".mid" ? name : name.substr(0, name.size() - 4);
+    EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
+    EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
+  }
+
+  // A read-only old output stays as it was, and the run says which file.
+  dir.write("-dash_24.mid", std::string_view("locked"));
+  fs::permissions(dir / "-dash_24.mid", fs::perms::owner_read);
+  const auto locked = cli("split ./-dash.mid");
+  EXPECT_EQ(locked.status, 2);
+  EXPECT_NE(locked.err.find("-dash_24.mid: the file is read-only"), std::string::npos) << locked.err;
+  EXPECT_EQ(dir.read("-dash_24.mid"), "locked");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 4 * 7);  // inputs and outputs, no temporaries
+}
+
+TEST_F(Cli, AFortyMegabyteFileSplitsAndWalksToItsEnd) {
+  Bytes big = build::makeMidi(build::makamMelody(40'000'000 / 12, 4));
+  ASSERT_GT(big.size(), 40'000'000u);
+  dir.write("big.mid", big);
+  EXPECT_EQ(cli("split -q big.mid").status, 0);
+  EXPECT_EQ(fs::file_size(dir / "big_13.mid"), big.size());
+  EXPECT_EQ(cli("test big.mid").status, 0);
+}
+
+}  // namespace
+}  // namespace ezg

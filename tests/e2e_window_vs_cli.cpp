@@ -70,5 +70,15 @@ TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
   EXPECT_NEAR(mine.end, toOleDate(real.now()), 1.0 / 24);  // within the hour
 }
 
+TEST(QtPlatformLocale, TheCentsFollowTheUsersRegionalFormat) {
+  testing::qtApp();
+  const QLocale saved;
+  QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+  EXPECT_EQ(QtPlatform().decimalSeparator(), ',');
+  QLocale::setDefault(QLocale::c());
+  EXPECT_EQ(QtPlatform().decimalSeparator(), '.');
+  QLocale::setDefault(saved);
+}
+
 }  // namespace
 }  // namespace ezg
