@@ -44,6 +44,12 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
     return;
   }
   std::filesystem::path dir = target_.parent_path();
+  // Likewise a folder the user made read-only.
+  struct stat folder {};
+  if (::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && (folder.st_mode & 0222) == 0) {
+    fail("the folder is read-only");
+    return;
+  }
   std::string pattern = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) {

@@ -33,6 +33,14 @@ TEST(SafeFile, ReplacesOnlyWhenCommitted) {
   ASSERT_TRUE(writeFileSafely(dir / "out.bin", "new", &error)) << error;
   EXPECT_EQ(dir.read("out.bin"), "new");  // no tail of the longer old file
   EXPECT_EQ(files(), 1);
+
+  // What the user locked stays locked, even for root.
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(writeFileSafely(dir / "out.bin", "newer", &error));
+  EXPECT_EQ(error, "the folder is read-only");
+  fs::permissions(dir.path(), fs::perms::owner_all);
+  EXPECT_EQ(dir.read("out.bin"), "new");
+  EXPECT_EQ(files(), 1);
 }
 
 }  // namespace
