@@ -24,13 +24,20 @@ QFont designFont(double points, bool bold) {
   return font;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, QRect geometry,
-                        bool visible) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(geometry);
+// A control with its design name, place and visibility.
+template <class Control>
+Control* makeControl(QWidget* parent, const char* name, QRect geometry, bool visible) {
+  auto* c = new Control(parent);
+  c->setObjectName(QString::fromLatin1(name));
+  c->setGeometry(geometry);
+  c->setVisible(visible);
+  return c;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, QRect geometry, bool visible) {
+  auto* b = makeControl<QPushButton>(parent, name, geometry, visible);
+  b->setText(QString::fromUtf8(caption));
   b->setFont(designFont(18, true));
-  b->setVisible(visible);
   return b;
 }
 
@@ -67,30 +74,13 @@ Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), platform_(p
   Command2 = makeButton(this, "Command2", "to TXT", {248, 432, 113, 33}, false);
   Command3 = makeButton(this, "Command3", "Start", {56, 360, 113, 57}, true);
 
-  Frame_MID = new QGroupBox(this);
-  Frame_MID->setObjectName(QStringLiteral("Frame_MID"));
-  Frame_MID->setGeometry(8, 8, 201, 297);
-  Frame_MID->setVisible(false);
-
-  List_MID = new QListWidget(Frame_MID);
-  List_MID->setObjectName(QStringLiteral("List_MID"));
-  List_MID->setGeometry(8, 16, 65, 104);
+  Frame_MID = makeControl<QGroupBox>(this, "Frame_MID", {8, 8, 201, 297}, false);
+  List_MID = makeControl<QListWidget>(Frame_MID, "List_MID", {8, 16, 65, 104}, true);
   List_MID->setFont(designFont(12, true));
-
-  File_MID = new FileListBox(Frame_MID);
-  File_MID->setObjectName(QStringLiteral("File_MID"));
-  File_MID->setGeometry(32, 16, 25, 166);
+  File_MID = makeControl<FileListBox>(Frame_MID, "File_MID", {32, 16, 25, 166}, false);
   File_MID->setFont(designFont(9.75, false));
-  File_MID->setVisible(false);
-
-  Picture1 = new PictureBox(this);
-  Picture1->setObjectName(QStringLiteral("Picture1"));
-  Picture1->setGeometry(304, 8, 52, 475);
-  Picture1->setVisible(false);
-
-  Picture2 = new PictureBox(this);
-  Picture2->setObjectName(QStringLiteral("Picture2"));
-  Picture2->setGeometry(288, 64, 50, 236);
+  Picture1 = makeControl<PictureBox>(this, "Picture1", {304, 8, 52, 475}, false);
+  Picture2 = makeControl<PictureBox>(this, "Picture2", {288, 64, 50, 236}, true);
   Picture2->setSurface(QImage(50, 236, QImage::Format_RGB32));
   Picture2->surface().fill(Qt::white);
 
