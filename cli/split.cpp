@@ -22,23 +22,24 @@ FileOutcome splitOne(const std::string& input, const std::optional<fs::path>& ou
     outcome.outcome = Outcome::Failed;
     return outcome;
   };
-  ReadResult read = readWholeFile(input);
-  if (!read.bytes) return fail(read.error);
-  if (read.bytes->empty()) return fail("empty file");
-
-  // Each job keeps its copies' and table's storage from one file to the next.
-  thread_local SplitResult split;
-  splitNotes(FileBuffer(std::move(*read.bytes)), split);
+  MappedFile mapped;
+  std::string error;
+  if (!mapped.open(input, error)) return fail(error);
+  if (mapped.bytes().empty()) return fail("empty file");
 
   const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
   const std::string base = baseNameOf(input);
   const std::string name13 = (folder / splitOutputName13(base)).string();
   const std::string name24 = (folder / splitOutputName24(base)).string();
-  const OutputFactory files = [](const std::string& name) { return std::make_unique<SafeFile>(name); };
-  WriteFailure failure;
-  if (!writeSplitFiles(files, name13, name24, split, failure))
-    return fail("cannot write " + failure.name + ": " + failure.reason);
-  outcome.out = format("%s: %zu packets -> %s, %s\n", input.c_str(), split.packets.size(), name13.c_str(),
+  // Both copies stream straight into their temporary files; neither name
+  // changes until both are complete.
+  SafeFile out13(name13), out24(name24);
+  const std::int64_t packets = streamSplit(mapped.bytes(), out13, out24);
+  for (SafeFile* out : {&out13, &out24})
+    if (!out->finish()) return fail("cannot write " + out->target().string() + ": " + out->error());
+  for (SafeFile* out : {&out13, &out24})
+    if (!out->commit()) return fail("cannot write " + out->target().string() + ": " + out->error());
+  outcome.out = format("%s: %lld packets -> %s, %s\n", input.c_str(), static_cast<long long>(packets), name13.c_str(),
                        name24.c_str());
   return outcome;
 }

@@ -1,5 +1,10 @@
 #include "midi/read_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -42,6 +47,38 @@ ReadResult readWholeFile(const std::filesystem::path& path) {
   }
   r.bytes = std::move(bytes);
   return r;
+}
+
+MappedFile::~MappedFile() {
+  if (data_ && size_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+}
+
+bool MappedFile::open(const std::filesystem::path& path, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = "not a regular file";
+    ::close(fd);
+    return false;
+  }
+  size_ = static_cast<std::size_t>(st.st_size);
+  if (size_ > 0) {
+    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (p == MAP_FAILED) {
+      error = std::generic_category().message(errno);
+      size_ = 0;
+      ::close(fd);
+      return false;
+    }
+    ::madvise(p, size_, MADV_SEQUENTIAL);
+    data_ = static_cast<const std::uint8_t*>(p);
+  }
+  ::close(fd);
+  return true;
 }
 
 }  // namespace ezg

@@ -1,7 +1,10 @@
 #include "splitter/note_splitter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -68,12 +71,13 @@ std::string_view asChars(const Bytes& bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-}  // namespace
-
-void scanPackets(const FileBuffer& file, std::vector<Packet>& packets) {
-  packets.clear();
-  const std::uint8_t* data = file.raw().data();
-  const auto end = static_cast<std::size_t>(file.length());
+// Calls `closed(packet, followed)` for every packet in file order, once its
+// last note is known: when the next pitch bend opens the next packet
+// (followed) or at the end of the file (not followed).
+template <class Closed>
+void forEachPacket(std::span<const std::uint8_t> bytes, Closed&& closed) {
+  const std::uint8_t* data = bytes.data();
+  const std::size_t end = bytes.size();
   const auto first = static_cast<std::size_t>(kFirstScanPosition - 1);
 
   // 64 bytes at a time; the last block is padded with zeros, which match
@@ -85,34 +89,105 @@ void scanPackets(const FileBuffer& file, std::vector<Packet>& packets) {
     return marksOf(tail);
   };
 
-  // Counting first sizes the table once: for a big file it is bigger than
-  // the file, and growing it step by step would copy it over and over.
-  std::size_t count = 0;
-  for (std::size_t at = first; at < end; at += 64)
-    count += static_cast<std::size_t>(std::popcount(marksAt(at).bends));
-  packets.reserve(count);
-
   // Notes before the first pitch bend belong to no packet: they land here
   // and are dropped.
-  Packet beforeFirst;
-  Packet* current = &beforeFirst;
+  Packet current;
+  bool open = false;
   for (std::size_t at = first; at < end; at += 64) {
     auto [bends, ons, offs] = marksAt(at);
     // Each bend ends the current packet's share of the block and opens the
     // next packet; what is left after the last bend goes to that one.
     while (bends) {
       const std::uint64_t below = (bends & (0 - bends)) - 1;
-      keepLast(current->noteOnOffset, ons & below, at);
-      keepLast(current->noteOffOffset, offs & below, at);
+      keepLast(current.noteOnOffset, ons & below, at);
+      keepLast(current.noteOffOffset, offs & below, at);
       ons &= ~below;
       offs &= ~below;
-      current = &packets.emplace_back(
-          Packet{static_cast<std::int64_t>(at + static_cast<std::size_t>(std::countr_zero(bends))), 0, 0});
+      if (open) closed(current, true);
+      current = Packet{static_cast<std::int64_t>(at + static_cast<std::size_t>(std::countr_zero(bends))), 0, 0};
+      open = true;
       bends &= bends - 1;
     }
-    keepLast(current->noteOnOffset, ons, at);
-    keepLast(current->noteOffOffset, offs, at);
+    keepLast(current.noteOnOffset, ons, at);
+    keepLast(current.noteOffOffset, offs, at);
   }
+  if (open) closed(current, false);
+}
+
+// One output copy written straight from the input: the bytes go out in
+// blocks, with the queued velocity offsets set to 0 on the way.
+class PatchedCopy {
+ public:
+  PatchedCopy(std::span<const std::uint8_t> source, ByteSink& sink) : source_(source), sink_(sink) {}
+
+  // Offsets must come in increasing order; those past the end are dropped.
+  void silence(const Packet& p) {
+    std::int64_t a = p.noteOnOffset ? p.noteOnOffset + 2 : 0, b = p.noteOffOffset ? p.noteOffOffset + 2 : 0;
+    if (a > b) std::swap(a, b);
+    for (std::int64_t v : {a, b})
+      if (v != 0 && v < static_cast<std::int64_t>(source_.size())) patches_.push_back(v);
+  }
+
+  // Writes the copy up to `end` once enough has gathered, or all of it.
+  void emitUpTo(std::int64_t end, bool force) {
+    if (!force && end - emitted_ < static_cast<std::int64_t>(sizeof buffer_)) return;
+    while (emitted_ < end) {
+      const std::int64_t chunkEnd = std::min<std::int64_t>(end, emitted_ + static_cast<std::int64_t>(sizeof buffer_));
+      const auto length = static_cast<std::size_t>(chunkEnd - emitted_);
+      std::memcpy(buffer_, source_.data() + emitted_, length);
+      for (; head_ < patches_.size() && patches_[head_] < chunkEnd; ++head_) buffer_[patches_[head_] - emitted_] = 0;
+      sink_.write(std::string_view(buffer_, length));
+      emitted_ = chunkEnd;
+    }
+    // Only offsets not yet reached stay queued: a handful.
+    if (head_ > 4096) {
+      patches_.erase(patches_.begin(), patches_.begin() + static_cast<std::ptrdiff_t>(head_));
+      head_ = 0;
+    }
+  }
+
+ private:
+  std::span<const std::uint8_t> source_;
+  ByteSink& sink_;
+  std::vector<std::int64_t> patches_;
+  std::size_t head_ = 0;
+  std::int64_t emitted_ = 0;
+  char buffer_[1 << 16] = {};
+};
+
+}  // namespace
+
+void scanPackets(const FileBuffer& file, std::vector<Packet>& packets) {
+  packets.clear();
+  // Counting first sizes the table once: for a big file it is bigger than
+  // the file, and growing it step by step would copy it over and over.
+  const Bytes& raw = file.raw();
+  if (raw.size() >= static_cast<std::size_t>(kFirstScanPosition))
+    packets.reserve(static_cast<std::size_t>(std::count(raw.begin() + kFirstScanPosition - 1, raw.end(), kPitchBend)));
+  forEachPacket(file.span(), [&](const Packet& p, bool) { packets.push_back(p); });
+}
+
+std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24) {
+  auto copy13 = std::make_unique<PatchedCopy>(bytes, out13);
+  auto copy24 = std::make_unique<PatchedCopy>(bytes, out24);
+  std::int64_t number = 0;
+  forEachPacket(bytes, [&](const Packet& p, bool followed) {
+    ++number;
+    // An odd packet pairs with the one that follows it; the last one, when
+    // unpaired, sounds in both copies.
+    if (number % 2 == 0)
+      copy13->silence(p);
+    else if (followed)
+      copy24->silence(p);
+    // Every byte before this packet's bend is final in both copies.
+    if (followed) {
+      copy13->emitUpTo(p.bendOffset, false);
+      copy24->emitUpTo(p.bendOffset, false);
+    }
+  });
+  copy13->emitUpTo(static_cast<std::int64_t>(bytes.size()), true);
+  copy24->emitUpTo(static_cast<std::int64_t>(bytes.size()), true);
+  return number;
 }
 
 std::vector<Packet> scanPackets(const FileBuffer& file) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,12 @@ SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 // The same into `result`, reusing its storage: splitting many files in a
 // row then touches no fresh memory.
 void splitNotes(const FileBuffer& file, SplitResult& result, const PairDone& afterPair = {});
+
+// The same two copies written straight to `out13` and `out24` while the
+// input is scanned once, without holding either copy or the packet table:
+// for the command line, where a file's memory costs more than its scan.
+// Returns the packet count.
+std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
 
 // "<base>_13.mid" and "<base>_24.mid".
 std::string splitOutputName13(const std::string& baseName);

@@ -91,7 +91,7 @@ TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
   // blocks: several bends in a block, packets spanning blocks.
   std::mt19937 rng(4);
   const std::uint8_t kinds[] = {0xE0, 0x90, 0x80, 0x91, 0x00, 0xFF};
-  for (std::size_t size : {0u, 31u, 94u, 95u, 1000u, 4099u}) {
+  for (std::size_t size : {0u, 31u, 94u, 95u, 1000u, 4099u, 200'000u}) {
     Bytes in(size);
     for (auto& b : in) b = kinds[rng() % std::size(kinds)];
     std::vector<Packet> want;
@@ -106,6 +106,12 @@ TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
     ASSERT_EQ(got.size(), want.size()) << size;
     auto fields = [](const Packet& p) { return std::tuple(p.bendOffset, p.noteOnOffset, p.noteOffOffset); };
     for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(fields(got[i]), fields(want[i])) << size << " packet " << i;
+    // Streaming the copies, in blocks, gives what the window's split holds.
+    const SplitResult split = splitNotes(FileBuffer(in));
+    MemorySink out13, out24;
+    EXPECT_EQ(streamSplit(in, out13, out24), static_cast<std::int64_t>(want.size()));
+    EXPECT_EQ(out13.data(), std::string(split.copy13.begin(), split.copy13.end())) << size;
+    EXPECT_EQ(out24.data(), std::string(split.copy24.begin(), split.copy24.end())) << size;
   }
 }
 

@@ -18,12 +18,14 @@ void putDelta(Bytes& out, std::uint32_t ticks) {
 }
 
 Bytes wrapTrack(const Bytes& events, std::uint16_t ticksPerQuarter) {
-  Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-               static_cast<std::uint8_t>(ticksPerQuarter >> 8), static_cast<std::uint8_t>(ticksPerQuarter)};
   const auto len = static_cast<std::uint32_t>(events.size());
-  out.insert(out.end(), {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(len >> 24),
-                         static_cast<std::uint8_t>(len >> 16), static_cast<std::uint8_t>(len >> 8),
-                         static_cast<std::uint8_t>(len)});
+  const std::uint8_t head[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
+                               static_cast<std::uint8_t>(ticksPerQuarter >> 8), static_cast<std::uint8_t>(ticksPerQuarter),
+                               'M', 'T', 'r', 'k', static_cast<std::uint8_t>(len >> 24), static_cast<std::uint8_t>(len >> 16),
+                               static_cast<std::uint8_t>(len >> 8), static_cast<std::uint8_t>(len)};
+  Bytes out;
+  out.reserve(sizeof head + events.size());
+  out.assign(std::begin(head), std::end(head));
   out.insert(out.end(), events.begin(), events.end());
   return out;
 }
