@@ -161,6 +161,12 @@ TEST_F(Cli, AFolderBatchGivesTheSameOutputWithAnyJobsAndQuietKeepsOnlyErrors) {
   EXPECT_EQ(report.status, 0) << report.err;
   EXPECT_TRUE(report.out.empty() && report.err.empty()) << report.out << report.err;
   EXPECT_TRUE(dir.exists("out/şarkı 0.txt"));
+
+  // On a terminal, and only there, many files get a progress bar.
+  const auto tty = testing::runCommand("cd " + q("") + " && script -qec " +
+                                       testing::shellQuote(EZGITAR_CLI " test in") + " /dev/null </dev/null");
+  EXPECT_NE(tty.out.find("] 13/13"), std::string::npos) << tty.out;
+  EXPECT_EQ(loud.err.find("] "), std::string::npos) << loud.err;
 }
 
 }  // namespace
