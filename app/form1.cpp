@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "app/messages.h"
 #include "midi/midi_names.h"
 
 namespace ezg {
@@ -182,7 +183,7 @@ bool Form1::load() {
   std::string error;
   auto bytes = platform_.readFile(fileName, error);
   if (!bytes) {
-    platform_.messageBox(fileName + " dosyası okunamadı: " + error);
+    platform_.messageBox(cannotReadMessage(fileName, error));
     return false;
   }
   if (bytes->empty()) {
@@ -223,7 +224,7 @@ void Form1::unload() {
   unloaded_ = true;
   std::string error;
   if (!runLog_.save(platform_, error))
-    platform_.messageBox("pars.bin kaydedilemedi (" + error + "). Eski kayıtlar olduğu gibi duruyor.");
+    platform_.messageBox(cannotWriteMessage("pars.bin", error) + " Eski kayıtlar olduğu gibi duruyor.");
 }
 
 QImage makeAppIcon() {

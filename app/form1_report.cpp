@@ -1,5 +1,6 @@
 // The hidden buttons: the text report and the test run.
 #include "app/form1.h"
+#include "app/messages.h"
 #include "report/report.h"
 #include "testrun/test_run.h"
 
@@ -27,7 +28,7 @@ void Form1::TxtYaz() {
   if (written)
     loaded_.currentFileName = name;
   else
-    platform_.messageBox(name + " dosyası yazılamadı (" + out->error() + ").");
+    platform_.messageBox(cannotWriteMessage(name, out->error()));
 }
 
 void Form1::TestEt() {

@@ -2,6 +2,7 @@
 #include <QPainter>
 
 #include "app/form1.h"
+#include "app/messages.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 
@@ -18,7 +19,7 @@ void Form1::MidiYaz() {
   const OutputFactory outputs = [this](const std::string& name) { return platform_.createOutput(name); };
   if (!writeSplitFiles(outputs, splitOutputName13(loaded_.baseName), splitOutputName24(loaded_.baseName), split,
                        failure))
-    platform_.messageBox(failure.name + " dosyası yazılamadı: " + failure.reason);
+    platform_.messageBox(cannotWriteMessage(failure.name, failure.reason));
   midiListFill();
   splitting_ = false;
 

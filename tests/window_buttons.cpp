@@ -102,7 +102,7 @@ TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsTheOldOutputs) {
   platform.failOutputName = "ney_24.mid";
   platform.failAfterBytes = 10;
   split("ney");
-  EXPECT_EQ(platform.messages, Messages{"ney_24.mid dosyası yazılamadı: No space left on device"});
+  EXPECT_EQ(platform.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı."});
   EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
   EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
   EXPECT_EQ(platform.pointers.back(), Pointer::Default);
@@ -148,7 +148,7 @@ TEST_F(WindowTest, ReportAndTestButtonsWarnWriteOrLeaveTheReportAndMoveThePositi
   platform.failOutputName = "şarkı.txt";
   platform.failAfterBytes = 100;
   click(form->Command2);
-  EXPECT_EQ(platform.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı (No space left on device)."}));
+  EXPECT_EQ(platform.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı: diskte yer kalmadı."}));
   EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
   EXPECT_EQ(dir.read("şarkı.txt"), "old report");
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
