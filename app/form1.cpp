@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include "app/messages.h"
+#include "report/report.h"
 #include "midi/midi_names.h"
 
 namespace ezg {
@@ -139,7 +140,7 @@ bool Form1::startUp() {
 
   // 11.
   Frame_MID->setVisible(true);
-  noteNames_ = {"C ", "C#", "D ", "D#", "E ", "F ", "F#", "G ", "G#", "A ", "A#", "B "};
+  noteNames_ = standardNoteNames();
   return true;
 }
 

@@ -167,10 +167,7 @@ int runBatch(const Args& files, const BatchOptions& options,
   ProgressBar bar(files.size(), !options.quiet && files.size() > 1 && ::isatty(STDERR_FILENO));
   bool failed = false, warned = false;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (jobs <= 1) {
-      results[i] = work(files[i]);
-      next = i + 1;
-    }
+    if (jobs <= 1) results[i] = work(files[i]);
     std::optional<FileOutcome> r;
     {
       std::unique_lock lock(mutex);

@@ -207,14 +207,17 @@ std::int64_t numberAt(const FileBuffer& file, std::int64_t first, std::int64_t l
   return n;
 }
 
+// "Sabit 4 byte", four byte lines from `first`, and a blank line.
+void fourFixedBytes(ReportText& t, const FileBuffer& file, std::int64_t first) {
+  t.line(kFourFixed);
+  for (std::int64_t p = first; p < first + 4; ++p) byteLine(t, file, p);
+  t.lineEnd();
+}
+
 void headerChunk(ReportText& t, const FileBuffer& file) {
   t.line(kHeaderTitle);
-  t.line(kFourFixed);
-  for (int p = 1; p <= 4; ++p) byteLine(t, file, p);
-  t.lineEnd();
-  t.line(kFourFixed);
-  for (int p = 5; p <= 8; ++p) byteLine(t, file, p);
-  t.lineEnd();
+  fourFixedBytes(t, file, 1);
+  fourFixedBytes(t, file, 5);
   t.line(kFormatTitle);
   byteLine(t, file, 9);
   byteLine(t, file, 10);
@@ -237,9 +240,7 @@ void headerChunk(ReportText& t, const FileBuffer& file) {
 
 void trackHead(ReportText& t, const FileBuffer& file) {
   t.line(kTrackTitle);
-  t.line(kFourFixed);
-  for (int p = 15; p <= 18; ++p) byteLine(t, file, p);
-  t.lineEnd();
+  fourFixedBytes(t, file, 15);
   t.line(kTrackLengthTitle);
   for (int p = 19; p <= 22; ++p) powerLine(t, file, p, 22 - p);
   t.text(kTrackLength);
