@@ -5,10 +5,11 @@
 namespace ezg {
 namespace {
 
-// Passes bytes on until its budget is spent, then fails like a full disk.
+// Passes bytes on until its budget is spent, then fails with its code.
 class FailingOutput final : public OutputFile {
  public:
-  FailingOutput(std::unique_ptr<OutputFile> real, std::size_t budget) : real_(std::move(real)), budget_(budget) {}
+  FailingOutput(std::unique_ptr<OutputFile> real, std::size_t budget, FailureCode code)
+      : real_(std::move(real)), budget_(budget), code_(code) {}
   void write(std::string_view bytes) override {
     if (failed_) return;
     if (bytes.size() > budget_) {
@@ -19,14 +20,17 @@ class FailingOutput final : public OutputFile {
     budget_ -= bytes.size();
     real_->write(bytes);
   }
-  bool finish() override { return !failed_ && real_->finish(); }
-  bool commit() override { return !failed_ && real_->commit(); }
-  bool ok() const override { return !failed_ && real_->ok(); }
-  std::string error() const override { return failed_ ? "No space left on device" : real_->error(); }
+  Status finish() override { return failed_ ? full() : real_->finish(); }
+  Status commit() override { return failed_ ? full() : real_->commit(); }
+  Status status() const override { return failed_ ? full() : real_->status(); }
+  const std::string& name() const override { return real_->name(); }
 
  private:
+  Status full() const { return Failure{code_, code_ == FailureCode::DiskFull ? ENOSPC : 0, real_->name()}; }
+
   std::unique_ptr<OutputFile> real_;
   std::size_t budget_;
+  FailureCode code_;
   bool failed_ = false;
 };
 
@@ -35,8 +39,18 @@ class FailingOutput final : public OutputFile {
 std::unique_ptr<OutputFile> FakePlatform::createOutput(const std::string& name) {
   auto real = FsPlatform::createOutput(name);
   if (!failOutputName.empty() && name == failOutputName)
-    return std::make_unique<FailingOutput>(std::move(real), failAfterBytes);
+    return std::make_unique<FailingOutput>(std::move(real), failAfterBytes, failOutputCode);
   return real;
+}
+
+Status FakePlatform::readFile(const std::string& name, Bytes& bytes) {
+  if (!failReadName.empty() && name == failReadName) return Failure{failReadCode, 0, name};
+  return FsPlatform::readFile(name, bytes);
+}
+
+Status FakePlatform::scanFolder(const std::string& pattern, std::vector<std::string>& names) {
+  if (failReadName == ".") return Failure{failReadCode, 0, "."};
+  return FsPlatform::scanFolder(pattern, names);
 }
 
 }  // namespace ezg

@@ -22,9 +22,15 @@ class FakePlatform : public FsPlatform {
   std::function<void(int)> onPump;
   // Called on every message box, for tests that act while it is up.
   std::function<void(const std::string&)> onMessage;
-  // When set, outputs of that name fail after this many bytes.
+  // When set, outputs of that name fail with `failOutputCode` after this
+  // many bytes.
   std::string failOutputName;
   std::size_t failAfterBytes = 0;
+  FailureCode failOutputCode = FailureCode::DiskFull;
+  // When set, reading that name (or scanning the folder, for ".") fails with
+  // `failReadCode`.
+  std::string failReadName;
+  FailureCode failReadCode = FailureCode::Other;
 
   void messageBox(const std::string& text) override {
     messages.push_back(text);
@@ -39,6 +45,8 @@ class FakePlatform : public FsPlatform {
   LocalDateTime now() override { return clock; }
   std::string programFolder() override { return programFolderPath; }
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
+  Status readFile(const std::string& name, Bytes& bytes) override;
+  Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
 };
 
 }  // namespace ezg

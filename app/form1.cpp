@@ -61,7 +61,9 @@ void PictureBox::paintEvent(QPaintEvent*) {
 }
 
 void FileListBox::refresh(Platform& platform) {
-  names_ = platform.scanFolder(pattern_);
+  std::vector<std::string> names;
+  scanStatus_ = platform.scanFolder(pattern_, names);
+  names_ = std::move(names);
   clear();
   for (const auto& n : names_) addItem(displayName(n));
 }
@@ -104,7 +106,13 @@ bool Form1::startUp() {
 
   // 4-6.
   File_MID->setPattern(std::string(kMidiPattern));
-  if (midiListFill() == 0) {
+  const int found = midiListFill();
+  if (const Status& failed = File_MID->scanStatus()) {
+    platform_.messageBox(cannotScanMessage(platform_.programFolder(), *failed));
+    unload();
+    return false;
+  }
+  if (found == 0) {
     platform_.messageBox("midi dosyalarınızı uygulama klasörüne taşıyın.");
     unload();
     return false;
@@ -118,8 +126,8 @@ bool Form1::startUp() {
   }
 
   // 8.
-  if (!runLog_.loadAndAppend(platform_, "pars.bin")) {
-    platform_.messageBox(" pars.bin dosyası okunamadı.");
+  if (Status failed = runLog_.loadAndAppend(platform_, "pars.bin")) {
+    platform_.messageBox(cannotReadMessage("pars.bin", *failed));
     unload();
     return false;
   }
@@ -181,13 +189,12 @@ bool Form1::load() {
   }
 
   const std::string fileName = entry + ".mid";
-  std::string error;
-  auto bytes = platform_.readFile(fileName, error);
-  if (!bytes) {
-    platform_.messageBox(cannotReadMessage(fileName, error));
+  Bytes bytes;
+  if (Status failed = platform_.readFile(fileName, bytes)) {
+    platform_.messageBox(cannotReadMessage(fileName, *failed));
     return false;
   }
-  if (bytes->empty()) {
+  if (bytes.empty()) {
     platform_.messageBox(fileName + " dosyası boş.");
     return false;
   }
@@ -196,8 +203,8 @@ bool Form1::load() {
   // the previous file loaded.
   loaded_.baseName = entry;
   loaded_.currentFileName = fileName;
-  loaded_.fileLength = static_cast<std::int64_t>(bytes->size());
-  loaded_.buffer = FileBuffer(std::move(*bytes));
+  loaded_.fileLength = static_cast<std::int64_t>(bytes.size());
+  loaded_.buffer = FileBuffer(std::move(bytes));
   return true;
 }
 
@@ -223,9 +230,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  std::string error;
-  if (!runLog_.save(platform_, error))
-    platform_.messageBox(cannotWriteMessage("pars.bin", error) + " Eski kayıtlar olduğu gibi duruyor.");
+  if (Status failed = runLog_.save(platform_))
+    platform_.messageBox(cannotWriteMessage("pars.bin", *failed) + " Eski kayıtlar olduğu gibi duruyor.");
 }
 
 QImage makeAppIcon() {

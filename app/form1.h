@@ -16,6 +16,10 @@
 
 namespace ezg {
 
+// Event-pump passes after each pair of a split, so the strip moves at a pace
+// a person can follow.
+inline constexpr int kPausePumpPasses = 10'000;
+
 // A picture box: a drawing surface that paints itself.
 class PictureBox : public QWidget {
  public:
@@ -38,12 +42,15 @@ class FileListBox : public QListWidget {
   const std::string& pattern() const { return pattern_; }
   // Scans the current folder again; the names are raw file-system bytes.
   void refresh(Platform& platform);
+  // Why the last scan failed, if it did; the names are then empty.
+  const Status& scanStatus() const { return scanStatus_; }
   int count() const { return static_cast<int>(names_.size()); }
   const std::string& name(int i) const { return names_[static_cast<std::size_t>(i)]; }
 
  private:
   std::string pattern_;
   std::vector<std::string> names_;
+  Status scanStatus_;
 };
 
 class Form1 : public QWidget {

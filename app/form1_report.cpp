@@ -21,14 +21,19 @@ void Form1::TxtYaz() {
   // Nothing appears under the name until the whole report is written, so an
   // old report survives a failed run.
   auto out = platform_.createOutput(name);
-  position_ = ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
-                          [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
-  const bool written = out->commit();
+  // A report that cannot be written is refused before the walk, so no
+  // warning is shown for a file that will not exist.
+  Status failed = out->status();
+  if (!failed) {
+    position_ = ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
+                            [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
+    failed = out->commit();
+  }
   platform_.setPointer(Pointer::Default);
-  if (written)
-    loaded_.currentFileName = name;
+  if (failed)
+    platform_.messageBox(cannotWriteMessage(name, *failed));
   else
-    platform_.messageBox(cannotWriteMessage(name, out->error()));
+    loaded_.currentFileName = name;
 }
 
 void Form1::TestEt() {

@@ -3,23 +3,32 @@
 
 #include "app/form1.h"
 #include "app/messages.h"
+#include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 
 namespace ezg {
 
 void Form1::MidiYaz() {
+  // Both outputs are opened first, so a folder that takes no files is
+  // refused before the long, paced split.
+  auto out13 = platform_.createOutput(splitOutputName13(loaded_.baseName));
+  auto out24 = platform_.createOutput(splitOutputName24(loaded_.baseName));
+  for (const auto* out : {out13.get(), out24.get()}) {
+    if (Status failed = out->status()) {
+      platform_.messageBox(cannotWriteMessage(out->name(), *failed));
+      return;
+    }
+  }
+
   splitting_ = true;
-  const SplitResult split = splitNotes(loaded_.buffer, [this](std::int64_t packetNumber) {
+  const SplitCopies split = splitNotes(loaded_.buffer, [this](std::int64_t packetNumber) {
     progressUpdate(packetNumber);
     for (int pass = 0; pass < kPausePumpPasses; ++pass) platform_.pumpEvents();
   });
-
-  WriteFailure failure;
-  const OutputFactory outputs = [this](const std::string& name) { return platform_.createOutput(name); };
-  if (!writeSplitFiles(outputs, splitOutputName13(loaded_.baseName), splitOutputName24(loaded_.baseName), split,
-                       failure))
-    platform_.messageBox(cannotWriteMessage(failure.name, failure.reason));
+  out13->write(asChars(split.copy13));
+  out24->write(asChars(split.copy24));
+  if (Status failed = commitBoth(*out13, *out24)) platform_.messageBox(cannotWriteMessage(failed->detail, *failed));
   midiListFill();
   splitting_ = false;
 

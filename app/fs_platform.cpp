@@ -44,18 +44,23 @@ bool FsPlatform::setCurrentFolder(const std::string& folder) {
   return !ec;
 }
 
-std::vector<std::string> FsPlatform::scanFolder(const std::string& pattern) {
+Status FsPlatform::scanFolder(const std::string& pattern, std::vector<std::string>& names) {
   // Only "*.ext" patterns are needed; anything else matches nothing.
   std::string ext = pattern.starts_with("*") ? pattern.substr(1) : std::string("\0", 1);
-  std::vector<std::string> names;
+  std::vector<std::string> found;
   std::error_code ec;
   for (fs::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (name.ends_with(ext) && isPlainFile(*it)) names.push_back(std::move(name));
+    if (name.ends_with(ext) && isPlainFile(*it)) found.push_back(std::move(name));
   }
-  if (ext == ".mid") return sortedMidiNames(std::move(names));
-  std::sort(names.begin(), names.end());
-  return names;
+  if (ec) return Failure::fromErrno(ec.value(), ".");
+  if (ext == ".mid") {
+    names = sortedMidiNames(std::move(found));
+  } else {
+    std::sort(found.begin(), found.end());
+    names = std::move(found);
+  }
+  return {};
 }
 
 std::string FsPlatform::lookUpPlainFile(const std::string& name) {
@@ -78,11 +83,7 @@ std::optional<std::int64_t> FsPlatform::fileLength(const std::string& name) {
   return static_cast<std::int64_t>(size);
 }
 
-std::optional<Bytes> FsPlatform::readFile(const std::string& name, std::string& error) {
-  ReadResult r = readWholeFile(name);
-  error = r.error;
-  return std::move(r.bytes);
-}
+Status FsPlatform::readFile(const std::string& name, Bytes& bytes) { return readWholeFile(name, bytes); }
 
 std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
   return std::make_unique<SafeFile>(fs::path(name));

@@ -1,37 +1,48 @@
 #include "app/messages.h"
 
+#include <array>
 #include <string_view>
-#include <utility>
 
 namespace ezg {
+namespace {
 
-std::string turkishReason(const std::string& reason) {
-  // The reasons of the safe writer, the file reader and the C library's
-  // most likely errors; anything else is shown as the system gave it.
-  static constexpr std::pair<std::string_view, std::string_view> kReasons[] = {
-      {"no such file", "dosya yok"},
-      {"No such file or directory", "dosya ya da klasör yok"},
-      {"not a regular file", "bu bir dosya değil"},
-      {"the file is read-only", "dosya salt okunur"},
-      {"the folder is read-only", "klasör salt okunur"},
-      {"a folder has that name", "bu adda bir klasör var"},
-      {"Permission denied", "erişim izni yok"},
-      {"No space left on device", "diskte yer kalmadı"},
-      {"Is a directory", "bu adda bir klasör var"},
-      {"Read-only file system", "disk salt okunur"},
-      {"write failed", "yazma başarısız"},
-  };
-  for (const auto& [english, turkish] : kReasons)
-    if (reason == english) return std::string(turkish);
-  return reason;
+constexpr std::size_t kCodeCount = static_cast<std::size_t>(FailureCode::Other) + 1;
+
+// Indexed by FailureCode, in its order.
+constexpr std::array<std::string_view, kCodeCount> kReasons = {
+    "dosya yok",                                // Missing
+    "bu düz bir dosya değil",                   // NotPlainFile
+    "bu adda bir klasör var",                   // FolderInTheWay
+    "dosya salt okunur",                        // ReadOnlyFile
+    "klasör salt okunur",                       // ReadOnlyFolder
+    "erişim izni yok",                          // NoPermission
+    "diskte yer kalmadı",                       // DiskFull
+    "dosya adı çok uzun",                       // NameTooLong
+    "dosya okunurken değişti",                  // ChangedWhileRead
+    "dosya belleğe sığmayacak kadar büyük",     // TooLarge
+    "bağlantı var olmayan bir dosyayı gösteriyor",  // DanglingLink
+    "beklenmeyen bir sistem hatası",            // Other
+};
+
+}  // namespace
+
+std::string turkishReason(const Failure& failure) {
+  std::string why(kReasons[static_cast<std::size_t>(failure.code)]);
+  if (failure.code == FailureCode::Other && failure.sysError != 0)
+    why += " (" + std::string(sysErrorName(failure.sysError)) + ")";
+  return why;
 }
 
-std::string cannotReadMessage(const std::string& name, const std::string& reason) {
-  return name + " dosyası okunamadı: " + turkishReason(reason) + ".";
+std::string cannotReadMessage(const std::string& name, const Failure& failure) {
+  return name + " dosyası okunamadı: " + turkishReason(failure) + ".";
 }
 
-std::string cannotWriteMessage(const std::string& name, const std::string& reason) {
-  return name + " dosyası yazılamadı: " + turkishReason(reason) + ".";
+std::string cannotWriteMessage(const std::string& name, const Failure& failure) {
+  return name + " dosyası yazılamadı: " + turkishReason(failure) + ".";
+}
+
+std::string cannotScanMessage(const std::string& folder, const Failure& failure) {
+  return folder + " klasörü okunamadı: " + turkishReason(failure) + ".";
 }
 
 }  // namespace ezg

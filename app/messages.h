@@ -1,16 +1,21 @@
-// The window's own failure messages, in Turkish, naming the file.
+// The window's own failure messages, in Turkish, made from a failure's code.
 #pragma once
 
 #include <string>
 
+#include "midi/failure.h"
+
 namespace ezg {
 
-// "<name> dosyası okunamadı: <why>." and "<name> dosyası yazılamadı: <why>.",
-// with the reasons our file code gives put into Turkish.
-std::string cannotReadMessage(const std::string& name, const std::string& reason);
-std::string cannotWriteMessage(const std::string& name, const std::string& reason);
+// Why, in Turkish: one text per code; only FailureCode::Other adds the
+// system's name for its error number.
+std::string turkishReason(const Failure& failure);
 
-// The reason alone, in Turkish where it is one we know.
-std::string turkishReason(const std::string& reason);
+// "<name> dosyası okunamadı: <why>." and "<name> dosyası yazılamadı: <why>."
+std::string cannotReadMessage(const std::string& name, const Failure& failure);
+std::string cannotWriteMessage(const std::string& name, const Failure& failure);
+
+// "<folder> klasörü okunamadı: <why>."
+std::string cannotScanMessage(const std::string& folder, const Failure& failure);
 
 }  // namespace ezg

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "midi/bytes.h"
+#include "midi/failure.h"
 #include "midi/sink.h"
 
 namespace ezg {
@@ -37,16 +38,16 @@ class Platform {
   virtual bool setCurrentFolder(const std::string& folder) = 0;
 
   // Names of the plain files of the current folder that match a "*.ext"
-  // pattern (case-sensitive), in byte order.
-  virtual std::vector<std::string> scanFolder(const std::string& pattern) = 0;
+  // pattern (case-sensitive), in byte order, into `names`.
+  virtual Status scanFolder(const std::string& pattern, std::vector<std::string>& names) = 0;
   // Looks `name` up among the plain files of the current folder, ignoring
   // case, and returns it as stored (exact match preferred), or "".
   virtual std::string lookUpPlainFile(const std::string& name) = 0;
 
   // Files.
   virtual std::optional<std::int64_t> fileLength(const std::string& name) = 0;
-  // Whole file, or no value with a plain-words reason in `error`.
-  virtual std::optional<Bytes> readFile(const std::string& name, std::string& error) = 0;
+  // The whole file into `bytes`, left as it was on failure.
+  virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
   // A safe output: nothing appears under `name` until commit().
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
 };
@@ -58,10 +59,10 @@ class FsPlatform : public Platform {
   LocalDateTime now() override;
   std::string currentFolder() override;
   bool setCurrentFolder(const std::string& folder) override;
-  std::vector<std::string> scanFolder(const std::string& pattern) override;
+  Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
   std::string lookUpPlainFile(const std::string& name) override;
   std::optional<std::int64_t> fileLength(const std::string& name) override;
-  std::optional<Bytes> readFile(const std::string& name, std::string& error) override;
+  Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
 };
 

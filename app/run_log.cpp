@@ -85,30 +85,25 @@ LocalDateTime fromOleDate(double value) {
           static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60)};
 }
 
-bool RunLog::loadAndAppend(Platform& platform, const std::string& fileName) {
+Status RunLog::loadAndAppend(Platform& platform, const std::string& fileName) {
   fileName_ = fileName;
-  std::string error;
-  auto bytes = platform.readFile(fileName, error);
-  if (!bytes) return false;
-  records_ = parseRunLog(*bytes);
+  Bytes bytes;
+  if (Status failed = platform.readFile(fileName, bytes)) return failed;
+  records_ = parseRunLog(bytes);
   RunRecord current;
   current.start = toOleDate(platform.now());
   current.end = toOleDate(platform.now());
   records_.push_back(current);
   runFlag_ = true;
-  return true;
+  return {};
 }
 
-bool RunLog::save(Platform& platform, std::string& error) {
-  if (!runFlag_) return true;
+Status RunLog::save(Platform& platform) {
+  if (!runFlag_) return {};
   records_.back().end = toOleDate(platform.now());
   auto out = platform.createOutput(fileName_);
   out->write(serializeRunLog(records_));
-  if (!out->commit()) {
-    error = out->error();
-    return false;
-  }
-  return true;
+  return out->commit();
 }
 
 }  // namespace ezg

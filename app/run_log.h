@@ -42,13 +42,12 @@ LocalDateTime fromOleDate(double value);
 // once at shutdown.
 class RunLog {
  public:
-  // Start-up: read the file's records and append this run's record.
-  // Returns false (and leaves the log unloaded) when the file cannot be read.
-  bool loadAndAppend(Platform& platform, const std::string& fileName);
+  // Start-up: read the file's records and append this run's record. On a
+  // failure the log stays unloaded and the run flag false.
+  Status loadAndAppend(Platform& platform, const std::string& fileName);
   // Shutdown: stamp the end time and rewrite the file whole, safely. Does
-  // nothing while the run flag is false. Returns false on a failed write,
-  // with the reason in `error`.
-  bool save(Platform& platform, std::string& error);
+  // nothing while the run flag is false.
+  Status save(Platform& platform);
 
   bool runFlag() const { return runFlag_; }
   const std::vector<RunRecord>& records() const { return records_; }

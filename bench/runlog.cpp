@@ -25,9 +25,8 @@ void BM_RunLogLoadAndSave(benchmark::State& state) {
     ezg::writeFileSafely(dir / "pars.bin", log);
     state.ResumeTiming();
     ezg::RunLog runLog;
-    if (!runLog.loadAndAppend(platform, "pars.bin")) state.SkipWithError("load failed");
-    std::string error;
-    if (!runLog.save(platform, error)) state.SkipWithError(error.c_str());
+    if (runLog.loadAndAppend(platform, "pars.bin")) state.SkipWithError("load failed");
+    if (runLog.save(platform)) state.SkipWithError("save failed");
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * records));
   fs::remove_all(dir);

@@ -6,6 +6,7 @@
 
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/failure_text.h"
 #include "cli/locale_separator.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
@@ -19,14 +20,14 @@ namespace {
 
 // Reads one input whole, or says in `outcome` why it cannot.
 std::optional<FileBuffer> readInput(const std::string& input, FileOutcome& outcome) {
-  ReadResult read = readWholeFile(input);
-  if (read.bytes && read.bytes->empty()) read.error = "empty file";
-  if (!read.bytes || read.bytes->empty()) {
-    outcome.err += format("ezgitar-cli: %s: %s\n", input.c_str(), read.error.c_str());
+  Bytes bytes;
+  const Status failed = readWholeFile(input, bytes);
+  if (failed || bytes.empty()) {
+    outcome.err += format("ezgitar-cli: %s: %s\n", input.c_str(), failed ? describe(*failed).c_str() : "empty file");
     outcome.outcome = Outcome::Failed;
     return std::nullopt;
   }
-  return FileBuffer(std::move(*read.bytes));
+  return FileBuffer(std::move(bytes));
 }
 
 TickWarning collectWarnings(const std::string& input, std::string& to, FileOutcome& outcome) {
@@ -43,9 +44,15 @@ FileOutcome reportOne(const std::string& input, const std::optional<fs::path>& o
   const std::string name = reportFileName(baseNameOf(input));
   const fs::path target = (outDir ? *outDir : fs::path(input).parent_path()) / name;
   SafeFile out(target);
-  TxtYaz(*file, name, standardNoteNames(), separator, out, collectWarnings(input, outcome.err, outcome));
-  if (!out.commit()) {
-    outcome.err += format("ezgitar-cli: %s: cannot write %s: %s\n", input.c_str(), target.c_str(), out.error().c_str());
+  // Refused before the walk, so no warning is told for a report that will
+  // not exist.
+  Status failed = out.status();
+  if (!failed) {
+    TxtYaz(*file, name, standardNoteNames(), separator, out, collectWarnings(input, outcome.err, outcome));
+    failed = out.commit();
+  }
+  if (failed) {
+    outcome.err += format("ezgitar-cli: %s: cannot write %s: %s\n", input.c_str(), target.c_str(), describe(*failed).c_str());
     outcome.outcome = Outcome::Failed;
     return outcome;
   }

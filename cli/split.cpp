@@ -6,6 +6,7 @@
 
 #include "cli/batch.h"
 #include "cli/commands.h"
+#include "cli/failure_text.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
@@ -22,10 +23,9 @@ FileOutcome splitOne(const std::string& input, const std::optional<fs::path>& ou
     outcome.outcome = Outcome::Failed;
     return outcome;
   };
-  MappedFile mapped;
-  std::string error;
-  if (!mapped.open(input, error)) return fail(error);
-  if (mapped.bytes().empty()) return fail("empty file");
+  Bytes bytes;
+  if (Status failed = readWholeFile(input, bytes)) return fail(describe(*failed));
+  if (bytes.empty()) return fail("empty file");
 
   const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
   const std::string base = baseNameOf(input);
@@ -34,11 +34,10 @@ FileOutcome splitOne(const std::string& input, const std::optional<fs::path>& ou
   // Both copies stream straight into their temporary files; neither name
   // changes until both are complete.
   SafeFile out13(name13), out24(name24);
-  const std::int64_t packets = streamSplit(mapped.bytes(), out13, out24);
-  for (SafeFile* out : {&out13, &out24})
-    if (!out->finish()) return fail("cannot write " + out->target().string() + ": " + out->error());
-  for (SafeFile* out : {&out13, &out24})
-    if (!out->commit()) return fail("cannot write " + out->target().string() + ": " + out->error());
+  for (const SafeFile* out : {&out13, &out24})
+    if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
+  const std::int64_t packets = streamSplit(bytes, out13, out24);
+  if (Status failed = commitBoth(out13, out24)) return fail("cannot write " + failed->detail + ": " + describe(*failed));
   outcome.out = format("%s: %lld packets -> %s, %s\n", input.c_str(), static_cast<long long>(packets), name13.c_str(),
                        name24.c_str());
   return outcome;

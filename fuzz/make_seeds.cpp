@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     std::string_view bytes(reinterpret_cast<const char*>(seeds[i].data()), seeds[i].size());
-    if (!ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;
+    if (ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;
   }
   return 0;
 }

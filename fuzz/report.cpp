@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const auto path = std::filesystem::temp_directory_path() / ("ezgitar-fuzz-report-" + std::to_string(::getpid()) + ".txt");
     ezg::SafeFile out(path);
     ezg::TxtYaz(file, "fuzz.txt", ezg::standardNoteNames(), '.', out, [](std::int64_t) {});
-    if (!out.commit()) std::abort();
+    if (out.commit()) std::abort();
     std::ifstream in(path, std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (written != dotText) std::abort();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include "midi/bytes.h"
 #include "splitter/note_splitter.h"
@@ -14,19 +15,22 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const ezg::FileBuffer file(ezg::Bytes(data, data + size));
   std::int64_t expectNext = 1;
-  const ezg::SplitResult split = ezg::splitNotes(file, [&](std::int64_t i) {
+  std::vector<ezg::Packet> packets;
+  ezg::scanPackets({data, size}, [&](const ezg::Packet& p, bool) { packets.push_back(p); });
+  const ezg::SplitCopies split = ezg::splitNotes(file, [&](std::int64_t i) {
     if (i != expectNext) std::abort();
     expectNext += 2;
     const int row = ezg::stripSourceRow(i);
     if (row < ezg::kStripOpenRow || row > ezg::kStripClosedRow) std::abort();
   });
-  const auto n = static_cast<std::int64_t>(split.packets.size());
+  const auto n = static_cast<std::int64_t>(packets.size());
+  if (split.packetCount != n) std::abort();
   if (expectNext != 1 + 2 * (n / 2)) std::abort();
   if (split.copy13.size() != size || split.copy24.size() != size) std::abort();
 
   std::set<std::int64_t> velocities13, velocities24;
   for (std::int64_t k = 0; k < n; ++k) {
-    const ezg::Packet& p = split.packets[static_cast<std::size_t>(k)];
+    const ezg::Packet& p = packets[static_cast<std::size_t>(k)];
     if (data[p.bendOffset] != 0xE0 || p.bendOffset < 30) std::abort();
     if (p.noteOnOffset != 0 && data[p.noteOnOffset] != 0x90) std::abort();
     if (p.noteOffOffset != 0 && data[p.noteOffOffset] != 0x80) std::abort();

@@ -6,11 +6,17 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ezg {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The same bytes as characters, for sinks and files.
+inline std::string_view asChars(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 // Splits a value into its high nibble (message kind) and low nibble
 // (channel, or system-message number). Division truncates toward zero, so

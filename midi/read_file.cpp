@@ -1,84 +1,65 @@
 #include "midi/read_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <system_error>
+#include <new>
 
 namespace ezg {
+namespace {
 
-ReadResult readWholeFile(const std::filesystem::path& path) {
-  ReadResult r;
-  std::error_code ec;
-  auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) {
-    r.error = "no such file";
-    return r;
+// Closes the descriptor on every way out.
+struct Fd {
+  int fd;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
   }
-  if (!std::filesystem::is_regular_file(status)) {
-    r.error = "not a regular file";
-    return r;
-  }
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    r.error = std::generic_category().message(errno);
-    return r;
-  }
-  Bytes bytes;
-  // The size may change between stat and read; read until EOF regardless.
-  auto size = std::filesystem::file_size(path, ec);
-  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-  std::uint8_t chunk[1 << 16];
-  for (;;) {
-    std::size_t got = std::fread(chunk, 1, sizeof chunk, f);
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (got < sizeof chunk) break;
-  }
-  bool bad = std::ferror(f) != 0;
-  int err = errno;
-  std::fclose(f);
-  if (bad) {
-    r.error = std::generic_category().message(err);
-    return r;
-  }
-  r.bytes = std::move(bytes);
-  return r;
+};
+
+bool sameMoment(const struct stat& a, const struct stat& b) {
+  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-MappedFile::~MappedFile() {
-  if (data_ && size_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
-}
+}  // namespace
 
-bool MappedFile::open(const std::filesystem::path& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno == ENOENT ? "no such file" : std::generic_category().message(errno);
-    return false;
+Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
+  const std::string name = path.string();
+  // O_NONBLOCK: opening a FIFO must not wait for a writer. The type is then
+  // checked on what was opened, so a name swapped in between cannot fool it.
+  Fd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+  if (file.fd < 0) {
+    if (errno == EISDIR) return Failure{FailureCode::NotPlainFile, EISDIR, name};
+    return Failure::fromErrno(errno, name);
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = "not a regular file";
-    ::close(fd);
-    return false;
+  struct stat before {};
+  if (::fstat(file.fd, &before) != 0) return Failure::fromErrno(errno, name);
+  if (!S_ISREG(before.st_mode)) return Failure{FailureCode::NotPlainFile, 0, name};
+
+  const auto size = static_cast<std::uint64_t>(before.st_size);
+  Bytes read;
+  try {
+    if (size > read.max_size()) return Failure{FailureCode::TooLarge, 0, name};
+    // One byte more than the size, so a file that grew is seen at once.
+    read.resize(static_cast<std::size_t>(size) + 1);
+  } catch (const std::bad_alloc&) {
+    return Failure{FailureCode::TooLarge, ENOMEM, name};
   }
-  size_ = static_cast<std::size_t>(st.st_size);
-  if (size_ > 0) {
-    void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (p == MAP_FAILED) {
-      error = std::generic_category().message(errno);
-      size_ = 0;
-      ::close(fd);
-      return false;
-    }
-    ::madvise(p, size_, MADV_SEQUENTIAL);
-    data_ = static_cast<const std::uint8_t*>(p);
+  std::size_t got = 0;
+  while (got < read.size()) {
+    const ssize_t n = ::read(file.fd, read.data() + got, read.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Failure::fromErrno(errno, name);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
-  return true;
+  struct stat after {};
+  if (got != size || ::fstat(file.fd, &after) != 0 || !sameMoment(before, after))
+    return Failure{FailureCode::ChangedWhileRead, 0, name};
+  read.resize(got);
+  bytes = std::move(read);
+  return {};
 }
 
 }  // namespace ezg

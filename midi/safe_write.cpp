@@ -6,14 +6,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 namespace ezg {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
-
-std::string reason(int err) { return std::generic_category().message(err); }
 
 // Read once: umask can only be read by setting it, which is not safe to
 // repeat while other threads create files.
@@ -28,32 +25,32 @@ mode_t processUmask() {
 
 }  // namespace
 
-SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
+SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)), name_(target_.string()) {
   // mkstemp gives a name nobody else uses, in the target's own folder so the
   // final rename stays on one file system.
   struct stat old {};
   const bool exists = ::stat(target_.c_str(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) {
-    fail("a folder has that name");
+    fail({FailureCode::FolderInTheWay, 0, {}});
     return;
   }
   // A file the user made read-only stays as it is, even for root, who could
   // otherwise rename over it.
   if (exists && (old.st_mode & 0222) == 0) {
-    fail("the file is read-only");
+    fail({FailureCode::ReadOnlyFile, 0, {}});
     return;
   }
   std::filesystem::path dir = target_.parent_path();
   // Likewise a folder the user made read-only.
   struct stat folder {};
   if (::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && (folder.st_mode & 0222) == 0) {
-    fail("the folder is read-only");
+    fail({FailureCode::ReadOnlyFolder, 0, {}});
     return;
   }
   std::string pattern = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
-    fail(reason(errno));
+    failErrno(errno);
     return;
   }
   temp_ = pattern;
@@ -62,7 +59,7 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
   ::fchmod(fd, exists ? (old.st_mode & 07777) : (0666 & ~processUmask()));
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
-    fail(reason(errno));
+    failErrno(errno);
     ::close(fd);
     return;
   }
@@ -72,42 +69,44 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)) {
 
 SafeFile::~SafeFile() { discard(); }
 
-void SafeFile::fail(std::string what) {
-  if (error_.empty()) error_ = what.empty() ? "write failed" : std::move(what);
+void SafeFile::fail(Failure failure) {
+  if (failure_) return;
+  if (failure.detail.empty()) failure.detail = name_;
+  failure_ = std::move(failure);
 }
+
+void SafeFile::failErrno(int err, std::string detail) { fail(Failure::fromErrno(err, std::move(detail))); }
 
 void SafeFile::write(std::string_view bytes) {
-  if (!ok() || finished_ || bytes.empty()) return;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail(reason(errno));
+  if (failure_ || finished_ || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failErrno(errno);
 }
 
-bool SafeFile::finish() {
-  if (finished_) return ok();
+Status SafeFile::finish() {
+  if (finished_) return failure_;
   finished_ = true;
-  if (!file_) return false;
+  if (!file_) return failure_;
   // Flush, but no fsync: on a report of hundreds of megabytes it costs more
   // than writing it. The rename still never shows anyone a partial file.
-  if (ok() && std::fflush(file_) != 0) fail(reason(errno));
-  if (std::fclose(file_) != 0) fail(reason(errno));
+  if (!failure_ && std::fflush(file_) != 0) failErrno(errno);
+  if (std::fclose(file_) != 0) failErrno(errno);
   file_ = nullptr;
-  return ok();
+  return failure_;
 }
 
-bool SafeFile::commit() {
-  if (committed_) return ok();
-  if (!finish()) {
+Status SafeFile::commit() {
+  if (committed_) return failure_;
+  if (finish()) {
     discard();
-    return false;
+    return failure_;
   }
-  std::error_code ec;
-  std::filesystem::rename(temp_, target_, ec);
-  if (ec) {
-    fail(ec.message());
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+    failErrno(errno);
     discard();
-    return false;
+    return failure_;
   }
   committed_ = true;
-  return true;
+  return {};
 }
 
 void SafeFile::discard() {
@@ -122,12 +121,20 @@ void SafeFile::discard() {
   }
 }
 
-bool writeFileSafely(const std::filesystem::path& target, std::string_view bytes, std::string* error) {
+Status writeFileSafely(const std::filesystem::path& target, std::string_view bytes) {
   SafeFile out(target);
   out.write(bytes);
-  bool done = out.commit();
-  if (!done && error) *error = out.error();
-  return done;
+  return out.commit();
+}
+
+Status commitBoth(OutputFile& first, OutputFile& second) {
+  // Outputs that are not committed remove their temporary files when they
+  // go out of scope, so an early return leaves both targets as they were.
+  for (OutputFile* out : {&first, &second})
+    if (Status failed = out->finish()) return failed;
+  for (OutputFile* out : {&first, &second})
+    if (Status failed = out->commit()) return failed;
+  return {};
 }
 
 }  // namespace ezg

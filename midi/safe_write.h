@@ -21,29 +21,32 @@ class SafeFile final : public OutputFile {
   SafeFile& operator=(const SafeFile&) = delete;
 
   void write(std::string_view bytes) override;
-  bool finish() override;
-  bool commit() override;
-  bool ok() const override { return error_.empty(); }
-  std::string error() const override { return error_; }
-
-  const std::filesystem::path& target() const { return target_; }
+  Status finish() override;
+  Status commit() override;
+  Status status() const override { return failure_; }
+  const std::string& name() const override { return name_; }
 
  private:
-  void fail(std::string what);
+  void fail(Failure failure);
+  void failErrno(int err, std::string detail = {});
   void discard();
 
   std::filesystem::path target_;
+  std::string name_;
   std::filesystem::path temp_;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   bool finished_ = false;
   bool committed_ = false;
-  std::string error_;
+  Status failure_;
 };
 
-// Writes all of `bytes` to `target` safely. Returns false and sets `error`
-// (when given) on failure.
-bool writeFileSafely(const std::filesystem::path& target, std::string_view bytes,
-                     std::string* error = nullptr);
+// Writes all of `bytes` to `target` safely.
+Status writeFileSafely(const std::filesystem::path& target, std::string_view bytes);
+
+// Both outputs are complete before either replaces its target, so no name
+// ever holds a partial file. The failure's detail names the output that
+// failed.
+Status commitBoth(OutputFile& first, OutputFile& second);
 
 }  // namespace ezg

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "midi/failure.h"
+
 namespace ezg {
 
 class ByteSink {
@@ -24,16 +26,18 @@ class MemorySink final : public ByteSink {
 };
 
 // An output file that only appears under its name once it is complete.
-// write() errors are sticky; finish() flushes and closes the temporary
-// file; commit() renames it over the target. Destroying an output that was
-// not committed removes the temporary file and leaves the target untouched.
+// The first failure is kept and later writes are dropped; finish() makes the
+// temporary file complete; commit() puts it in place of the target.
+// Destroying an output that was not committed leaves the target untouched
+// and nothing behind.
 class OutputFile : public ByteSink {
  public:
-  virtual bool finish() = 0;
-  virtual bool commit() = 0;
-  virtual bool ok() const = 0;
-  // Plain-words reason for the first failure, empty while ok().
-  virtual std::string error() const = 0;
+  virtual Status finish() = 0;
+  virtual Status commit() = 0;
+  // The first failure so far, if any.
+  virtual Status status() const = 0;
+  // The name written, as given; failures are told with it.
+  virtual const std::string& name() const = 0;
 };
 
 }  // namespace ezg

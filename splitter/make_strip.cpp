@@ -32,11 +32,10 @@ int main(int argc, char** argv) {
       "std::span<const std::uint8_t> stripBitmap() { return kStrip; }\n\n"
       "}  // namespace ezg\n";
 
-  std::string error;
   const std::string bmpChars(bmp.begin(), bmp.end());
   for (auto [path, bytes] : {std::pair<const char*, const std::string*>{argv[1], &bmpChars}, {argv[2], &src}}) {
-    if (!ezg::writeFileSafely(path, *bytes, &error)) {
-      std::fprintf(stderr, "make_strip: %s: %s\n", path, error.c_str());
+    if (const ezg::Status failed = ezg::writeFileSafely(path, *bytes)) {
+      std::fprintf(stderr, "make_strip: %s: cannot write (%s)\n", path, std::string(ezg::sysErrorName(failed->sysError)).c_str());
       return 1;
     }
   }

@@ -1,14 +1,13 @@
 // The note splitter: cuts a MIDI file into packets, each opened by a
 // pitch-bend byte 0xE0, and makes two copies in which the packets are
-// silenced alternately, pair by pair.
+// silenced alternately, pair by pair. One scan and one silencing rule; the
+// window holds both copies, the command line streams them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "midi/bytes.h"
 #include "midi/sink.h"
@@ -21,60 +20,59 @@ struct Packet {
   std::int64_t bendOffset = 0;
   std::int64_t noteOnOffset = 0;   // the last 0x90 of the packet
   std::int64_t noteOffOffset = 0;  // the last 0x80 of the packet
+
+  bool operator==(const Packet&) const = default;
 };
 
 // The first position (1-based) the scan looks at: the header chunk, the
 // track chunk's head and its first events are never taken for notes.
 inline constexpr std::int64_t kFirstScanPosition = 31;
 
-// Event-pump passes the window makes after each pair, so the strip moves at
-// a pace a person can follow.
-inline constexpr int kPausePumpPasses = 10'000;
+// Called for every packet in file order once its last note is known: when
+// the next pitch bend opens the next packet (followed) or at the end.
+using PacketClosed = std::function<void(const Packet& packet, bool followed)>;
 
-// Finds the packets. Note bytes before the first 0xE0 belong to no packet
-// and are ignored; a file without 0xE0 has no packets.
-std::vector<Packet> scanPackets(const FileBuffer& file);
-// The same into `packets`, reusing its storage.
-void scanPackets(const FileBuffer& file, std::vector<Packet>& packets);
+// The scan. Note bytes before the first 0xE0 belong to no packet and are
+// ignored; a file without 0xE0 has no packets. Returns the packet count.
+std::int64_t scanPackets(std::span<const std::uint8_t> bytes, const PacketClosed& closed);
 
-struct SplitResult {
-  std::vector<Packet> packets;
-  Bytes copy13;  // packets 2, 4, 6, ... silenced
-  Bytes copy24;  // packets 1, 3, 5, ... silenced, an unpaired last one kept
+enum class SplitCopy { Copy13, Copy24 };
+
+// What the silencing rule asks of a front end.
+class SplitTarget {
+ public:
+  virtual ~SplitTarget() = default;
+  // Silence `packet` in `copy`: zero the velocity (third byte) of its
+  // recorded note-on and note-off. Packets come in file order.
+  virtual void silence(SplitCopy copy, const Packet& packet) = 0;
+  // Both packets of the pair (i, i + 1) are silenced; i is odd.
+  virtual void pairDone(std::int64_t /*i*/) {}
 };
+
+// The rule: in each pair (i, i + 1) copy 24 silences packet i and copy 13
+// packet i + 1; an unpaired last packet sounds in both. Returns the packet
+// count.
+std::int64_t splitPackets(std::span<const std::uint8_t> bytes, SplitTarget& target);
 
 // Called after each pair with the odd packet number i (1, 3, 5, ...).
 using PairDone = std::function<void(std::int64_t packetNumber)>;
 
-// Scans `file`, makes both copies and silences them pair by pair. A note is
-// silenced by zeroing the third byte of its message (the velocity); one
-// that would lie past the end of the file is left alone.
-SplitResult splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
-// The same into `result`, reusing its storage: splitting many files in a
-// row then touches no fresh memory.
-void splitNotes(const FileBuffer& file, SplitResult& result, const PairDone& afterPair = {});
+struct SplitCopies {
+  Bytes copy13;  // packets 2, 4, 6, ... silenced
+  Bytes copy24;  // packets 1, 3, 5, ... silenced, an unpaired last one kept
+  std::int64_t packetCount = 0;
+};
 
-// The same two copies written straight to `out13` and `out24` while the
-// input is scanned once, without holding either copy or the packet table:
-// for the command line, where a file's memory costs more than its scan.
-// Returns the packet count.
+// Both copies in memory, for the window: `afterPair` runs after each pair.
+// A velocity that would lie past the end of the file is left alone.
+SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
+
+// The same two copies written to `out13` and `out24` as the input is
+// scanned, without holding either copy. Returns the packet count.
 std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
 
 // "<base>_13.mid" and "<base>_24.mid".
 std::string splitOutputName13(const std::string& baseName);
 std::string splitOutputName24(const std::string& baseName);
-
-using OutputFactory = std::function<std::unique_ptr<OutputFile>(const std::string& name)>;
-
-struct WriteFailure {
-  std::string name;    // the output that failed, as given to the factory
-  std::string reason;  // in plain words
-};
-
-// Writes both copies so that no name ever holds a partial file: both
-// temporary files are complete before either is renamed over its target.
-// Returns false with the failing output in `failure`.
-bool writeSplitFiles(const OutputFactory& create, const std::string& name13, const std::string& name24,
-                     const SplitResult& split, WriteFailure& failure);
 
 }  // namespace ezg

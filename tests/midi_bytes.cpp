@@ -29,15 +29,15 @@ TEST(SafeFile, ReplacesOnlyWhenCommitted) {
   }
   EXPECT_EQ(dir.read("out.bin"), "old contents that are long");
   EXPECT_EQ(files(), 1);
-  std::string error;
-  ASSERT_TRUE(writeFileSafely(dir / "out.bin", "new", &error)) << error;
+  ASSERT_FALSE(writeFileSafely(dir / "out.bin", "new"));
   EXPECT_EQ(dir.read("out.bin"), "new");  // no tail of the longer old file
   EXPECT_EQ(files(), 1);
 
   // What the user locked stays locked, even for root.
   fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_FALSE(writeFileSafely(dir / "out.bin", "newer", &error));
-  EXPECT_EQ(error, "the folder is read-only");
+  const Status failed = writeFileSafely(dir / "out.bin", "newer");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->code, FailureCode::ReadOnlyFolder);
   fs::permissions(dir.path(), fs::perms::owner_all);
   EXPECT_EQ(dir.read("out.bin"), "new");
   EXPECT_EQ(files(), 1);

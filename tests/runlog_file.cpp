@@ -57,10 +57,9 @@ class RunLogRun : public ::testing::Test {
   void run(LocalDateTime start, LocalDateTime end) {
     RunLog log;
     platform.clock = start;
-    ASSERT_TRUE(log.loadAndAppend(platform, "pars.bin"));
+    ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
     platform.clock = end;
-    std::string error;
-    ASSERT_TRUE(log.save(platform, error)) << error;
+    ASSERT_FALSE(log.save(platform));
   }
   std::string saved = std::filesystem::current_path().string();
   testing::TempDir dir;
@@ -98,22 +97,21 @@ TEST_F(RunLogRun, OldRecordsAreKeptRoundedToWholeRecordsAndRunsAppendInOrder) {
 TEST_F(RunLogRun, NothingIsWrittenUntilSaveAndAFailedSaveKeepsTheOldFile) {
   const std::string old = record(1, 2, 3, "abc") + record(4, 5, 6, "def");
   dir.write("pars.bin", old);
-  std::string error;
   {
     RunLog log;
-    EXPECT_TRUE(log.save(platform, error));  // never loaded: run flag false
-    ASSERT_TRUE(log.loadAndAppend(platform, "pars.bin"));
+    EXPECT_FALSE(log.save(platform));  // never loaded: run flag false
+    ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
     EXPECT_TRUE(log.runFlag());
     // A run killed here never saves.
   }
   EXPECT_EQ(dir.read("pars.bin"), old);
   RunLog log;
-  ASSERT_TRUE(log.loadAndAppend(platform, "pars.bin"));
+  ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
   platform.failOutputName = "pars.bin";
   platform.failAfterBytes = 30;
-  std::string why;
-  EXPECT_FALSE(log.save(platform, why));
-  EXPECT_FALSE(why.empty());
+  const Status failed = log.save(platform);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->code, FailureCode::DiskFull);
   EXPECT_EQ(dir.read("pars.bin"), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

@@ -32,13 +32,13 @@ TEST(Splitter, SilencesPacketsAlternatelyInExactlyTheirVelocityBytes) {
     return out;
   };
   const Bytes four = build::makeMidi(std::vector<build::Note>(4));
-  const SplitResult r4 = splitNotes(FileBuffer(four));
+  const SplitCopies r4 = splitNotes(FileBuffer(four));
   EXPECT_EQ(diff(four, r4.copy13), velocities({1, 3}));
   EXPECT_EQ(diff(four, r4.copy24), velocities({0, 2}));
   EXPECT_EQ(r4.copy13[velocities({1})[0]], 0);
   // The unpaired third packet sounds in both.
   const Bytes three = build::makeMidi(std::vector<build::Note>(3));
-  const SplitResult r3 = splitNotes(FileBuffer(three));
+  const SplitCopies r3 = splitNotes(FileBuffer(three));
   EXPECT_EQ(diff(three, r3.copy13), velocities({1}));
   EXPECT_EQ(diff(three, r3.copy24), velocities({0}));
   // Far beyond sixteen-bit offsets too.
@@ -48,7 +48,7 @@ TEST(Splitter, SilencesPacketsAlternatelyInExactlyTheirVelocityBytes) {
     in[at + 3] = 0x90;
     in[at + 5] = 99;
   }
-  const SplitResult r = splitNotes(FileBuffer(in));
+  const SplitCopies r = splitNotes(FileBuffer(in));
   EXPECT_EQ(diff(in, r.copy24), Offsets{40'005});
   EXPECT_EQ(diff(in, r.copy13), Offsets{900'005});
 }
@@ -79,7 +79,7 @@ TEST(Splitter, MessageShapes) {
     std::copy(c.tail.begin(), c.tail.end(), in.begin() + 30);
     in[5] = 0xE0;
     in[10] = 0x90;
-    const SplitResult r = splitNotes(FileBuffer(in));
+    const SplitCopies r = splitNotes(FileBuffer(in));
     EXPECT_EQ(diff(in, r.copy13), c.changed13) << c.what;
     EXPECT_EQ(diff(in, r.copy24), c.changed24) << c.what;
     EXPECT_EQ(r.copy13.size(), in.size()) << c.what;
@@ -102,12 +102,12 @@ TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
       if (in[off] == 0x90) want.back().noteOnOffset = at;
       if (in[off] == 0x80) want.back().noteOffOffset = at;
     }
-    const auto got = scanPackets(FileBuffer(in));
+    std::vector<Packet> got;
+    scanPackets(in, [&](const Packet& p, bool) { got.push_back(p); });
     ASSERT_EQ(got.size(), want.size()) << size;
-    auto fields = [](const Packet& p) { return std::tuple(p.bendOffset, p.noteOnOffset, p.noteOffOffset); };
-    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(fields(got[i]), fields(want[i])) << size << " packet " << i;
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << size << " packet " << i;
     // Streaming the copies, in blocks, gives what the window's split holds.
-    const SplitResult split = splitNotes(FileBuffer(in));
+    const SplitCopies split = splitNotes(FileBuffer(in));
     MemorySink out13, out24;
     EXPECT_EQ(streamSplit(in, out13, out24), static_cast<std::int64_t>(want.size()));
     EXPECT_EQ(out13.data(), std::string(split.copy13.begin(), split.copy13.end())) << size;
@@ -117,22 +117,25 @@ TEST(Splitter, ScanAgreesWithTheByteByByteRuleOnDenseRandomFiles) {
 
 TEST(SplitFiles, RewritesWholeAndAFailedOutputLeavesBothOldFiles) {
   testing::TempDir dir;
-  const SplitResult split = splitNotes(FileBuffer(build::makeMidi(std::vector<build::Note>(4))));
-  const OutputFactory files = [&](const std::string& name) { return std::make_unique<SafeFile>(dir / name); };
-  WriteFailure failure;
+  const SplitCopies split = splitNotes(FileBuffer(build::makeMidi(std::vector<build::Note>(4))));
+  auto write = [&](const std::filesystem::path& name13, const std::filesystem::path& name24) {
+    SafeFile out13(name13), out24(name24);
+    out13.write(testing::asString(split.copy13));
+    out24.write(testing::asString(split.copy24));
+    return commitBoth(out13, out24);
+  };
   dir.write("a_13.mid", std::string(5000, 'x'));
   for (int run = 0; run < 2; ++run) {  // the same bytes twice, no tail of the longer old file
-    ASSERT_TRUE(writeSplitFiles(files, "a_13.mid", "a_24.mid", split, failure));
+    ASSERT_FALSE(write(dir / "a_13.mid", dir / "a_24.mid"));
     EXPECT_EQ(dir.read("a_13.mid"), testing::asString(split.copy13));
     EXPECT_EQ(dir.read("a_24.mid"), testing::asString(split.copy24));
   }
   // The second output cannot even start: the first must not be renamed.
   dir.write("a_13.mid", "old 13");
-  const OutputFactory broken = [&](const std::string& name) {
-    return std::make_unique<SafeFile>(name == "a_24.mid" ? dir / "missing" / name : dir / name);
-  };
-  EXPECT_FALSE(writeSplitFiles(broken, "a_13.mid", "a_24.mid", split, failure));
-  EXPECT_EQ(failure.name, "a_24.mid");
+  const Status failed = write(dir / "a_13.mid", dir / "missing" / "a_24.mid");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->code, FailureCode::Missing);
+  EXPECT_EQ(failed->detail, (dir / "missing" / "a_24.mid").string());
   EXPECT_EQ(dir.read("a_13.mid"), "old 13");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporaries
 }

@@ -40,7 +40,7 @@ TEST_F(WindowSplit, StartWritesBothFilesRefillsTheListAndMovesTheStrip) {
   EXPECT_EQ(form->Picture1->surface().pixel(20, 260), qRgb(slider.r, slider.g, slider.b));
   EXPECT_TRUE(stripAt(kStripClosedRow));
   split("ney");
-  const SplitResult expected = splitNotes(FileBuffer(notes(12)));
+  const SplitCopies expected = splitNotes(FileBuffer(notes(12)));
   EXPECT_EQ(dir.read("ney_13.mid"), testing::asString(expected.copy13));
   EXPECT_EQ(dir.read("ney_24.mid"), testing::asString(expected.copy24));
   EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_24", "tek"}));

@@ -25,10 +25,8 @@ int main(int argc, char** argv) {
   };
   for (const Piece& p : pieces) {
     auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(p.notes, p.seed));
-    std::string error;
-    if (!ezg::writeFileSafely(dir / p.name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                              &error)) {
-      std::fprintf(stderr, "make_demo: %s: %s\n", p.name, error.c_str());
+      if (const ezg::Status failed = ezg::writeFileSafely(dir / p.name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+      std::fprintf(stderr, "make_demo: %s: cannot write (%s)\n", p.name, std::string(ezg::sysErrorName(failed->sysError)).c_str());
       return 1;
     }
   }

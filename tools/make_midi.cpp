@@ -16,10 +16,8 @@ int main(int argc, char** argv) {
   const auto seed = argc > 3 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 1u;
   // About 12 bytes a note; grow until the file is big enough.
   auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(want / 12 + 1, seed));
-  std::string error;
-  if (!ezg::writeFileSafely(argv[1], std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                            &error)) {
-    std::fprintf(stderr, "make_midi: %s: %s\n", argv[1], error.c_str());
+  if (const ezg::Status failed = ezg::writeFileSafely(argv[1], std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+    std::fprintf(stderr, "make_midi: %s: cannot write (%s)\n", argv[1], std::string(ezg::sysErrorName(failed->sysError)).c_str());
     return 1;
   }
   return 0;

@@ -1,0 +1,36 @@
+#include "midi/failure.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace ezg {
+
+Failure Failure::fromErrno(int err, std::string detail) {
+  FailureCode code = FailureCode::Other;
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR: code = FailureCode::Missing; break;
+    case EISDIR: code = FailureCode::FolderInTheWay; break;
+    case EACCES:
+    case EPERM: code = FailureCode::NoPermission; break;
+    case EROFS: code = FailureCode::ReadOnlyFolder; break;
+    case ENOSPC:
+    case EDQUOT: code = FailureCode::DiskFull; break;
+    case ENAMETOOLONG: code = FailureCode::NameTooLong; break;
+    case ENOMEM:
+    case EFBIG:
+    case EOVERFLOW: code = FailureCode::TooLarge; break;
+    case ENXIO:
+    case ENODEV: code = FailureCode::NotPlainFile; break;
+    default: break;
+  }
+  return {code, err, std::move(detail)};
+}
+
+std::string_view sysErrorName(int err) {
+  if (err == 0) return {};
+  const char* name = ::strerrorname_np(err);
+  return name ? std::string_view(name) : std::string_view("E?");
+}
+
+}  // namespace ezg
