@@ -1,18 +1,23 @@
 #include "cli/batch.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
-#include <cstdarg>
-#include <cstdio>
-#include <filesystem>
+#include <cstring>
+#include <map>
 #include <mutex>
-#include <optional>
+#include <system_error>
 #include <thread>
+#include <utility>
 
-#include "cli/help.h"
+#include <fmt/format.h>
+
 #include "midi/midi_names.h"
 
 namespace fs = std::filesystem;
@@ -20,12 +25,8 @@ namespace fs = std::filesystem;
 namespace ezg::cli {
 namespace {
 
-std::optional<unsigned> parseJobs(const std::string& text) {
-  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), ::isdigit)) return std::nullopt;
-  const unsigned n = static_cast<unsigned>(std::stoul(text));
-  if (n == 0) return std::nullopt;
-  return n;
-}
+// Above this a waiting file's lines go to a temporary file.
+constexpr std::size_t kHeldBound = 1 << 20;
 
 class ProgressBar {
  public:
@@ -38,8 +39,9 @@ class ProgressBar {
     if (!enabled_) return;
     constexpr std::size_t kWidth = 30;
     const std::size_t filled = total_ ? done * kWidth / total_ : kWidth;
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, ' ').c_str(), done, total_);
+    std::fputs(fmt::format("\r[{}{}] {}/{}", std::string(filled, '#'), std::string(kWidth - filled, ' '), done, total_)
+                   .c_str(),
+               stderr);
     std::fflush(stderr);
     shown_ = true;
   }
@@ -50,154 +52,194 @@ class ProgressBar {
   bool shown_ = false;
 };
 
+// Absolute and without "." or "..", links resolved where they exist, so two
+// spellings of one file compare equal.
+fs::path samePathKey(const fs::path& p) {
+  std::error_code ec;
+  fs::path abs = fs::absolute(p, ec);
+  if (ec) return p.lexically_normal();
+  fs::path canon = fs::weakly_canonical(abs, ec);
+  return ec ? abs.lexically_normal() : canon;
+}
+
+// Lists the plain files of an open folder; a link is followed.
+std::vector<std::string> plainFilesIn(int dirFd) {
+  std::vector<std::string> names;
+  DIR* d = ::fdopendir(dirFd);
+  if (!d) {
+    ::close(dirFd);
+    return names;
+  }
+  while (const dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (e->d_type == DT_REG) {
+      names.push_back(name);
+    } else if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(::dirfd(d), name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) names.push_back(name);
+    }
+  }
+  ::closedir(d);
+  return names;
+}
+
+// Errors stay on the stream, for the caller to check once per file.
+void put(std::FILE* to, std::string_view text) {
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), to);
+}
+
 }  // namespace
 
-ParsedArgs parseArgs(const Args& args, const std::vector<std::string_view>& valueOptions) {
-  ParsedArgs p;
-  for (std::size_t i = 0; i < args.size() && p.error.empty(); ++i) {
-    std::string a = args[i];
-    if (a == "--") {
-      p.inputs.insert(p.inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-      break;
-    }
-    if (a.size() < 2 || a[0] != '-') {
-      p.inputs.push_back(a);
-      continue;
-    }
-    std::optional<std::string> inlineValue;
-    if (auto eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
-      inlineValue = a.substr(eq + 1);
-      a.resize(eq);
-    }
-    const bool takesValue = a == "-j" || a == "--jobs" ||
-                            std::find(valueOptions.begin(), valueOptions.end(), a) != valueOptions.end();
-    if (a == "-h" || a == "--help") {
-      p.help = true;
-    } else if (a == "-q" || a == "--quiet") {
-      p.batch.quiet = true;
-    } else if (!takesValue) {
-      p.error = "unknown option '" + a + "'";
-    } else {
-      std::string value;
-      if (inlineValue) {
-        value = *inlineValue;
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        p.error = a + " needs a value";
-        break;
-      }
-      if (a == "-j" || a == "--jobs") {
-        auto jobs = parseJobs(value);
-        if (!jobs) p.error = "--jobs needs a whole number from 1 to 9999, not '" + value + "'";
-        else p.batch.jobs = *jobs;
-      } else {
-        p.values[a] = value;
-      }
+Spool::Spool(std::FILE* to, std::function<void()> beforeDirect)
+    : to_(to), beforeDirect_(std::move(beforeDirect)), direct_(true) {}
+
+Spool::Spool(std::FILE* to) : to_(to), direct_(false) {}
+
+void Spool::write(std::string_view text) {
+  if (direct_) {
+    if (beforeDirect_) std::exchange(beforeDirect_, nullptr)();
+    put(to_, text);
+    return;
+  }
+  if (!spill_ && held_.size() + text.size() > kHeldBound) {
+    spill_.reset(std::tmpfile());
+    if (spill_) {
+      put(spill_.get(), held_);
+      std::string().swap(held_);
     }
   }
-  return p;
+  if (spill_) put(spill_.get(), text);
+  else held_ += text;  // no temporary file to be had: keep it all
 }
 
-std::optional<int> parseCommandLine(const char* command, const Args& args,
-                                    const std::vector<std::string_view>& valueOptions, ParsedArgs& p) {
-  p = parseArgs(args, valueOptions);
-  if (p.help) {
-    printCommandHelp(*findCommandHelp(command), stdout);
-    return kExitOk;
-  }
-  if (p.error.empty() && p.inputs.empty()) p.error = "no input file given";
-  if (!p.error.empty()) {
-    std::fprintf(stderr, "ezgitar-cli: %s: %s (try 'ezgitar-cli %s --help')\n", command, p.error.c_str(), command);
-    return kExitFailure;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> optionValue(const ParsedArgs& p, std::string_view name, std::string_view otherName) {
-  for (std::string_view n : {name, otherName}) {
-    if (n.empty()) continue;
-    if (auto it = p.values.find(std::string(n)); it != p.values.end()) return it->second;
-  }
-  return std::nullopt;
+void Spool::copyOut() {
+  if (direct_) return;
+  put(to_, held_);
+  std::string().swap(held_);
+  if (!spill_) return;
+  std::rewind(spill_.get());
+  char chunk[1 << 16];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, spill_.get())) > 0;) put(to_, {chunk, n});
+  spill_.reset();
 }
 
 Args expandInputs(const Args& inputs) {
   Args files;
   for (const std::string& input : inputs) {
-    std::error_code ec;
-    if (!fs::is_directory(input, ec)) {
+    // Opened as a folder or not at all: no stat-then-open, and a FIFO is
+    // neither waited on nor taken for a folder.
+    const int fd = ::open(input.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
       files.push_back(input);
       continue;
     }
-    std::vector<std::string> names;
-    for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) {
-      std::error_code fileEc;
-      if (it->is_regular_file(fileEc)) names.push_back(it->path().filename().string());
-    }
-    const std::vector<std::string> sorted = sortedMidiNames(names);
+    const std::vector<std::string> sorted = sortedMidiNames(plainFilesIn(fd));
+    if (sorted.empty()) std::fputs(fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input).c_str(), stderr);
     for (const std::string& name : sorted) files.push_back((fs::path(input) / name).string());
   }
   return files;
 }
 
-int runBatch(const Args& files, const BatchOptions& options,
-             const std::function<FileOutcome(const std::string& file)>& work) {
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const auto jobs = static_cast<std::size_t>(std::min<std::size_t>(options.jobs ? options.jobs : cores, files.size()));
+int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
+  // Every output is named before anything runs, so that what is written does
+  // not hang on which job gets there first.
+  bool failed = false, warned = false;
+  std::map<fs::path, std::size_t> writer;  // output -> the input writing it
+  std::vector<std::vector<fs::path>> outputs(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i)
+    for (const fs::path& o : outputsOf(inputs[i])) outputs[i].push_back(samePathKey(o));
+  std::map<fs::path, std::size_t> anyWriter;
+  for (std::size_t i = 0; i < inputs.size(); ++i)
+    for (const fs::path& o : outputs[i]) anyWriter.emplace(o, i);
+  Args files;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    std::string why;
+    if (auto it = anyWriter.find(samePathKey(inputs[i])); it != anyWriter.end())
+      why = fmt::format("skipped: {} writes it in this run", inputs[it->second]);
+    for (const fs::path& o : outputs[i]) {
+      if (!why.empty()) break;
+      if (auto it = writer.find(o); it != writer.end())
+        why = fmt::format("skipped: {} writes {} too", inputs[it->second], o.filename().string());
+    }
+    if (!why.empty()) {
+      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", inputs[i], why).c_str(), stderr);
+      failed = true;
+      continue;
+    }
+    for (const fs::path& o : outputs[i]) writer.emplace(o, i);
+    files.push_back(inputs[i]);
+  }
+  if (inputs.empty()) failed = true;
 
-  std::vector<std::optional<FileOutcome>> results(files.size());
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t wanted = std::min<std::size_t>(options.jobs ? options.jobs : cores, files.size());
+
+  std::vector<std::unique_ptr<FileReport>> held(files.size());
+  std::vector<char> done(files.size(), 0);
   std::mutex mutex;
   std::condition_variable ready;
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-      FileOutcome outcome = work(files[i]);
+      work(files[i], *held[i]);
       std::lock_guard lock(mutex);
-      results[i] = std::move(outcome);
+      done[i] = 1;
       ready.notify_one();
     }
   };
   std::vector<std::jthread> pool;
-  if (jobs > 1)
-    for (std::size_t j = 0; j < jobs; ++j) pool.emplace_back(worker);
-
-  // With one job the work runs here, between the prints; otherwise this
-  // thread only prints, in input order, as results arrive.
-  ProgressBar bar(files.size(), !options.quiet && files.size() > 1 && ::isatty(STDERR_FILENO));
-  bool failed = false, warned = false;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (jobs <= 1) results[i] = work(files[i]);
-    std::optional<FileOutcome> r;
-    {
-      std::unique_lock lock(mutex);
-      ready.wait(lock, [&] { return results[i].has_value(); });
-      r = std::move(results[i]);
-      results[i].reset();
+  if (wanted > 1) {
+    for (auto& r : held) r = std::make_unique<FileReport>(Spool(stdout), Spool(stderr), options.quiet);
+    for (std::size_t j = 0; j < wanted; ++j) {
+      try {
+        pool.emplace_back(worker);
+      } catch (const std::system_error&) {
+        break;  // fewer jobs, then; this thread works if none started
+      }
     }
-    bar.clear();
-    if (!options.quiet || r->outIsResult) std::fputs(r->out.c_str(), stdout);
-    std::fflush(stdout);
-    std::fputs(r->err.c_str(), stderr);
+  }
+
+  // With one job the work runs here and prints as it goes; otherwise this
+  // thread only prints, in input order, as files are done.
+  ProgressBar bar(files.size(), !options.quiet && files.size() > 1 && ::isatty(STDERR_FILENO));
+  int outErrno = 0;
+  bool errFailed = false;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    FileReport* r = nullptr;
+    std::optional<FileReport> direct;
+    if (pool.empty()) {
+      auto clear = [&bar] { bar.clear(); };
+      direct.emplace(Spool(stdout, clear), Spool(stderr, clear), options.quiet);
+      work(files[i], *direct);
+      r = &*direct;
+      bar.clear();
+    } else {
+      std::unique_lock lock(mutex);
+      ready.wait(lock, [&] { return done[i] != 0; });
+      r = held[i].get();
+      lock.unlock();
+      bar.clear();
+      r->copyOut();
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) outErrno = errno ? errno : EIO;
+    if (std::fflush(stderr) != 0 || std::ferror(stderr)) errFailed = true;
     failed |= r->outcome == Outcome::Failed;
     warned |= r->outcome == Outcome::Warned;
+    if (!pool.empty()) held[i].reset();
+    if (outErrno || errFailed) {
+      next = files.size();  // the jobs take no new file
+      break;
+    }
     bar.show(i + 1);
   }
   bar.clear();
+  if (outErrno) {
+    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n", std::strerror(outErrno)).c_str(), stderr);
+    return kExitFailure;
+  }
+  if (errFailed || std::fflush(stderr) != 0) return kExitFailure;
   return failed ? kExitFailure : warned ? kExitWarnings : kExitOk;
-}
-
-std::string format(const char* fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  va_list again;
-  va_copy(again, args);
-  const int n = std::vsnprintf(nullptr, 0, fmt, args);
-  va_end(args);
-  std::string s(static_cast<std::size_t>(std::max(n, 0)), '\0');
-  std::vsnprintf(s.data(), s.size() + 1, fmt, again);
-  va_end(again);
-  return s;
 }
 
 std::string baseNameOf(const std::string& input) {

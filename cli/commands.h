@@ -1,7 +1,8 @@
-// The subcommands of ezgitar-cli. Each takes the arguments after its name
-// and returns the process exit status.
+// The subcommands of ezgitar-cli. Each takes its parsed command line and
+// returns the process exit status.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,19 +10,23 @@ namespace ezg::cli {
 
 using Args = std::vector<std::string>;
 
-struct Command {
-  const char* name;  // its help text is in help.cpp
-  int (*run)(const Args& args);
-};
-
 // Exit statuses shared by all subcommands.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitWarnings = 1;
 inline constexpr int kExitFailure = 2;
 
+// A subcommand's command line, checked already.
+struct CommandLine {
+  Args inputs;
+  unsigned jobs = 0;  // 0: one per core
+  bool quiet = false;
+  std::optional<std::string> output;     // -o: a folder for the outputs
+  std::optional<char> decimalSeparator;  // report only
+};
+
 // Defined one per file: split.cpp, report.cpp.
-int runSplit(const Args& args);
-int runReport(const Args& args);
-int runTest(const Args& args);
+int runSplit(const CommandLine& line);
+int runReport(const CommandLine& line);
+int runTest(const CommandLine& line);
 
 }  // namespace ezg::cli

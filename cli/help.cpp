@@ -1,6 +1,5 @@
 #include "cli/help.h"
 
-#include <string_view>
 
 namespace ezg::cli {
 namespace {
@@ -14,18 +13,6 @@ const std::vector<OptionHelp> kBatchOptions = {
 std::vector<OptionHelp> withBatch(std::vector<OptionHelp> own) {
   own.insert(own.end(), kBatchOptions.begin(), kBatchOptions.end());
   return own;
-}
-
-// roff needs leading dots, quotes and backslashes escaped.
-std::string roff(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\e";
-    else if (c == '-') out += "\\-";
-    else out += c;
-  }
-  if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
-  return out;
 }
 
 }  // namespace
@@ -70,8 +57,8 @@ const CommandHelp* findCommandHelp(const std::string& name) {
 void printMainHelp(std::FILE* to) {
   std::fprintf(to,
                "Usage: ezgitar-cli COMMAND [OPTIONS] FILE|FOLDER...\n"
-               "       ezgitar-cli COMMAND --help\n"
-               "       ezgitar-cli --help | --version\n"
+               "  or:  ezgitar-cli COMMAND --help\n"
+               "  or:  ezgitar-cli --help | --version\n"
                "\n"
                "Works on Standard MIDI Files the way the Ezgitar window does, for many files at once.\n"
                "A folder stands for its .mid files.\n"
@@ -82,7 +69,13 @@ void printMainHelp(std::FILE* to) {
                "\n"
                "Options:\n"
                "  -h, --help     show this help and exit\n"
-               "  -V, --version  show the version and exit\n"
+               "  -V, --version  show the version and exit\n");
+  // Every command's options too, so that this one text makes the manual.
+  for (const CommandHelp& c : commandHelps()) {
+    std::fprintf(to, "\nOptions of %s (ezgitar-cli %s %s):\n", c.name, c.name, c.synopsis);
+    for (const OptionHelp& o : c.options) std::fprintf(to, "  %-24s %s\n", o.flags, o.text);
+  }
+  std::fprintf(to,
                "\n"
                "Exit status: 0 success, 1 warnings found, 2 usage error or a file failed.\n");
 }
@@ -93,30 +86,6 @@ void printCommandHelp(const CommandHelp& help, std::FILE* to) {
   std::fprintf(to, "\nExamples:\n");
   for (const ExampleHelp& e : help.examples) std::fprintf(to, "  %s\n      %s\n", e.command, e.text);
   std::fprintf(to, "\nExit status: 0 success, 1 warnings found, 2 usage error or a file failed.\n");
-}
-
-void printUsageHint(const char* command, std::FILE* to) {
-  std::fprintf(to, "usage: ezgitar-cli %s %s (try 'ezgitar-cli %s --help')\n", command,
-               findCommandHelp(command) ? findCommandHelp(command)->synopsis : "", command);
-}
-
-std::string manPage(const char* version) {
-  std::string m;
-  m += ".TH EZGITAR-CLI 1 \"\" \"ezgitar-cli " + std::string(version) + "\" \"User Commands\"\n";
-  m += ".SH NAME\nezgitar\\-cli \\- practice copies, byte reports and delta-time checks of MIDI files\n";
-  m += ".SH SYNOPSIS\n";
-  for (const CommandHelp& c : commandHelps())
-    m += ".B ezgitar\\-cli " + roff(c.name) + "\n" + roff(c.synopsis) + "\n.br\n";
-  m += ".SH DESCRIPTION\nWorks on Standard MIDI Files the way the Ezgitar window does, for many files at once.\n"
-       "A folder stands for its .mid files.\n";
-  for (const CommandHelp& c : commandHelps()) {
-    m += ".SH " + roff(c.name) + "\n" + roff(c.description) + "\n";
-    for (const OptionHelp& o : c.options) m += ".TP\n.B " + roff(o.flags) + "\n" + roff(o.text) + "\n";
-    m += ".PP\nExamples:\n";
-    for (const ExampleHelp& e : c.examples) m += ".TP\n.B " + roff(e.command) + "\n" + roff(e.text) + "\n";
-  }
-  m += ".SH EXIT STATUS\n0 success, 1 warnings found, 2 usage error or a file failed.\n";
-  return m;
 }
 
 }  // namespace ezg::cli

@@ -1,4 +1,4 @@
-// The text of every --help, and the man page made from the same text.
+// The text of every --help; the man page is made from the main one.
 #pragma once
 
 #include <cstdio>
@@ -31,10 +31,5 @@ const CommandHelp* findCommandHelp(const std::string& name);
 
 void printMainHelp(std::FILE* to);
 void printCommandHelp(const CommandHelp& help, std::FILE* to);
-// A one-line pointer to --help, after a usage mistake.
-void printUsageHint(const char* command, std::FILE* to);
-
-// The whole manual page in roff, for man(1).
-std::string manPage(const char* version);
 
 }  // namespace ezg::cli

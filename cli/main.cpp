@@ -1,7 +1,11 @@
 // ezgitar-cli: the window's work from the command line, for many files.
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "cli/commands.h"
 #include "cli/help.h"
@@ -9,40 +13,133 @@
 namespace ezg::cli {
 namespace {
 
-const std::vector<Command>& commands() {
-  static const std::vector<Command> list = {
-      {"split", runSplit},
-      {"report", runReport},
-      {"test", runTest},
-  };
-  return list;
+struct Subcommand {
+  Subcommand(const char* n, int (*r)(const CommandLine&), bool o, bool s)
+      : name(n), run(r), hasOutput(o), hasSeparator(s) {}
+  const char* name;
+  int (*run)(const CommandLine& line);
+  bool hasOutput;
+  bool hasSeparator;
+  CLI::App* app = nullptr;
+  CommandLine line;
+  bool help = false;
+  std::string output, separator;
+};
+
+const CLI::Validator kFolderName(
+    [](std::string& value) {
+      std::error_code ec;
+      if (value.empty()) return std::string("must name a folder");
+      if (std::filesystem::exists(value, ec) && !std::filesystem::is_directory(value, ec))
+        return "'" + value + "' is not a folder";
+      return std::string();
+    },
+    "DIR");
+
+const CLI::Validator kOnePrintableCharacter(
+    [](std::string& value) {
+      if (value.size() != 1 || !std::isprint(static_cast<unsigned char>(value[0])))
+        return std::string("must be one printable character");
+      return std::string();
+    },
+    "C");
+
+void addOptions(Subcommand& s) {
+  CLI::App& app = *s.app;
+  app.set_help_flag();  // the help text is ours, see help.cpp
+  app.add_flag("-h,--help", s.help);
+  app.add_flag("-q,--quiet", s.line.quiet);
+  app.add_option("-j,--jobs", s.line.jobs)->check(CLI::Range(1u, 9999u));
+  if (s.hasOutput) app.add_option("-o,--output", s.output)->check(kFolderName);
+  if (s.hasSeparator) app.add_option("--decimal-separator", s.separator)->check(kOnePrintableCharacter);
+  app.add_option("inputs", s.line.inputs);
 }
+
+// CLI11's messages are one line already; this keeps it so.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+int usageError(const std::string& command, const std::string& why) {
+  if (command.empty())
+    std::fputs(fmt::format("ezgitar-cli: {} (try 'ezgitar-cli --help')\n", why).c_str(), stderr);
+  else
+    std::fputs(fmt::format("ezgitar-cli: {}: {} (try 'ezgitar-cli {} --help')\n", command, why, command).c_str(),
+               stderr);
+  return kExitFailure;
+}
+
+// What --help and --version print must reach the reader.
+int printed() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailure; }
 
 }  // namespace
 }  // namespace ezg::cli
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
   using namespace ezg::cli;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::fprintf(stderr, "ezgitar-cli: no command given (try 'ezgitar-cli --help')\n");
-    return kExitFailure;
+  if (argc < 2) return usageError("", "no command given");
+  std::vector<Subcommand> subs = {
+      {"split", runSplit, true, false},
+      {"report", runReport, true, true},
+      {"test", runTest, false, false},
+  };
+  CLI::App app("", "ezgitar-cli");
+  app.set_help_flag();
+  bool help = false, version = false;
+  app.add_flag("-h,--help", help);
+  app.add_flag("-V,--version", version);
+  for (Subcommand& s : subs) {
+    s.app = app.add_subcommand(s.name);
+    addOptions(s);
   }
-  const std::string& first = args.front();
-  if (first == "-h" || first == "--help") {
+  // The hint names the command being given, when the mistake is inside it.
+  std::string command;
+  for (const Subcommand& s : subs)
+    if (argv[1] == std::string(s.name)) command = s.name;
+  if (command.empty() && argv[1][0] != '-') return usageError("", fmt::format("unknown command '{}'", argv[1]));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return usageError(command, oneLine(e.what()));
+  }
+  if (help) {
     printMainHelp(stdout);
-    return kExitOk;
+    return printed();
   }
-  if (first == "-V" || first == "--version") {
+  if (version) {
     std::printf("ezgitar-cli %s\n", EZGITAR_VERSION);
-    return kExitOk;
+    return printed();
   }
-  for (const Command& c : commands()) {
-    if (first == c.name) return c.run(Args(args.begin() + 1, args.end()));
+  for (Subcommand& s : subs) {
+    if (!s.app->parsed()) continue;
+    if (s.help) {
+      printCommandHelp(*findCommandHelp(s.name), stdout);
+      return printed();
+    }
+    if (s.line.inputs.empty()) return usageError(s.name, "no input file given");
+    if (s.hasOutput && !s.app->get_option("--output")->empty()) s.line.output = s.output;
+    if (s.hasSeparator && !s.app->get_option("--decimal-separator")->empty())
+      s.line.decimalSeparator = s.separator[0];
+    return s.run(s.line);
   }
-  if (first.starts_with("-"))
-    std::fprintf(stderr, "ezgitar-cli: unknown option '%s' (try 'ezgitar-cli --help')\n", first.c_str());
-  else
-    std::fprintf(stderr, "ezgitar-cli: unknown command '%s' (try 'ezgitar-cli --help')\n", first.c_str());
-  return kExitFailure;
+  return usageError("", "no command given");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Whatever escapes is told in one line, with the usage-error status.
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ezgitar-cli: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "ezgitar-cli: unexpected failure\n");
+  }
+  return ezg::cli::kExitFailure;
 }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
@@ -18,80 +20,74 @@ namespace fs = std::filesystem;
 namespace ezg::cli {
 namespace {
 
-// Reads one input whole, or says in `outcome` why it cannot.
-std::optional<FileBuffer> readInput(const std::string& input, FileOutcome& outcome) {
+// Reads one input whole, or says in `report` why it cannot.
+std::optional<FileBuffer> readInput(const std::string& input, FileReport& report) {
   Bytes bytes;
   const Status failed = readWholeFile(input, bytes);
   if (failed || bytes.empty()) {
-    outcome.err += format("ezgitar-cli: %s: %s\n", input.c_str(), failed ? describe(*failed).c_str() : "empty file");
-    outcome.outcome = Outcome::Failed;
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, failed ? describe(*failed) : "empty file"));
+    report.outcome = Outcome::Failed;
     return std::nullopt;
   }
   return FileBuffer(std::move(bytes));
 }
 
-TickWarning collectWarnings(const std::string& input, std::string& to, FileOutcome& outcome) {
-  return [&input, &to, &outcome](std::int64_t p) {
-    to += format("%s:%lld: %s\n", input.c_str(), static_cast<long long>(p), kTickWarningText);
-    outcome.outcome = Outcome::Warned;
+// Each warning is printed as it is found, never gathered first.
+TickWarning printWarnings(const std::string& input, FileReport& report, void (FileReport::*print)(std::string_view)) {
+  return [&input, &report, print](std::int64_t p) {
+    (report.*print)(fmt::format("{}:{}: {}\n", input, p, kTickWarningText));
+    report.outcome = Outcome::Warned;
   };
 }
 
-FileOutcome reportOne(const std::string& input, const std::optional<fs::path>& outDir, char separator) {
-  FileOutcome outcome;
-  const auto file = readInput(input, outcome);
-  if (!file) return outcome;
-  const std::string name = reportFileName(baseNameOf(input));
-  const fs::path target = (outDir ? *outDir : fs::path(input).parent_path()) / name;
+fs::path reportTarget(const std::string& input, const std::optional<fs::path>& outDir) {
+  return (outDir ? *outDir : fs::path(input).parent_path()) / reportFileName(baseNameOf(input));
+}
+
+void reportOne(const std::string& input, const std::optional<fs::path>& outDir, char separator, FileReport& report) {
+  const auto file = readInput(input, report);
+  if (!file) return;
+  const fs::path target = reportTarget(input, outDir);
   SafeFile out(target);
   // Refused before the walk, so no warning is told for a report that will
   // not exist.
   Status failed = out.status();
   if (!failed) {
-    TxtYaz(*file, name, standardNoteNames(), separator, out, collectWarnings(input, outcome.err, outcome));
+    TxtYaz(*file, target.filename().string(), standardNoteNames(), separator, out,
+           printWarnings(input, report, &FileReport::error));
     failed = out.commit();
   }
   if (failed) {
-    outcome.err += format("ezgitar-cli: %s: cannot write %s: %s\n", input.c_str(), target.c_str(), describe(*failed).c_str());
-    outcome.outcome = Outcome::Failed;
-    return outcome;
+    report.error(fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, target.string(), describe(*failed)));
+    report.outcome = Outcome::Failed;
+    return;
   }
-  outcome.out = format("%s -> %s\n", input.c_str(), target.c_str());
-  return outcome;
+  report.info(fmt::format("{} -> {}\n", input, target.string()));
 }
 
-FileOutcome testOne(const std::string& input) {
-  FileOutcome outcome;
-  const auto file = readInput(input, outcome);
-  if (!file) return outcome;
+void testOne(const std::string& input, FileReport& report) {
+  const auto file = readInput(input, report);
+  if (!file) return;
   // The warnings are what the test is for: they go to stdout, even quiet.
-  TestEt(*file, collectWarnings(input, outcome.out, outcome));
-  outcome.outIsResult = true;
-  return outcome;
+  TestEt(*file, printWarnings(input, report, &FileReport::result));
 }
 
 }  // namespace
 
-int runReport(const Args& args) {
-  ParsedArgs p;
-  if (auto done = parseCommandLine("report", args, {"-o", "--output", "--decimal-separator"}, p)) return *done;
-  const auto sep = optionValue(p, "--decimal-separator");
-  if (sep && sep->size() != 1) {
-    std::fprintf(stderr, "ezgitar-cli: report: the decimal separator must be one character, not '%s'\n",
-                 sep->c_str());
-    return kExitFailure;
-  }
-  const char separator = sep ? (*sep)[0] : localeDecimalSeparator();
+int runReport(const CommandLine& line) {
+  const char separator = line.decimalSeparator ? *line.decimalSeparator : localeDecimalSeparator();
   std::optional<fs::path> outDir;
-  if (auto dir = optionValue(p, "-o", "--output")) outDir = *dir;
-  return runBatch(expandInputs(p.inputs), p.batch,
-                  [&](const std::string& input) { return reportOne(input, outDir, separator); });
+  if (line.output) outDir = *line.output;
+  return runBatch(
+      expandInputs(line.inputs), {line.jobs, line.quiet},
+      [&](const std::string& input) { return std::vector<fs::path>{reportTarget(input, outDir)}; },
+      [&](const std::string& input, FileReport& report) { reportOne(input, outDir, separator, report); });
 }
 
-int runTest(const Args& args) {
-  ParsedArgs p;
-  if (auto done = parseCommandLine("test", args, {}, p)) return *done;
-  return runBatch(expandInputs(p.inputs), p.batch, testOne);
+int runTest(const CommandLine& line) {
+  return runBatch(
+      expandInputs(line.inputs), {line.jobs, line.quiet}, [](const std::string&) { return std::vector<fs::path>{}; },
+      testOne);
 }
 
 }  // namespace ezg::cli

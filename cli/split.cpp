@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
@@ -16,42 +18,41 @@ namespace fs = std::filesystem;
 namespace ezg::cli {
 namespace {
 
-FileOutcome splitOne(const std::string& input, const std::optional<fs::path>& outDir) {
-  FileOutcome outcome;
+std::vector<fs::path> splitOutputs(const std::string& input, const std::optional<fs::path>& outDir) {
+  const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
+  const std::string base = baseNameOf(input);
+  return {folder / splitOutputName13(base), folder / splitOutputName24(base)};
+}
+
+void splitOne(const std::string& input, const std::optional<fs::path>& outDir, FileReport& report) {
   auto fail = [&](const std::string& why) {
-    outcome.err += format("ezgitar-cli: %s: %s\n", input.c_str(), why.c_str());
-    outcome.outcome = Outcome::Failed;
-    return outcome;
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, why));
+    report.outcome = Outcome::Failed;
   };
   Bytes bytes;
   if (Status failed = readWholeFile(input, bytes)) return fail(describe(*failed));
   if (bytes.empty()) return fail("empty file");
 
-  const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
-  const std::string base = baseNameOf(input);
-  const std::string name13 = (folder / splitOutputName13(base)).string();
-  const std::string name24 = (folder / splitOutputName24(base)).string();
+  const std::vector<fs::path> names = splitOutputs(input, outDir);
   // Both copies stream straight into their temporary files; neither name
   // changes until both are complete.
-  SafeFile out13(name13), out24(name24);
+  SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
     if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
   const std::int64_t packets = streamSplit(bytes, out13, out24);
   if (Status failed = commitBoth(out13, out24)) return fail("cannot write " + failed->detail + ": " + describe(*failed));
-  outcome.out = format("%s: %lld packets -> %s, %s\n", input.c_str(), static_cast<long long>(packets), name13.c_str(),
-                       name24.c_str());
-  return outcome;
+  report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));
 }
 
 }  // namespace
 
-int runSplit(const Args& args) {
-  ParsedArgs p;
-  if (auto done = parseCommandLine("split", args, {"-o", "--output"}, p)) return *done;
+int runSplit(const CommandLine& line) {
   std::optional<fs::path> outDir;
-  if (auto dir = optionValue(p, "-o", "--output")) outDir = *dir;
-  return runBatch(expandInputs(p.inputs), p.batch,
-                  [&](const std::string& input) { return splitOne(input, outDir); });
+  if (line.output) outDir = *line.output;
+  return runBatch(
+      expandInputs(line.inputs), {line.jobs, line.quiet},
+      [&](const std::string& input) { return splitOutputs(input, outDir); },
+      [&](const std::string& input, FileReport& report) { splitOne(input, outDir, report); });
 }
 
 }  // namespace ezg::cli
