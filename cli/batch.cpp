@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <system_error>
@@ -18,6 +17,7 @@
 
 #include <fmt/format.h>
 
+#include "cli/failure_text.h"
 #include "midi/midi_names.h"
 
 namespace fs = std::filesystem;
@@ -235,7 +235,7 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
   }
   bar.clear();
   if (outErrno) {
-    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n", std::strerror(outErrno)).c_str(), stderr);
+    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n", describe(Failure::fromErrno(outErrno))).c_str(), stderr);
     return kExitFailure;
   }
   if (errFailed || std::fflush(stderr) != 0) return kExitFailure;
