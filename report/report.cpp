@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "midi/vocabulary.h"
 #include "report/cp1254.h"
 
 namespace ezg {
@@ -110,8 +111,9 @@ class ReportText {
   }
 
   // Cents of a bend, "00.00": at least two whole digits, two decimals,
-  // halves away from zero. A cent is 4096/10000 of a bend step, so the
-  // hundredths are bend * 625 / 256 exactly; integers keep the halves exact.
+  // halves away from zero. One bend step is 100/4096 of a cent, so the
+  // hundredths are bend * 10000 / 4096 = bend * 625 / 256 exactly; integers
+  // keep the halves exact.
   void cents(std::int32_t bend, char separator) {
     const std::int64_t scaled = static_cast<std::int64_t>(bend) * 625;
     const std::uint64_t magnitude = static_cast<std::uint64_t>(std::llabs(scaled));
@@ -255,57 +257,56 @@ void trackHead(ReportText& t, const FileBuffer& file) {
 
 // Writes the walk: each visited byte on a line of its own, decoded events
 // continuing or following it.
-class ReportWalk : public QuietWalk {
+class ReportWalk final : public QuietWalk {
  public:
   ReportWalk(ReportText& t, const NoteNames& names, char separator, const TickWarning& warn)
       : t_(t), names_(names), separator_(separator), warn_(warn) {}
 
-  void visit(std::int64_t p, std::uint8_t b) {
-    // Walk lines show 0x0D, 0x81 and 0x90 as a space; data lines keep them raw.
-    const bool blank = b == 13 || b == 129 || b == 144;
-    t_.perByte(p, b, blank ? ' ' : static_cast<char>(b));
+  void visit(std::int64_t p, std::uint8_t b) override {
+    // Walk lines show three values as a space; data lines keep them raw.
+    t_.perByte(p, b, midi::blankInWalkLine(b) ? ' ' : static_cast<char>(b));
     t_.gap();
   }
-  void label(std::int16_t msb, std::int16_t lsb) {
-    t_.text(msb == 15 ? kSystemLabels[static_cast<std::size_t>(lsb)] : kEndLabel);
+  void label(std::int16_t msb, std::int16_t lsb) override {
+    t_.text(msb == midi::kSystemKind ? kSystemLabels[static_cast<std::size_t>(lsb)] : kEndLabel);
   }
-  void noteStatus(bool on, std::int16_t channel) { status(on ? "NOTE-ON" : "NOTE-OFF", channel); }
-  void pitch(std::int64_t p, std::uint8_t n) {
+  void noteStatus(bool on, std::int16_t channel) override { status(on ? "NOTE-ON" : "NOTE-OFF", channel); }
+  void pitch(std::int64_t p, std::uint8_t n) override {
     dataLine(p, n, true);
     t_.lit("Pitch=");
     t_.text(names_[n % 12]);
     t_.lineEnd();
   }
-  void velocity(std::int64_t p, std::uint8_t v) {
+  void velocity(std::int64_t p, std::uint8_t v) override {
     dataLine(p, v, true);
     t_.lit("Velo.=");
     t_.separate(v);
     t_.lineEnd();
   }
   // The first byte of a longer delta ends its line bare, the second with a gap.
-  void deltaLead(std::int64_t p, std::uint8_t d, int index) {
+  void deltaLead(std::int64_t p, std::uint8_t d, int index) override {
     dataLine(p, d, index > 0);
     t_.lineEnd();
   }
-  void tick(std::int64_t p, std::uint8_t d, std::int32_t ticks) {
+  void tick(std::int64_t p, std::uint8_t d, std::int32_t ticks) override {
     dataLine(p, d, true);
     t_.lit("Tik=");
     t_.joined(ticks);
   }
-  void bendStatus(std::int16_t channel) { status("PTCHBND", channel); }
-  void bendLsb(std::int64_t p, std::uint8_t lsb) {
+  void bendStatus(std::int16_t channel) override { status("PTCHBND", channel); }
+  void bendLsb(std::int64_t p, std::uint8_t lsb) override {
     dataLine(p, lsb, false);
     t_.lineEnd();
   }
-  void bendMsb(std::int64_t p, std::uint8_t msb, std::int32_t bend) {
+  void bendMsb(std::int64_t p, std::uint8_t msb, std::int32_t bend) override {
     dataLine(p, msb, true);
     t_.cents(bend, separator_);
     t_.lit(" Cent");
   }
-  void tooLong(std::int64_t statusPosition) {
+  void tooLong(std::int64_t statusPosition) override {
     if (warn_) warn_(statusPosition);
   }
-  void endLine() { t_.lineEnd(); }
+  void endLine() override { t_.lineEnd(); }
 
  private:
   void status(std::string_view name, std::int16_t channel) {

@@ -9,7 +9,7 @@
 
 #include "midi/bytes.h"
 #include "midi/sink.h"
-#include "report/walk.h"
+#include "walk/walk.h"
 
 namespace ezg {
 

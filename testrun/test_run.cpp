@@ -3,17 +3,21 @@
 namespace ezg {
 namespace {
 
-struct WarningsOnly : QuietWalk {
-  const TickWarning& warn;
-  void tooLong(std::int64_t statusPosition) {
-    if (warn) warn(statusPosition);
+class WarningsOnly final : public QuietWalk {
+ public:
+  explicit WarningsOnly(const TickWarning& warn) : warn_(warn) {}
+  void tooLong(std::int64_t statusPosition) override {
+    if (warn_) warn_(statusPosition);
   }
+
+ private:
+  const TickWarning& warn_;
 };
 
 }  // namespace
 
 std::int64_t TestEt(const FileBuffer& file, const TickWarning& warn) {
-  WarningsOnly listener{{}, warn};
+  WarningsOnly listener(warn);
   return walkEvents(file, listener);
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "midi/bytes.h"
-#include "report/walk.h"
+#include "walk/walk.h"
 
 namespace ezg {
 

@@ -15,9 +15,9 @@ using Positions = std::vector<std::int64_t>;
 
 // The positions the walk lands on.
 Positions visitsOf(const Bytes& events) {
-  struct Visits : QuietWalk {
+  struct Visits final : QuietWalk {
     Positions positions;
-    void visit(std::int64_t p, std::uint8_t) { positions.push_back(p); }
+    void visit(std::int64_t p, std::uint8_t) override { positions.push_back(p); }
   } v;
   walkEvents(FileBuffer(withEvents(events)), v);
   return v.positions;

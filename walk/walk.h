@@ -4,10 +4,13 @@
 // they stop or where they warn; they differ only in what their listener does.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 #include "midi/bytes.h"
+#include "midi/vocabulary.h"
 
 namespace ezg {
 
@@ -18,26 +21,35 @@ inline constexpr std::int64_t kFirstEventPosition = 23;
 // four or more bytes. The walk goes on when it returns.
 using TickWarning = std::function<void(std::int64_t statusPosition)>;
 
-// The message for that warning, in UTF-8 (for message boxes and terminals).
-inline constexpr const char* kTickWarningText = "Çok büyük Tick ! !";
-
-// A listener that ignores everything. Listeners derive from it and hide the
-// hooks they care about; the walk calls them statically, so a hook left
+// A listener that ignores everything. Listeners derive from it, are final,
+// and override the hooks they care about: `override` turns a misspelt hook
+// or a wrong signature into a compile error instead of a hook never called.
+// The walk takes the final type, so every call is direct and a hook left
 // empty costs nothing.
 struct QuietWalk {
-  void visit(std::int64_t /*p*/, std::uint8_t /*b*/) {}                 // every visited position
-  void label(std::int16_t /*msb*/, std::int16_t /*lsb*/) {}             // 0x2F and 0xF0..0xFF
-  void noteStatus(bool /*on*/, std::int16_t /*channel*/) {}
-  void pitch(std::int64_t /*p*/, std::uint8_t /*n*/) {}
-  void velocity(std::int64_t /*p*/, std::uint8_t /*v*/) {}
-  void deltaLead(std::int64_t /*p*/, std::uint8_t /*d*/, int /*index*/) {}  // a delta byte >= 0x80
-  void tick(std::int64_t /*p*/, std::uint8_t /*d*/, std::int32_t /*ticks*/) {}  // the delta's last byte
-  void bendStatus(std::int16_t /*channel*/) {}
-  void bendLsb(std::int64_t /*p*/, std::uint8_t /*lsb*/) {}
-  void bendMsb(std::int64_t /*p*/, std::uint8_t /*msb*/, std::int32_t /*bend*/) {}
-  void tooLong(std::int64_t /*statusPosition*/) {}
-  void endLine() {}  // closes the visited position's line
+  virtual void visit(std::int64_t /*p*/, std::uint8_t /*b*/) {}                 // every visited position
+  virtual void label(std::int16_t /*msb*/, std::int16_t /*lsb*/) {}             // 0x2F and 0xF0..0xFF
+  virtual void noteStatus(bool /*on*/, std::int16_t /*channel*/) {}
+  virtual void pitch(std::int64_t /*p*/, std::uint8_t /*n*/) {}
+  virtual void velocity(std::int64_t /*p*/, std::uint8_t /*v*/) {}
+  virtual void deltaLead(std::int64_t /*p*/, std::uint8_t /*d*/, int /*index*/) {}  // a delta byte >= 0x80
+  virtual void tick(std::int64_t /*p*/, std::uint8_t /*d*/, std::int32_t /*ticks*/) {}  // the delta's last byte
+  virtual void bendStatus(std::int16_t /*channel*/) {}
+  virtual void bendLsb(std::int64_t /*p*/, std::uint8_t /*lsb*/) {}
+  virtual void bendMsb(std::int64_t /*p*/, std::uint8_t /*msb*/, std::int32_t /*bend*/) {}
+  virtual void tooLong(std::int64_t /*statusPosition*/) {}
+  virtual void endLine() {}  // closes the visited position's line
+
+ protected:
+  QuietWalk() = default;
+  QuietWalk(const QuietWalk&) = default;
+  QuietWalk& operator=(const QuietWalk&) = default;
+  ~QuietWalk() = default;
 };
+
+// What `walkEvents` accepts: a final listener built on QuietWalk.
+template <class L>
+concept WalkListener = std::derived_from<L, QuietWalk> && std::is_final_v<L>;
 
 namespace walk_detail {
 
@@ -45,7 +57,7 @@ namespace walk_detail {
 // bytes. Moves p to the delta's last byte; on a longer delta it warns and
 // leaves p where it was, so the walk lists those bytes again one by one.
 // False when a byte it needs lies past the end of the file.
-template <class Listener>
+template <WalkListener Listener>
 bool note(const FileBuffer& file, std::int64_t& p, bool on, std::int16_t channel, Listener& out) {
   out.noteStatus(on, channel);
   if (!file.has(p + 1)) return false;
@@ -57,13 +69,13 @@ bool note(const FileBuffer& file, std::int64_t& p, bool on, std::int16_t channel
     const std::int64_t q = p + 3 + i;
     if (!file.has(q)) return false;
     const std::uint8_t d = file.readByte(q);
-    if (d < 0x80) {
+    if (d < midi::kDataLimit) {
       ticks = ticks * 128 + d;
       out.tick(q, d, ticks);
       p = q;
       return true;
     }
-    ticks = ticks * 128 + (d - 128);
+    ticks = ticks * 128 + (d - midi::kDataLimit);
     // The third byte of 0x80 or more is not shown: the walk reaches it again.
     if (i < 2) out.deltaLead(q, d, i);
   }
@@ -72,7 +84,7 @@ bool note(const FileBuffer& file, std::int64_t& p, bool on, std::int16_t channel
 }
 
 // Pitch bend at p: two data bytes, no delta time. Moves p to the second.
-template <class Listener>
+template <WalkListener Listener>
 bool bend(const FileBuffer& file, std::int64_t& p, std::int16_t channel, Listener& out) {
   out.bendStatus(channel);
   if (!file.has(p + 1)) return false;
@@ -88,12 +100,13 @@ bool bend(const FileBuffer& file, std::int64_t& p, std::int16_t channel, Listene
 }  // namespace walk_detail
 
 // Walks every position from 23 to the end of the file, treating each byte it
-// lands on as a possible status byte: only 0x80, 0x90 and 0xE0 (first
-// channel) are decoded, 0x2F and 0xF0..0xFF are labelled, all else is only
+// lands on as a possible status byte: only note-off, note-on and pitch bend
+// of the first channel are decoded, the end byte and the system bytes are
+// labelled, all else is only
 // visited. A decoder cut short by the end of the file ends the walk after
 // closing its line. Positions are 64-bit, so any file is walked to its end.
 // Returns the position after the walk: one past the last byte.
-template <class Listener>
+template <WalkListener Listener>
 std::int64_t walkEvents(const FileBuffer& file, Listener& out) {
   const std::int64_t last = file.length();
   for (std::int64_t p = kFirstEventPosition; p <= last; ++p) {
@@ -103,11 +116,12 @@ std::int64_t walkEvents(const FileBuffer& file, Listener& out) {
     if (b != 0) {
       std::int16_t msb = 0, lsb = 0;
       Nibblize(b, msb, lsb);
-      if (msb == 15 || (msb == 2 && lsb == 15))
+      using namespace midi;
+      if (msb == kSystemKind || b == kEndByte)
         out.label(msb, lsb);
-      else if ((msb == 8 || msb == 9) && lsb == 0)
-        whole = walk_detail::note(file, p, msb == 9, lsb, out);
-      else if (msb == 14 && lsb == 0)
+      else if ((msb == kNoteOffKind || msb == kNoteOnKind) && lsb == kFirstChannel)
+        whole = walk_detail::note(file, p, msb == kNoteOnKind, lsb, out);
+      else if (msb == kPitchBendKind && lsb == kFirstChannel)
         whole = walk_detail::bend(file, p, lsb, out);
     }
     out.endLine();
