@@ -24,13 +24,11 @@ void QtPlatform::setPointer(Pointer pointer) {
 
 void QtPlatform::pumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-namespace {
 char decimalSeparatorOf(const QLocale& locale) {
   QString point = locale.decimalPoint();
   if (point.size() == 1 && point.at(0).unicode() < 0x80) return static_cast<char>(point.at(0).unicode());
   return '.';
 }
-}  // namespace
 
 char QtPlatform::decimalSeparator() { return decimalSeparatorOf(QLocale()); }
 

@@ -1,12 +1,16 @@
 // The desktop half of the platform over Qt Widgets.
 #pragma once
 
+#include <QLocale>
 #include <QPointer>
 #include <QWidget>
 
 #include "app/platform.h"
 
 namespace ezg {
+
+// The locale's decimal point when it is one ASCII character, else '.'.
+char decimalSeparatorOf(const QLocale& locale);
 
 class QtPlatform final : public FsPlatform {
  public:

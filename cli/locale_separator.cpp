@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,14 @@ std::string localeName() {
 
 }  // namespace
 
+std::span<const std::string_view> commaLanguages() { return kCommaLanguages; }
+
+char fallbackSeparator(std::string_view language) {
+  for (std::string_view comma : kCommaLanguages)
+    if (language == comma) return ',';
+  return '.';
+}
+
 char localeDecimalSeparator() {
   const std::string name = localeName();
   const char* current = std::setlocale(LC_NUMERIC, nullptr);
@@ -36,10 +45,7 @@ char localeDecimalSeparator() {
     std::setlocale(LC_NUMERIC, saved.c_str());
     return separator;
   }
-  const std::string_view lang = std::string_view(name).substr(0, name.find_first_of("_.@"));
-  for (std::string_view comma : kCommaLanguages)
-    if (lang == comma) return ',';
-  return separator;
+  return fallbackSeparator(std::string_view(name).substr(0, name.find_first_of("_.@")));
 }
 
 }  // namespace ezg::cli
