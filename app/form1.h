@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/loaded_file.h"
 #include "app/platform.h"
 #include "app/run_log.h"
 #include "midi/bytes.h"

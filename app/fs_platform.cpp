@@ -33,11 +33,6 @@ LocalDateTime FsPlatform::now() {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::string FsPlatform::currentFolder() {
-  std::error_code ec;
-  return fs::current_path(ec).string();
-}
-
 bool FsPlatform::setCurrentFolder(const std::string& folder) {
   std::error_code ec;
   fs::current_path(folder, ec);
@@ -74,13 +69,6 @@ std::string FsPlatform::lookUpPlainFile(const std::string& name) {
     if (found.empty()) found = stored;
   }
   return found;
-}
-
-std::optional<std::int64_t> FsPlatform::fileLength(const std::string& name) {
-  std::error_code ec;
-  auto size = fs::file_size(name, ec);
-  if (ec) return std::nullopt;
-  return static_cast<std::int64_t>(size);
 }
 
 Status FsPlatform::readFile(const std::string& name, Bytes& bytes) { return readWholeFile(name, bytes); }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +33,6 @@ class Platform {
 
   // Folders. Names below are relative to the current folder.
   virtual std::string programFolder() = 0;
-  virtual std::string currentFolder() = 0;
   virtual bool setCurrentFolder(const std::string& folder) = 0;
 
   // Names of the plain files of the current folder that match a "*.ext"
@@ -45,7 +43,6 @@ class Platform {
   virtual std::string lookUpPlainFile(const std::string& name) = 0;
 
   // Files.
-  virtual std::optional<std::int64_t> fileLength(const std::string& name) = 0;
   // The whole file into `bytes`, left as it was on failure.
   virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
   // A safe output: nothing appears under `name` until commit().
@@ -57,11 +54,9 @@ class Platform {
 class FsPlatform : public Platform {
  public:
   LocalDateTime now() override;
-  std::string currentFolder() override;
   bool setCurrentFolder(const std::string& folder) override;
   Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
   std::string lookUpPlainFile(const std::string& name) override;
-  std::optional<std::int64_t> fileLength(const std::string& name) override;
   Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
 };

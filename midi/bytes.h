@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,16 +44,6 @@ class FileBuffer {
 
  private:
   Bytes bytes_;
-};
-
-// What a successful Start leaves behind; replaced as a whole by the next one.
-struct LoadedFile {
-  FileBuffer buffer;
-  std::string baseName;         // the selected list entry
-  std::string currentFileName;  // "<base>.mid", later "<base>.txt" after a report
-  std::int64_t fileLength = 0;  // the size the file system reported
-
-  bool loaded() const { return fileLength > 0; }
 };
 
 }  // namespace ezg
