@@ -1,33 +1,33 @@
 #include "app/messages.h"
 
-#include <array>
 #include <string_view>
 
 namespace ezg {
 namespace {
 
-constexpr std::size_t kCodeCount = static_cast<std::size_t>(FailureCode::Other) + 1;
-
-// Indexed by FailureCode, in its order.
-constexpr std::array<std::string_view, kCodeCount> kReasons = {
-    "dosya yok",                                // Missing
-    "bu düz bir dosya değil",                   // NotPlainFile
-    "bu adda bir klasör var",                   // FolderInTheWay
-    "dosya salt okunur",                        // ReadOnlyFile
-    "klasör salt okunur",                       // ReadOnlyFolder
-    "erişim izni yok",                          // NoPermission
-    "diskte yer kalmadı",                       // DiskFull
-    "dosya adı çok uzun",                       // NameTooLong
-    "dosya okunurken değişti",                  // ChangedWhileRead
-    "dosya belleğe sığmayacak kadar büyük",     // TooLarge
-    "bağlantı var olmayan bir dosyayı gösteriyor",  // DanglingLink
-    "beklenmeyen bir sistem hatası",            // Other
-};
+// A switch, so the compiler names any code left without its text.
+std::string_view reasonFor(FailureCode code) {
+  switch (code) {
+    case FailureCode::Missing: return "dosya yok";
+    case FailureCode::NotPlainFile: return "bu düz bir dosya değil";
+    case FailureCode::FolderInTheWay: return "bu adda bir klasör var";
+    case FailureCode::ReadOnlyFile: return "dosya salt okunur";
+    case FailureCode::ReadOnlyFolder: return "klasör salt okunur";
+    case FailureCode::NoPermission: return "erişim izni yok";
+    case FailureCode::DiskFull: return "diskte yer kalmadı";
+    case FailureCode::NameTooLong: return "dosya adı çok uzun";
+    case FailureCode::ChangedWhileRead: return "dosya okunurken değişti";
+    case FailureCode::TooLarge: return "dosya belleğe sığmayacak kadar büyük";
+    case FailureCode::DanglingLink: return "bağlantı var olmayan bir dosyayı gösteriyor";
+    case FailureCode::Other: break;
+  }
+  return "beklenmeyen bir sistem hatası";
+}
 
 }  // namespace
 
 std::string turkishReason(const Failure& failure) {
-  std::string why(kReasons[static_cast<std::size_t>(failure.code)]);
+  std::string why(reasonFor(failure.code));
   if (failure.code == FailureCode::Other && failure.sysError != 0)
     why += " (" + std::string(sysErrorName(failure.sysError)) + ")";
   return why;
