@@ -1,6 +1,9 @@
 // ezgitar-cli's writes under interruption, and the order in which they
 // reach the disk.
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +63,31 @@ TEST(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
     EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{"big.txt"});
     EXPECT_EQ(dir.read("out/big.txt"), "old report");
   }
+}
+
+// Immutable files need a file system that keeps the flag: the build tree's.
+TEST(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
+  testing::TempDir dir(fs::current_path());
+  dir.write("a.mid", build::makeMidi(std::vector<build::Note>(8)));
+  dir.write("a_13.mid", "old 13");
+  dir.write("a_24.mid", "old 24");
+  const int fd = ::open((dir / "a_24.mid").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  int flags = 0;
+  const bool locked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  testing::CommandResult run;
+  if (locked) run = testing::runCommand(EZGITAR_CLI " split " + testing::shellQuote((dir / "a.mid").string()));
+  flags &= ~FS_IMMUTABLE_FL;
+  ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  ::close(fd);
+  if (!locked) GTEST_SKIP() << "no immutable files here";
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("cannot write " + (dir / "a_24.mid").string() + ": permission denied; both old files kept"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(dir.read("a_13.mid"), "old 13");
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.mid", "a_13.mid", "a_24.mid"}));
 }
 
 // Each output is on the disk before it takes its name, and the folder is
