@@ -28,7 +28,8 @@ void Form1::MidiYaz() {
   });
   out13->write(asChars(split.copy13));
   out24->write(asChars(split.copy24));
-  if (Status failed = commitBoth(*out13, *out24)) platform_.messageBox(cannotWriteMessage(failed->detail, *failed));
+  if (Status failed = commitBoth(*out13, *out24))
+    platform_.messageBox(cannotWritePairMessage(failed->detail, *failed));
   midiListFill();
   splitting_ = false;
 

@@ -41,6 +41,10 @@ std::string cannotWriteMessage(const std::string& name, const Failure& failure) 
   return name + " dosyası yazılamadı: " + turkishReason(failure) + ".";
 }
 
+std::string cannotWritePairMessage(const std::string& name, const Failure& failure) {
+  return cannotWriteMessage(name, failure) + " Eski iki dosya da korundu.";
+}
+
 std::string cannotScanMessage(const std::string& folder, const Failure& failure) {
   return folder + " klasörü okunamadı: " + turkishReason(failure) + ".";
 }

@@ -18,6 +18,10 @@ std::string turkishReason(const Failure& failure);
 std::string cannotReadMessage(const std::string& name, const Failure& failure);
 std::string cannotWriteMessage(const std::string& name, const Failure& failure);
 
+// A pair written together failed, so neither was replaced:
+// "<name> dosyası yazılamadı: <why>. Eski iki dosya da korundu."
+std::string cannotWritePairMessage(const std::string& name, const Failure& failure);
+
 // "<folder> klasörü okunamadı: <why>."
 std::string cannotScanMessage(const std::string& folder, const Failure& failure);
 

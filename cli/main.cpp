@@ -1,4 +1,6 @@
 // ezgitar-cli: the window's work from the command line, for many files.
+#include <signal.h>
+
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/help.h"
+#include "midi/safe_write.h"
 
 namespace ezg::cli {
 namespace {
@@ -80,6 +83,22 @@ int printed() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitO
 
 namespace {
 
+// An interrupted run takes its temporary files with it, then ends as the
+// signal would have ended it, so the caller sees the signal.
+extern "C" void endOnSignal(int sig) {
+  ezg::removeTemporariesOnSignal();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+void removeTemporariesOnEndingSignals() {
+  struct sigaction action {};
+  action.sa_handler = endOnSignal;
+  sigemptyset(&action.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, sig);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+
 int run(int argc, char** argv) {
   using namespace ezg::cli;
   if (argc < 2) return usageError("", "no command given");
@@ -134,6 +153,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   // Whatever escapes is told in one line, with the usage-error status.
+  removeTemporariesOnEndingSignals();
   try {
     return run(argc, argv);
   } catch (const std::exception& e) {

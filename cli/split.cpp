@@ -40,7 +40,8 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   for (const SafeFile* out : {&out13, &out24})
     if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
   const std::int64_t packets = streamSplit(bytes, out13, out24);
-  if (Status failed = commitBoth(out13, out24)) return fail("cannot write " + failed->detail + ": " + describe(*failed));
+  if (Status failed = commitBoth(out13, out24))
+    return fail("cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
   report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));
 }
 

@@ -1,16 +1,25 @@
 #include "midi/safe_write.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 namespace ezg {
+namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+constexpr int kMaxLinkHops = 40;
+constexpr int kNameTries = 100;
 
 // Read once: umask can only be read by setting it, which is not safe to
 // repeat while other threads create files.
@@ -23,13 +32,113 @@ mode_t processUmask() {
   return mask;
 }
 
+// The names of temporary files that exist right now, for a signal handler
+// to unlink. A slot is free (0), being filled (1) or live (2); only live
+// names are removed, so the handler never reads a half-written one.
+struct TempSlot {
+  std::atomic<int> state{0};
+  char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+constexpr int kTempSlots = 64;
+std::array<TempSlot, kTempSlots> tempSlots;
+
+// A slot for `path`, or -1 when all are taken (the file is then only
+// removed by ordinary code).
+int registerTemporary(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kTempSlots; ++i) {
+    int expected = 0;
+    if (!tempSlots[i].state.compare_exchange_strong(expected, 1)) continue;
+    std::memcpy(tempSlots[i].path, path.c_str(), path.size() + 1);
+    tempSlots[i].state.store(2);
+    return i;
+  }
+  return -1;
+}
+
+void releaseTemporary(int& slot) {
+  if (slot >= 0) tempSlots[slot].state.store(0);
+  slot = -1;
+}
+
+// Holds off the ending signals while a name is made and registered, so a
+// signal in between cannot leave it behind.
+class SignalHold {
+ public:
+  SignalHold() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~SignalHold() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  SignalHold(const SignalHold&) = delete;
+  SignalHold& operator=(const SignalHold&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+// Short and of fixed length, so any name the folder takes can be replaced.
+std::string temporaryName() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  std::string name = ".ezg-";
+  for (int i = 0; i < 6; ++i) name += kChars[random() % (sizeof kChars - 1)];
+  return name;
+}
+
+// Follows `path` through symbolic links to the file they name. A path that
+// names nothing is a new file; a link that names nothing is refused.
+Status resolveLinks(fs::path& path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT && hop > 0) return Failure{FailureCode::DanglingLink, 0, {}};
+      if (errno == ENOENT) return {};
+      return Failure::fromErrno(errno);
+    }
+    if (!S_ISLNK(st.st_mode)) return {};
+    std::array<char, PATH_MAX> link{};
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size() - 1);
+    if (n < 0) return Failure::fromErrno(errno);
+    const fs::path next(std::string(link.data(), static_cast<std::size_t>(n)));
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return Failure::fromErrno(ELOOP);
+}
+
 }  // namespace
 
-SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)), name_(target_.string()) {
-  // mkstemp gives a name nobody else uses, in the target's own folder so the
-  // final rename stays on one file system.
+void removeTemporariesOnSignal() {
+  for (TempSlot& slot : tempSlots)
+    if (slot.state.load() == 2) ::unlink(slot.path);
+}
+
+void removeTemporariesNow() {
+  for (TempSlot& slot : tempSlots) {
+    int live = 2;
+    if (slot.state.compare_exchange_strong(live, 1)) {
+      ::unlink(slot.path);
+      slot.state.store(0);
+    }
+  }
+}
+
+SafeFile::SafeFile(std::filesystem::path target) : name_(target.string()) {
+  std::error_code ec;
+  fs::path real = fs::absolute(target, ec);
+  if (ec) {
+    failErrno(ec.value());
+    return;
+  }
+  if (Status failed = resolveLinks(real)) {
+    fail(*failed);
+    return;
+  }
   struct stat old {};
-  const bool exists = ::stat(target_.c_str(), &old) == 0;
+  const bool exists = ::stat(real.c_str(), &old) == 0;
   if (exists && S_ISDIR(old.st_mode)) {
     fail({FailureCode::FolderInTheWay, 0, {}});
     return;
@@ -40,22 +149,40 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)), n
     fail({FailureCode::ReadOnlyFile, 0, {}});
     return;
   }
-  std::filesystem::path dir = target_.parent_path();
+  folder_ = real.parent_path().string();
+  leaf_ = real.filename().string();
+  folderFd_ = ::open(folder_.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+  if (folderFd_ < 0) {
+    failErrno(errno);
+    return;
+  }
   // Likewise a folder the user made read-only.
   struct stat folder {};
-  if (::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 && (folder.st_mode & 0222) == 0) {
+  if (::fstat(folderFd_, &folder) == 0 && (folder.st_mode & 0222) == 0) {
     fail({FailureCode::ReadOnlyFolder, 0, {}});
     return;
   }
-  std::string pattern = (dir / ("." + target_.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = ::mkstemp(pattern.data());
+  // Unnamed while it is written: a killed run leaves nothing. Where the file
+  // system cannot, a named one, registered for removal on a signal.
+  int fd = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    SignalHold hold;
+    for (int tries = 0; tries < kNameTries; ++tries) {
+      const std::string leaf = temporaryName();
+      fd = ::openat(folderFd_, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        tempLeaf_ = leaf;
+        tempSlot_ = registerTemporary(folder_ + "/" + leaf);
+        break;
+      }
+      if (errno != EEXIST) break;
+    }
+  }
   if (fd < 0) {
     failErrno(errno);
     return;
   }
-  temp_ = pattern;
-  // mkstemp creates 0600; a replaced file keeps its mode, a new one gets the
-  // usual mode.
+  // A replaced file keeps its mode, a new one gets the usual mode.
   ::fchmod(fd, exists ? (old.st_mode & 07777) : (0666 & ~processUmask()));
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
@@ -67,7 +194,11 @@ SafeFile::SafeFile(std::filesystem::path target) : target_(std::move(target)), n
   std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
 
-SafeFile::~SafeFile() { discard(); }
+SafeFile::~SafeFile() {
+  discard();
+  dropOld();
+  if (folderFd_ >= 0) ::close(folderFd_);
+}
 
 void SafeFile::fail(Failure failure) {
   if (failure_) return;
@@ -75,7 +206,7 @@ void SafeFile::fail(Failure failure) {
   failure_ = std::move(failure);
 }
 
-void SafeFile::failErrno(int err, std::string detail) { fail(Failure::fromErrno(err, std::move(detail))); }
+void SafeFile::failErrno(int err) { fail(Failure::fromErrno(err)); }
 
 void SafeFile::write(std::string_view bytes) {
   if (failure_ || finished_ || bytes.empty()) return;
@@ -86,27 +217,126 @@ Status SafeFile::finish() {
   if (finished_) return failure_;
   finished_ = true;
   if (!file_) return failure_;
-  // Flush, but no fsync: on a report of hundreds of megabytes it costs more
-  // than writing it. The rename still never shows anyone a partial file.
+  // On the disk before it gets the name: a crash after the rename must not
+  // show an empty or partial file under it.
   if (!failure_ && std::fflush(file_) != 0) failErrno(errno);
-  if (std::fclose(file_) != 0) failErrno(errno);
-  file_ = nullptr;
+  if (!failure_ && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) failErrno(errno);
   return failure_;
 }
 
-Status SafeFile::commit() {
+// Gives the unnamed temporary a short hidden name beside the target, since
+// only a name can be renamed over another.
+bool SafeFile::linkIn() {
+  SignalHold hold;
+  const int fd = ::fileno(file_);
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  for (int tries = 0; tries < kNameTries; ++tries) {
+    const std::string leaf = temporaryName();
+    int done = ::linkat(AT_FDCWD, proc, folderFd_, leaf.c_str(), AT_SYMLINK_FOLLOW);
+    if (done != 0 && errno == ENOENT) done = ::linkat(fd, "", folderFd_, leaf.c_str(), AT_EMPTY_PATH);
+    if (done == 0) {
+      tempLeaf_ = leaf;
+      tempSlot_ = registerTemporary(folder_ + "/" + leaf);
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  failErrno(errno);
+  return false;
+}
+
+void SafeFile::syncFolder() {
+  if (::fsync(folderFd_) != 0 && errno != EINVAL) failErrno(errno);
+}
+
+Status SafeFile::replace(bool keepOld) {
   if (committed_) return failure_;
-  if (finish()) {
+  if (finish() || (tempLeaf_.empty() && !linkIn())) {
     discard();
     return failure_;
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (closed != 0) {
     failErrno(errno);
     discard();
     return failure_;
   }
+  struct stat st {};
+  hadOld_ = ::fstatat(folderFd_, leaf_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (keepOld && hadOld_) {
+    // The old file takes the temporary's name, ready to be put back.
+    if (::renameat2(folderFd_, tempLeaf_.c_str(), folderFd_, leaf_.c_str(), RENAME_EXCHANGE) == 0) {
+      oldLeaf_ = std::move(tempLeaf_);
+      oldSlot_ = tempSlot_;
+      tempLeaf_.clear();
+      tempSlot_ = -1;
+      committed_ = true;
+      syncFolder();
+      return failure_;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+      failErrno(errno);
+      discard();
+      return failure_;
+    }
+    // No exchange here: a second name for the old file instead.
+    SignalHold hold;
+    for (int tries = 0; tries < kNameTries && oldLeaf_.empty(); ++tries) {
+      const std::string leaf = temporaryName();
+      if (::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0) {
+        oldLeaf_ = leaf;
+        oldSlot_ = registerTemporary(folder_ + "/" + leaf);
+      } else if (errno != EEXIST) {
+        break;
+      }
+    }
+    if (oldLeaf_.empty()) {
+      failErrno(errno);
+      discard();
+      return failure_;
+    }
+  }
+  if (::renameat(folderFd_, tempLeaf_.c_str(), folderFd_, leaf_.c_str()) != 0) {
+    failErrno(errno);
+    dropOld();
+    discard();
+    return failure_;
+  }
+  releaseTemporary(tempSlot_);
+  tempLeaf_.clear();
   committed_ = true;
-  return {};
+  syncFolder();
+  return failure_;
+}
+
+Status SafeFile::commit() { return replace(false); }
+Status SafeFile::commitKeepingOld() { return replace(true); }
+
+Status SafeFile::revert() {
+  if (!committed_) return failure_;
+  committed_ = false;
+  int undone = 0;
+  if (!oldLeaf_.empty()) {
+    undone = ::renameat(folderFd_, oldLeaf_.c_str(), folderFd_, leaf_.c_str());
+    if (undone == 0) {
+      releaseTemporary(oldSlot_);
+      oldLeaf_.clear();
+    }
+  } else if (!hadOld_) {
+    undone = ::unlinkat(folderFd_, leaf_.c_str(), 0);
+  }
+  if (undone != 0) failErrno(errno);
+  syncFolder();
+  return failure_;
+}
+
+void SafeFile::dropOld() {
+  if (oldLeaf_.empty()) return;
+  ::unlinkat(folderFd_, oldLeaf_.c_str(), 0);
+  releaseTemporary(oldSlot_);
+  oldLeaf_.clear();
 }
 
 void SafeFile::discard() {
@@ -114,10 +344,10 @@ void SafeFile::discard() {
     std::fclose(file_);
     file_ = nullptr;
   }
-  if (!committed_ && !temp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
-    temp_.clear();
+  if (!committed_ && !tempLeaf_.empty()) {
+    ::unlinkat(folderFd_, tempLeaf_.c_str(), 0);
+    releaseTemporary(tempSlot_);
+    tempLeaf_.clear();
   }
 }
 
@@ -132,8 +362,12 @@ Status commitBoth(OutputFile& first, OutputFile& second) {
   // go out of scope, so an early return leaves both targets as they were.
   for (OutputFile* out : {&first, &second})
     if (Status failed = out->finish()) return failed;
-  for (OutputFile* out : {&first, &second})
-    if (Status failed = out->commit()) return failed;
+  if (Status failed = first.commitKeepingOld()) return failed;
+  if (Status failed = second.commit()) {
+    first.revert();
+    return failed;
+  }
+  first.dropOld();
   return {};
 }
 

@@ -34,6 +34,12 @@ class OutputFile : public ByteSink {
  public:
   virtual Status finish() = 0;
   virtual Status commit() = 0;
+  // For a pair that must change together: commit, but keep the replaced
+  // file aside so that revert() can put it back; dropOld() then lets it go.
+  // Outputs that cannot keep the old file commit plainly.
+  virtual Status commitKeepingOld() { return commit(); }
+  virtual Status revert() { return {}; }
+  virtual void dropOld() {}
   // The first failure so far, if any.
   virtual Status status() const = 0;
   // The name written, as given; failures are told with it.

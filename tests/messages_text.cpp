@@ -31,6 +31,8 @@ TEST(FailureMessages, EveryCodeHasItsOwnTurkishReason) {
             "ney.mid dosyası okunamadı: dosya belleğe sığmayacak kadar büyük.");
   EXPECT_EQ(cannotWriteMessage("pars.bin", {FailureCode::DiskFull, 28, "pars.bin"}),
             "pars.bin dosyası yazılamadı: diskte yer kalmadı.");
+  EXPECT_EQ(cannotWritePairMessage("ney_24.mid", {FailureCode::NoPermission, 1, "ney_24.mid"}),
+            "ney_24.mid dosyası yazılamadı: erişim izni yok. Eski iki dosya da korundu.");
 }
 
 // A German desktop: the system would say its reasons in German, but the

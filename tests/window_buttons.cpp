@@ -102,7 +102,7 @@ TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsTheOldOutputs) {
   platform.failOutputName = "ney_24.mid";
   platform.failAfterBytes = 10;
   split("ney");
-  EXPECT_EQ(platform.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı."});
+  EXPECT_EQ(platform.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
   EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
   EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
   EXPECT_EQ(platform.pointers.back(), Pointer::Default);
@@ -199,7 +199,7 @@ TEST_F(WindowTest, ShortAndTruncatedFilesLoadSplitReportAndTestWithoutHarm) {
     EXPECT_EQ(report.substr(report.size() - 4), "\r\n\r\n");  // written to its end
   }
   for (const auto& e : fs::directory_iterator(dir.path()))  // no temporary file is left
-    EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+    EXPECT_EQ(e.path().filename().string().find(".ezg-"), std::string::npos) << e.path();
 }
 
 }  // namespace

@@ -14,8 +14,10 @@ inline std::string asString(const Bytes& bytes) { return {bytes.begin(), bytes.e
 
 class TempDir {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ezgitar-test-XXXXXX").string();
+  TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+  // In `base`, for tests that need that file system's features.
+  explicit TempDir(const std::filesystem::path& base) {
+    std::string tmpl = (base / "ezgitar-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     path_ = tmpl;
   }
