@@ -1,5 +1,5 @@
-// ezgitar-cli's batches at their edges: odd inputs, clashing outputs, option
-// spellings, full output streams and parallel jobs.
+// ezgitar-cli's batches: folders, parallel jobs, clashing outputs and inputs
+// that are odd in size, name or kind.
 #include <sys/stat.h>
 
 #include <atomic>
@@ -7,82 +7,76 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/run_command.h"
-#include "tests/support/temp_dir.h"
-#include "tools/midi_builder.h"
+#include "tests/support/cli.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using Batch = Cli;
 
-class CliBatch : public ::testing::Test {
+// A folder of songs, some warning, one with more than a megabyte of warning
+// lines (they wait in a temporary file while the jobs run ahead), one empty
+// file and one file that is not MIDI by name.
+class Folder : public Cli {
  protected:
-  // A hang fails the test instead of blocking it.
-  testing::CommandResult cli(const std::string& args, const std::string& redirect = "") const {
-    return testing::runCommand("cd " + testing::shellQuote(dir.path().string()) + " && timeout 10 " EZGITAR_CLI " " +
-                               args + redirect);
+  Folder() {
+    fs::create_directory(dir / "in");
+    const int counts[] = {3, 40000, 0, 7, 1, 12};
+    for (std::size_t i = 0; i < std::size(counts); ++i)
+      dir.write("in/şarkı " + std::to_string(i) + ".mid", warningSong(counts[i]));
+    dir.write("in/empty.mid", "");
+    dir.write("in/notes.txt", "not a MIDI name");
+    for (const char* sub : {"one", "many"}) fs::create_directory(dir / sub);
   }
-  static bool oneLine(const testing::CommandResult& r) {
-    return r.err.starts_with("ezgitar-cli: ") && r.err.find('\n') == r.err.size() - 1;
-  }
-  testing::TempDir dir;
 };
 
-// `count` notes, each after a four-byte delta time: one warning each.
-Bytes warningSong(int count) {
-  Bytes track;
-  for (int i = 0; i < count; ++i) track.insert(track.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
-  track.insert(track.end(), {0x00, 0xE0, 0x00, 0x41});
-  return build::wrapTrack(track);
-}
-
-TEST_F(CliBatch, AFifoInputFailsAtOnceWithOneLineForEveryCommand) {
-  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
-  for (const char* cmd : {"split", "report", "test"}) {
-    const auto r = cli(std::string(cmd) + " x.mid");
-    EXPECT_EQ(r.status, 2) << cmd;
-    EXPECT_TRUE(oneLine(r)) << cmd << ": " << r.err;
-    EXPECT_NE(r.err.find("x.mid: not a plain file"), std::string::npos) << r.err;
+TEST_F(Folder, AnyNumberOfJobsGivesTheSameLinesAndReports) {
+  const std::pair<std::string, std::string> runs[] = {{"test --jobs=1 in", "test -j 4 in"},
+                                                      {"report --jobs 1 -o one in", "report -j 4 -o many in"}};
+  for (const auto& [oneJob, fourJobs] : runs) {
+    auto one = cli(oneJob), many = cli(fourJobs);
+    EXPECT_EQ(one.status, 2) << oneJob;  // the empty file fails
+    EXPECT_EQ(many.status, 2) << fourJobs;
+    EXPECT_GT(one.out.size() + one.err.size(), std::size_t{1} << 20) << oneJob;
+    // Only the output folder named in each line differs.
+    for (std::size_t at; (at = many.out.find("many/")) != std::string::npos;) many.out.replace(at, 5, "one/");
+    EXPECT_TRUE(one.out == many.out) << oneJob;
+    EXPECT_TRUE(one.err == many.err) << oneJob;
+    EXPECT_NE(one.err.find("empty.mid: empty file"), std::string::npos) << oneJob;
+    EXPECT_EQ((one.out + one.err).find("notes.txt"), std::string::npos) << oneJob;  // a folder means its .mid files
+  }
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "şarkı " + std::to_string(i) + ".txt";
+    ASSERT_TRUE(dir.exists("one/" + name)) << name;
+    EXPECT_TRUE(dir.read("one/" + name) == dir.read("many/" + name)) << name;
   }
 }
 
-TEST_F(CliBatch, CombinedShortOptionsEqualsValuesAndDashDashAreUnderstood) {
-  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
-  dir.write("a.mid", song);
-  dir.write("-dash.mid", song);
-  auto r = cli("split -qj2 a.mid");
+TEST_F(Folder, QuietKeepsTheWarningsOfATestAndOnlyErrorsOfTheRest) {
+  EXPECT_TRUE(cli("test in").out == cli("test -q in").out);
+  const auto r = cli("report --quiet -o one " + q("in/şarkı 2.mid"));
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.out.empty()) << r.out;
-  r = cli("report --jobs=2 a.mid");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(dir.exists("a.txt"));
-  r = cli("test -- -dash.mid");
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty() && r.err.empty()) << r.out << r.err;
+  EXPECT_TRUE(dir.exists("one/şarkı 2.txt"));
 }
 
-TEST_F(CliBatch, BadOptionValuesExitTwoWithOneLine) {
-  dir.write("a.mid", build::makeMidi(std::vector<build::Note>(2)));
-  for (const char* args : {"split -j 0 a.mid", "test -j x a.mid", "test -j 10000 a.mid", "report --frobnicate a.mid",
-                           "split -o '' a.mid", "split -o a.mid a.mid", "report --decimal-separator '\n' a.mid"}) {
-    const auto r = cli(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_TRUE(r.out.empty()) << args;
-    EXPECT_TRUE(oneLine(r)) << args << ": " << r.err;
-    EXPECT_NE(r.err.find("--help')"), std::string::npos) << args << ": " << r.err;
-  }
-  EXPECT_FALSE(dir.exists("a_13.mid"));
+TEST_F(Folder, ShowsProgressOnATerminalOnly) {
+  const auto tty =
+      runCommand("cd " + q("") + " && script -qec " + shellQuote(EZGITAR_CLI " test in") + " /dev/null </dev/null");
+  EXPECT_NE(tty.out.find("] 7/7"), std::string::npos) << tty.out.substr(tty.out.size() - 200);
+  EXPECT_EQ(cli("test in").err.find("] "), std::string::npos);
 }
 
-TEST_F(CliBatch, AFullStandardOutputEndsTheRunWithStatusTwo) {
-  dir.write("warn.mid", warningSong(2));
-  const auto r = cli("test warn.mid", " >/dev/full");
+TEST_F(Batch, AFolderWithoutMidFilesIsSaidSo) {
+  fs::create_directory(dir / "empty");
+  dir.write("empty/notes.txt", std::string_view("text"));
+  const auto r = cli("test empty");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("ezgitar-cli: cannot write standard output"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "ezgitar-cli: empty: no .mid file in this folder\n");
 }
 
-TEST_F(CliBatch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
-  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
+TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
   for (const char* sub : {"x", "y", "z", "out"}) fs::create_directory(dir / sub);
   for (const char* name : {"x/a.mid", "y/a.mid", "z/a.mid", "b.mid"}) dir.write(name, song);
   const auto r = cli("split -o out x/a.mid y/a.mid b.mid ./z/../z/a.mid");
@@ -93,8 +87,7 @@ TEST_F(CliBatch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) 
   EXPECT_EQ(r.out, "x/a.mid: 2 packets -> out/a_13.mid, out/a_24.mid\nb.mid: 2 packets -> out/b_13.mid, out/b_24.mid\n");
 }
 
-TEST_F(CliBatch, AnInputThatAnotherInputWritesIsRefused) {
-  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
+TEST_F(Batch, AnInputThatAnotherInputWritesIsRefused) {
   dir.write("a.mid", song);
   dir.write("a_13.mid", std::string_view("old copy"));
   const auto r = cli("split a_13.mid a.mid");
@@ -104,53 +97,67 @@ TEST_F(CliBatch, AnInputThatAnotherInputWritesIsRefused) {
   EXPECT_FALSE(dir.exists("a_13_13.mid"));
 }
 
-TEST_F(CliBatch, AFolderWithoutMidFilesIsSaidSo) {
-  fs::create_directory(dir / "empty");
-  dir.write("empty/notes.txt", std::string_view("text"));
-  const auto r = cli("test empty");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "ezgitar-cli: empty: no .mid file in this folder\n");
+TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {
+  const Bytes melody = build::makeMidi(build::makamMelody(6, 9));
+  auto head = [&](std::size_t n) { return Bytes(melody.begin(), melody.begin() + static_cast<std::ptrdiff_t>(n)); };
+  const std::pair<std::string, Bytes> files[] = {
+      {"one byte.mid", head(1)},  {"22.mid", head(22)},         {"23.mid", head(23)}, {"in a bend.mid", head(32)},
+      {"in a note.mid", head(melody.size() - 6)}, {"-dash.mid", melody}, {".mid", melody}};
+  std::string names;
+  for (const auto& [name, bytes] : files) {
+    dir.write(name, bytes);
+    names += " " + shellQuote(name);
+  }
+  for (const char* cmd : {"split --", "report --", "test --"}) {
+    const auto r = cli(cmd + names);
+    EXPECT_LE(r.status, 1) << cmd << ": " << r.err;
+  }
+  for (const auto& [name, bytes] : files) {
+    // ".mid" alone has nothing before its extension: the name is kept whole.
+    const std::string base = name == ".mid" ? name : name.substr(0, name.size() - 4);
+    EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
+    EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
+  }
 }
 
-TEST_F(CliBatch, ManyJobsPrintTheSameWarningsAsOne) {
-  fs::create_directory(dir / "in");
-  // One file warns for more than a megabyte of lines, so its lines wait in a
-  // temporary file while the jobs run ahead.
-  const int counts[] = {3, 40000, 0, 7, 1, 12};
-  for (std::size_t i = 0; i < std::size(counts); ++i)
-    dir.write("in/" + std::to_string(i) + ".mid", warningSong(counts[i]));
-  const auto one = cli("test -j 1 in"), many = cli("test -j 4 in");
-  EXPECT_EQ(one.status, 1);
-  EXPECT_EQ(many.status, 1);
-  EXPECT_GT(one.out.size(), std::size_t{1} << 20);
-  EXPECT_TRUE(one.out == many.out);
-  EXPECT_EQ(one.err, many.err);
+TEST_F(Batch, AFifoInputFailsAtOnceWithOneLine) {
+  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
+  for (const char* cmd : {"split", "report", "test"}) {
+    const auto r = cli(std::string(cmd) + " x.mid");
+    EXPECT_EQ(r.status, 2) << cmd;
+    EXPECT_TRUE(oneLine(r) && r.err.find("x.mid: not a plain file") != std::string::npos) << cmd << ": " << r.err;
+  }
 }
 
-TEST_F(CliBatch, AFileRewrittenDuringASplitNeverCrashesOrLeavesTemporaries) {
-  const Bytes song = build::makeMidi(build::makamMelody(400'000, 2));
+TEST_F(Batch, AFortyMegabyteFileSplitsAndWalksToItsEnd) {
+  const Bytes big = build::makeMidi(build::makamMelody(40'000'000 / 12, 4));
+  ASSERT_GT(big.size(), 40'000'000u);
+  dir.write("big.mid", big);
+  EXPECT_EQ(cli("split -q big.mid").status, 0);
+  EXPECT_EQ(fs::file_size(dir / "big_13.mid"), big.size());
+  EXPECT_EQ(cli("test big.mid").status, 0);
+}
+
+TEST_F(Batch, AFileRewrittenDuringASplitNeverCrashesOrLeavesTemporaries) {
+  const Bytes long_ = build::makeMidi(build::makamMelody(400'000, 2));
   for (int round = 0; round < 5; ++round) {
-    dir.write("a.mid", song);
+    dir.write("a.mid", long_);
     std::atomic<bool> stop{false};
     std::jthread meddler([&] {
-      for (bool cut = true; !stop; cut = !cut) dir.write("a.mid", cut ? Bytes(song.begin(), song.begin() + 100) : song);
+      for (bool cut = true; !stop; cut = !cut) dir.write("a.mid", cut ? Bytes(long_.begin(), long_.begin() + 100) : long_);
     });
     const auto r = cli("split -q a.mid");
     stop = true;
     meddler.join();
     ASSERT_NE(r.status, -1) << "killed by a signal";
-    if (r.status == 0) {
+    if (r.status == 0)
       EXPECT_EQ(fs::file_size(dir / "a_13.mid"), fs::file_size(dir / "a_24.mid"));
-    } else {
-      EXPECT_EQ(r.status, 2);
-      EXPECT_TRUE(oneLine(r)) << r.err;
-    }
-    for (const auto& e : fs::directory_iterator(dir.path())) {
-      const std::string name = e.path().filename().string();
-      EXPECT_TRUE(name == "a.mid" || name == "a_13.mid" || name == "a_24.mid") << name;
-    }
+    else
+      EXPECT_TRUE(r.status == 2 && oneLine(r)) << r.status << ": " << r.err;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path();
   }
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing
