@@ -8,10 +8,8 @@
 
 namespace ezg::testing {
 
-inline const std::string kTick = ": Çok büyük Tick ! !\n";
-
-// `count` notes, each before a four-byte delta time: every note but the
-// last warns.
+// `count` notes, each before a four-byte delta time, so every note but the
+// last warns (at 27, 34, ...); then a bend of 3.125 cents.
 inline Bytes warningSong(int count) {
   Bytes track;
   for (int i = 0; i < count; ++i) track.insert(track.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
@@ -27,7 +25,8 @@ class Cli : public ::testing::Test {
     return runCommand("cd " + q("") + " && " + env + "timeout 60 " EZGITAR_CLI " " + args);
   }
   std::string q(std::string_view name) const { return shellQuote((dir / name).string()); }
-  // Failures are told in one line of the command line's own.
+  long files() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); }
+  // A failure is told in one line of the command line's own.
   static bool oneLine(const CommandResult& r) {
     return r.err.starts_with("ezgitar-cli: ") && r.err.find('\n') == r.err.size() - 1;
   }
