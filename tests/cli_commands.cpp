@@ -1,14 +1,49 @@
-// ezgitar-cli's commands one at a time: usage, split, report and test.
+// ezgitar-cli run as a user would: usage, each command, and batches of
+// folders, parallel jobs, clashing outputs and odd inputs.
+#include <sys/stat.h>
+
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
-#include "tests/support/cli.h"
+#include "tests/support/run_command.h"
+#include "tools/midi_builder.h"
 
 namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
+
+// `count` notes, each before a four-byte delta time, so every note but the
+// last warns (at 27, 34, ...); then a bend of 3.125 cents.
+Bytes warningSong(int count) {
+  Bytes track;
+  for (int i = 0; i < count; ++i) track.insert(track.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
+  track.insert(track.end(), {0x00, 0xE0, 0x00, 0x41});
+  return build::wrapTrack(track);
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  // Runs in the test's folder, so relative names work; q() gives full ones.
+  // A hang fails the test instead of blocking it.
+  CommandResult cli(const std::string& args, const std::string& env = "") const {
+    return runCommand("cd " + q("") + " && " + env + "timeout 60 " EZGITAR_CLI " " + args);
+  }
+  std::string q(std::string_view name) const { return shellQuote((dir / name).string()); }
+  long files() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); }
+  // A failure is told in one line of the command line's own.
+  static bool oneLine(const CommandResult& r) {
+    return r.err.starts_with("ezgitar-cli: ") && r.err.find('\n') == r.err.size() - 1;
+  }
+  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
+  TempDir dir;
+};
+
 using Split = Cli;
 using Report = Cli;
+using Batch = Cli;
 
 TEST_F(Cli, HelpAndVersionGoToStandardOutput) {
   for (const std::string args : {"--help", "split --help", "report --help", "test --help", "--version"}) {
@@ -115,6 +150,130 @@ TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
     const std::string text = dir.read("şarkı.txt");
     EXPECT_TRUE(text.starts_with("\xFE" "ark\xFD.txt\r\n\r\n----------HEADER CHUNK")) << env;
     EXPECT_TRUE(text.ends_with(cents + "\r\n\r\n")) << option << env;
+  }
+}
+
+// A folder of songs, some warning, one with more than a megabyte of warning
+// lines (they wait in a temporary file while the jobs run ahead), one empty
+// file and one file that is not MIDI by name.
+class Folder : public Cli {
+ protected:
+  Folder() {
+    fs::create_directory(dir / "in");
+    const int counts[] = {3, 40000, 0, 7, 1, 12};
+    for (std::size_t i = 0; i < std::size(counts); ++i)
+      dir.write("in/şarkı " + std::to_string(i) + ".mid", warningSong(counts[i]));
+    dir.write("in/empty.mid", "");
+    dir.write("in/notes.txt", "not a MIDI name");
+    for (const char* sub : {"one", "many"}) fs::create_directory(dir / sub);
+  }
+};
+
+TEST_F(Folder, AnyNumberOfJobsGivesTheSameLinesAndReports) {
+  const std::pair<std::string, std::string> runs[] = {{"test --jobs=1 in", "test -j 4 in"},
+                                                      {"report --jobs 1 -o one in", "report -j 4 -o many in"}};
+  for (const auto& [oneJob, fourJobs] : runs) {
+    auto one = cli(oneJob), many = cli(fourJobs);
+    EXPECT_TRUE(one.status == 2 && many.status == 2) << oneJob;  // the empty file fails
+    EXPECT_GT(one.out.size() + one.err.size(), std::size_t{1} << 20) << oneJob;
+    // Only the output folder named in each line differs.
+    for (std::size_t at; (at = many.out.find("many/")) != std::string::npos;) many.out.replace(at, 5, "one/");
+    EXPECT_TRUE(one.out == many.out && one.err == many.err) << oneJob;
+    EXPECT_NE(one.err.find("empty.mid: empty file"), std::string::npos) << oneJob;
+    EXPECT_EQ((one.out + one.err).find("notes.txt"), std::string::npos) << oneJob;  // a folder means its .mid files
+  }
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "şarkı " + std::to_string(i) + ".txt";
+    EXPECT_TRUE(dir.exists("one/" + name) && dir.read("one/" + name) == dir.read("many/" + name)) << name;
+  }
+}
+
+TEST_F(Folder, QuietKeepsTheWarningsOfATestAndOnlyErrorsOfTheRest) {
+  EXPECT_TRUE(cli("test in").out == cli("test -q in").out);
+  const auto r = cli("report --quiet -o one " + q("in/şarkı 2.mid"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty() && r.err.empty()) << r.out << r.err;
+  EXPECT_TRUE(dir.exists("one/şarkı 2.txt"));
+}
+
+TEST_F(Folder, ShowsProgressOnATerminalOnly) {
+  const auto tty =
+      runCommand("cd " + q("") + " && script -qec " + shellQuote(EZGITAR_CLI " test in") + " /dev/null </dev/null");
+  EXPECT_NE(tty.out.find("] 7/7"), std::string::npos) << tty.out.substr(tty.out.size() - 200);
+  EXPECT_EQ(cli("test in").err.find("] "), std::string::npos);
+}
+
+TEST_F(Batch, AFolderWithoutMidFilesIsSaidSo) {
+  fs::create_directory(dir / "empty");
+  dir.write("empty/notes.txt", std::string_view("text"));
+  EXPECT_EQ(cli("test empty").err, "ezgitar-cli: empty: no .mid file in this folder\n");
+}
+
+TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
+  for (const char* sub : {"x", "y", "z", "out"}) fs::create_directory(dir / sub);
+  for (const char* name : {"x/a.mid", "y/a.mid", "z/a.mid", "b.mid"}) dir.write(name, song);
+  const auto r = cli("split -o out x/a.mid y/a.mid b.mid ./z/../z/a.mid");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
+            "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n");
+  EXPECT_EQ(r.out,
+            "x/a.mid: 2 packets -> out/a_13.mid, out/a_24.mid\nb.mid: 2 packets -> out/b_13.mid, out/b_24.mid\n");
+}
+
+TEST_F(Batch, AnInputThatAnotherInputWritesIsRefused) {
+  dir.write("a.mid", song);
+  dir.write("a_13.mid", std::string_view("old copy"));
+  const auto r = cli("split a_13.mid a.mid");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "ezgitar-cli: a_13.mid: skipped: a.mid writes it in this run\n");
+  EXPECT_TRUE(dir.exists("a_24.mid"));
+  EXPECT_FALSE(dir.exists("a_13_13.mid"));
+}
+
+TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {
+  const Bytes melody = build::makeMidi(build::makamMelody(6, 9));
+  auto head = [&](std::size_t n) { return Bytes(melody.begin(), melody.begin() + static_cast<std::ptrdiff_t>(n)); };
+  const std::pair<std::string, Bytes> files[] = {
+      {"one byte.mid", head(1)},  {"22.mid", head(22)},         {"23.mid", head(23)}, {"in a bend.mid", head(32)},
+      {"in a note.mid", head(melody.size() - 6)}, {"-dash.mid", melody}, {".mid", melody}};
+  std::string names;
+  for (const auto& [name, bytes] : files) dir.write(name, bytes), names += " " + shellQuote(name);
+  for (const char* cmd : {"split --", "report --", "test --"}) EXPECT_LE(cli(cmd + names).status, 1) << cmd;
+  for (const auto& [name, bytes] : files) {
+    // ".mid" alone has nothing before its extension: the name is kept whole.
+    const std::string base = name == ".mid" ? name : name.substr(0, name.size() - 4);
+    EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
+    EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
+  }
+}
+
+TEST_F(Batch, AFifoInputFailsAtOnceWithOneLine) {
+  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
+  for (const char* cmd : {"split", "report", "test"}) {
+    const auto r = cli(std::string(cmd) + " x.mid");
+    EXPECT_TRUE(r.status == 2 && oneLine(r) && r.err.find("x.mid: not a plain file") != std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Batch, AFileRewrittenDuringASplitNeverCrashesOrLeavesTemporaries) {
+  const Bytes whole = build::makeMidi(build::makamMelody(400'000, 2));
+  for (int round = 0; round < 5; ++round) {
+    dir.write("a.mid", whole);
+    std::atomic<bool> stop{false};
+    std::jthread meddler([&] {
+      const Bytes cut(whole.begin(), whole.begin() + 100);
+      for (bool shorter = true; !stop; shorter = !shorter) dir.write("a.mid", shorter ? cut : whole);
+    });
+    const auto r = cli("split -q a.mid");
+    stop = true;
+    meddler.join();
+    ASSERT_NE(r.status, -1) << "killed by a signal";
+    EXPECT_TRUE(r.status == 0 ? fs::file_size(dir / "a_13.mid") == fs::file_size(dir / "a_24.mid")
+                              : r.status == 2 && oneLine(r))
+        << r.status << ": " << r.err;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path();
   }
 }
 

@@ -40,8 +40,7 @@ TEST(RunLogFormat, ARecordCutShortReadsItsMissingBytesAsZero) {
   const auto records = parse(bytes);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0], (RunRecord{45000.5, 45000.75, 7, {'A', 'B', 'C'}}));
-  EXPECT_EQ(records[1].start, 45000.5);
-  EXPECT_NE(records[1].end, 45000.75);
+  EXPECT_TRUE(records[1].start == 45000.5 && records[1].end != 45000.75) << records[1].end;
   EXPECT_TRUE(records[1].status == 0 && records[1].code == (std::array<char, 3>{0, 0, 0}));
 }
 
@@ -96,21 +95,14 @@ TEST_F(RunLogRun, OldRecordsComeBackByteForByteAndRunsAppendInOrder) {
               (RunRecord{toOleDate({2026, 12, 6, 10 + k, 0, 0}), toOleDate({2026, 12, 6, 10 + k, 30, 0})}));
 }
 
-TEST_F(RunLogRun, NothingIsWrittenUntilSave) {
-  const std::string old = record(1, 2, 3, "abc");
+TEST_F(RunLogRun, NothingIsWrittenUntilSaveAndAFailedSaveKeepsTheOldFile) {
+  const std::string old = record(1, 2, 3, "abc") + record(4, 5, 6, "def");
   dir.write("pars.bin", old);
   RunLog log;
   EXPECT_FALSE(log.save(platform));  // never loaded: nothing to save
   ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
   EXPECT_TRUE(log.runFlag());
   EXPECT_EQ(dir.read("pars.bin"), old);  // a run killed here leaves the file as it was
-}
-
-TEST_F(RunLogRun, AFailedSaveKeepsTheOldFileAndNoTemporary) {
-  const std::string old = record(1, 2, 3, "abc") + record(4, 5, 6, "def");
-  dir.write("pars.bin", old);
-  RunLog log;
-  ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
   platform.failOutputName = "pars.bin";
   platform.failAfterBytes = 30;
   const Status failed = log.save(platform);
