@@ -126,7 +126,7 @@ TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {
   EXPECT_EQ(dir.read("sub/b_13.mid").size(), song.size());
 }
 
-TEST_F(Split, LeavesAReadOnlyOldOutputAsItWasAndNoTemporaries) {
+TEST_F(Split, AReadOnlyOldOutputStopsBothCopiesAndLeavesNoTemporaries) {
   dir.write("a.mid", song);
   dir.write("a_24.mid", std::string_view("locked"));
   fs::permissions(dir / "a_24.mid", fs::perms::owner_read);
@@ -134,7 +134,7 @@ TEST_F(Split, LeavesAReadOnlyOldOutputAsItWasAndNoTemporaries) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("a_24.mid: the file is read-only"), std::string::npos) << r.err;
   EXPECT_EQ(dir.read("a_24.mid"), "locked");
-  EXPECT_EQ(files(), 2);
+  EXPECT_EQ(files(), 2);  // no a_13.mid either
 }
 
 TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {

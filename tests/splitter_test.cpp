@@ -1,10 +1,9 @@
-// The split into copies 13 and 24, its files, and the strip that shows it.
+// The split into copies 13 and 24, and the strip that shows it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "splitter/strip_image.h"
@@ -107,22 +106,6 @@ TEST(Split, ScanAndStreamAgreeWithTheByteByByteRuleOnDenseRandomFiles) {
     EXPECT_TRUE(out13.data() == testing::asString(split.copy13)) << size;
     EXPECT_TRUE(out24.data() == testing::asString(split.copy24)) << size;
   }
-}
-
-TEST(SplitFiles, ASecondOutputThatCannotStartLeavesTheFirstOldFile) {
-  testing::TempDir dir;
-  dir.write("a_13.mid", "old 13");
-  const Status failed = [&] {
-    SafeFile out13(dir / "a_13.mid"), out24(dir / "missing" / "a_24.mid");
-    out13.write("new 13");
-    out24.write("new 24");
-    return commitBoth(out13, out24);
-  }();
-  ASSERT_TRUE(failed);
-  EXPECT_EQ(failed->code, FailureCode::Missing);
-  EXPECT_EQ(failed->detail, (dir / "missing" / "a_24.mid").string());
-  EXPECT_EQ(dir.read("a_13.mid"), "old 13");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporaries
 }
 
 TEST(Strip, RowsFollowTheFixedScale) {
