@@ -1,220 +1,281 @@
-// ezgitar-cli run as a user would: usage, split, report, test, batches.
+// ezgitar-cli run as a user would: usage, each command, and batches of
+// folders, parallel jobs, clashing outputs and odd inputs.
+#include <sys/stat.h>
+
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/run_command.h"
-#include "tests/support/temp_dir.h"
 #include "tools/midi_builder.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kTick = ": Çok büyük Tick ! !\n";
+
+// `count` notes, each before a four-byte delta time, so every note but the
+// last warns (at 27, 34, ...); then a bend of 3.125 cents.
+Bytes warningSong(int count) {
+  Bytes track;
+  for (int i = 0; i < count; ++i) track.insert(track.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
+  track.insert(track.end(), {0x00, 0xE0, 0x00, 0x41});
+  return build::wrapTrack(track);
+}
 
 class Cli : public ::testing::Test {
  protected:
   // Runs in the test's folder, so relative names work; q() gives full ones.
-  testing::CommandResult cli(const std::string& args, const std::string& env = "") const {
-    return testing::runCommand("cd " + q("") + " && " + env + EZGITAR_CLI " " + args);
+  // A hang fails the test instead of blocking it.
+  CommandResult cli(const std::string& args, const std::string& env = "") const {
+    return runCommand("cd " + q("") + " && " + env + "timeout 60 " EZGITAR_CLI " " + args);
   }
-  std::string q(std::string_view name) const { return testing::shellQuote((dir / name).string()); }
-  testing::TempDir dir;
+  std::string q(std::string_view name) const { return shellQuote((dir / name).string()); }
+  long files() const { return std::distance(std::filesystem::directory_iterator(dir.path()), {}); }
+  // A failure is told in one line of the command line's own.
+  static bool oneLine(const CommandResult& r) {
+    return r.err.starts_with("ezgitar-cli: ") && r.err.find('\n') == r.err.size() - 1;
+  }
+  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
+  TempDir dir;
 };
 
-// Two notes whose delta times run to four bytes, at positions 24 and 31.
-const Bytes kWarningSong = build::wrapTrack(
-    {0x00, 0x90, 0x3C, 0x40, 0xFF, 0xFF, 0xFF, 0x00, 0x80, 0x3C, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0xE0, 0x00, 0x41});
+using Split = Cli;
+using Report = Cli;
+using Batch = Cli;
 
-TEST_F(Cli, HelpVersionAndOneLineForEveryMistake) {
-  const auto top = cli("--help");
-  EXPECT_EQ(top.status, 0);
-  EXPECT_NE(top.out.find("Usage: ezgitar-cli"), std::string::npos);
-  EXPECT_TRUE(top.err.empty());
-  const auto version = cli("--version");
-  EXPECT_TRUE(version.status == 0 && version.out.starts_with("ezgitar-cli ") && version.out.ends_with("\n"))
-      << version.out;
-  std::vector<std::string> mistakes = {"frobnicate", "--frobnicate", "", "report --decimal-separator ab x.mid"};
-  for (const std::string cmd : {"split", "report", "test"}) {
-    EXPECT_NE(top.out.find(cmd), std::string::npos) << cmd;
-    const auto help = cli(cmd + " --help");
-    EXPECT_EQ(help.status, 0) << cmd;
-    EXPECT_NE(help.out.find("Usage: ezgitar-cli " + cmd), std::string::npos) << cmd;
-    EXPECT_NE(help.out.find("Examples:"), std::string::npos) << cmd;
-    EXPECT_NE(help.out.find("--jobs"), std::string::npos) << cmd;
-    for (const char* bad : {" --jobs 0 x.mid", " --jobs", " --bogus x.mid", "", " -o", " -x a.mid"})
-      mistakes.push_back(cmd + bad);
-  }
-  for (const std::string& args : mistakes) {
-    auto r = cli(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_TRUE(r.out.empty()) << args;
-    EXPECT_TRUE(r.err.starts_with("ezgitar-cli: ")) << args << ": " << r.err;
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+TEST_F(Cli, HelpAndVersionGoToStandardOutput) {
+  for (const std::string args : {"--help", "split --help", "report --help", "test --help", "--version"}) {
+    const auto r = cli(args);
+    EXPECT_EQ(r.status, 0) << args;
+    EXPECT_TRUE(r.out.starts_with("ezgitar-cli ") || r.out.starts_with("Usage: ezgitar-cli")) << args;
+    EXPECT_TRUE(r.err.empty()) << args;
   }
 }
 
-TEST_F(Cli, SplitWritesEachFileAndKeepsGoingPastBadOnes) {
-  const Bytes song = build::makeMidi(std::vector<build::Note>(2));
-  Bytes first = song;  // the first packet's velocities, silenced in copy 24
-  first[36] = first[41] = 0;
+TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   dir.write("a.mid", song);
-  dir.write("empty.mid", "");
+  std::vector<std::string> mistakes = {"", "frobnicate", "--frobnicate", "report --decimal-separator ab a.mid",
+                                       "report --decimal-separator '\n' a.mid", "test -j x a.mid",
+                                       "test -j 10000 a.mid", "split -o '' a.mid", "split -o a.mid a.mid"};
+  for (const std::string cmd : {"split", "report", "test"})
+    for (const char* bad : {"", " --jobs 0 a.mid", " --jobs", " --bogus a.mid", " -o", " -x a.mid"})
+      mistakes.push_back(cmd + bad);
+  for (const std::string& args : mistakes) {
+    const auto r = cli(args);
+    EXPECT_TRUE(r.status == 2 && r.out.empty()) << args;
+    EXPECT_TRUE(oneLine(r) && r.err.ends_with(" --help')\n")) << args << ": " << r.err;
+  }
+  EXPECT_EQ(files(), 1);
+}
+
+TEST_F(Cli, UnderstandsCombinedShortOptionsEqualsValuesAndDashDash) {
+  dir.write("a.mid", song);
+  dir.write("-dash.mid", song);
+  for (const char* args : {"split -qj2 a.mid", "report --jobs=2 a.mid", "test -- -dash.mid"})
+    EXPECT_EQ(cli(args).status, 0) << args;
+  EXPECT_TRUE(dir.exists("a_13.mid") && dir.exists("a.txt"));
+}
+
+TEST_F(Cli, AMissingOutputFolderIsToldPerInputAndLeavesOldFilesAlone) {
+  dir.write("a.mid", song);
+  dir.write("a.txt", std::string_view("old"));
+  for (const std::string cmd : {"split", "report"}) {
+    const auto r = cli(cmd + " -o nowhere a.mid nothere.mid");
+    EXPECT_EQ(r.status, 2) << cmd;
+    EXPECT_NE(r.err.find("ezgitar-cli: a.mid: cannot write nowhere/a"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ezgitar-cli: nothere.mid: no such file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(dir.read("a.txt"), "old");
+  EXPECT_EQ(files(), 2);
+}
+
+TEST_F(Cli, WarningsNameTheFileAndPositionWithStatusOne) {
+  dir.write("warn.mid", warningSong(3));
+  dir.write("warn.txt", std::string_view("old"));
+  const std::string tick = (dir / "warn.mid").string() + ":";
+  const std::string lines = tick + "27: Çok büyük Tick ! !\n" + tick + "34: Çok büyük Tick ! !\n";
+  const auto test = cli("test " + q("warn.mid"));
+  EXPECT_TRUE(test.status == 1 && test.out == lines) << test.out;
+  EXPECT_EQ(dir.read("warn.txt"), "old");  // a test writes nothing
+  const auto report = cli("report -o " + q("") + " " + q("warn.mid"));
+  EXPECT_TRUE(report.status == 1 && report.err == lines) << report.err;
+  EXPECT_NE(dir.read("warn.txt"), "old");  // a report is still written
+}
+
+TEST_F(Cli, AFullStandardOutputEndsTheRunWithStatusTwo) {
+  dir.write("warn.mid", warningSong(3));
+  const auto r = cli("test warn.mid >/dev/full");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("ezgitar-cli: cannot write standard output"), std::string::npos) << r.err;
+}
+
+TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {
   fs::create_directory(dir / "sub");
+  dir.write("a.mid", song);
   dir.write("sub/b.mid", song);
+  dir.write("empty.mid", "");
   const auto r = cli("split a.mid missing.mid empty.mid sub/b.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(dir.read("a_24.mid"), testing::asString(first));
-  EXPECT_TRUE(dir.exists("a_13.mid") && dir.exists("sub/b_13.mid") && dir.exists("sub/b_24.mid"));
   EXPECT_EQ(r.out, "a.mid: 2 packets -> a_13.mid, a_24.mid\nsub/b.mid: 2 packets -> sub/b_13.mid, sub/b_24.mid\n");
   EXPECT_EQ(r.err, "ezgitar-cli: missing.mid: no such file\nezgitar-cli: empty.mid: empty file\n");
-  fs::create_directory(dir / "out");
-  EXPECT_EQ(cli("split -o out a.mid").status, 0);
-  EXPECT_TRUE(dir.exists("out/a_13.mid") && dir.exists("out/a_24.mid"));
-  const auto unwritable = cli("split -o nowhere a.mid");
-  EXPECT_EQ(unwritable.status, 2);
-  EXPECT_NE(unwritable.err.find("a.mid: cannot write nowhere/a_13.mid"), std::string::npos) << unwritable.err;
+  Bytes first = song;  // the first packet's velocities, silenced in copy 24
+  first[36] = first[41] = 0;
+  EXPECT_EQ(dir.read("sub/b_24.mid"), asString(first));
+  EXPECT_EQ(dir.read("sub/b_13.mid").size(), song.size());
 }
 
-TEST_F(Cli, ReportWritesNextToTheInputOrIntoTheFolderGivenWithTheLocalesSeparator) {
-  dir.write("şarkı 3.mid", build::makeMidi(build::makamMelody(23, 3)));
-  dir.write("şarkı 3.txt", std::string(100000, 'x'));  // an old, longer report is replaced
-  dir.write("other.bin", kWarningSong);
-  for (const char* sub : {"out", "tr", "en"}) fs::create_directory(dir / sub);
-  auto r = cli("report --decimal-separator , " + q("şarkı 3.mid"));
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(r.err.empty()) << r.err;
-  const std::string text = dir.read("şarkı 3.txt");
-  EXPECT_TRUE(text.starts_with("\xFE" "ark\xFD 3.txt\r\n\r\n----------HEADER CHUNK--------------\r\n"));
-  EXPECT_NE(text.find(",00 Cent\r\n"), std::string::npos);
-  EXPECT_EQ(text.find(".00 Cent\r\n"), std::string::npos);
-  // A Turkish user gets a decimal comma without locale data; the labels are
-  // Windows-1254 whatever the locale.
-  ASSERT_EQ(cli("report -o tr " + q("şarkı 3.mid"), "LC_ALL= LC_NUMERIC= LANG=tr_TR.UTF-8 ").status, 0);
-  ASSERT_EQ(cli("report -o en " + q("şarkı 3.mid"), "LC_ALL=C ").status, 0);
-  EXPECT_EQ(dir.read("tr/şarkı 3.txt"), text);
-  EXPECT_NE(text.find("Track say\xFDs\xFD"), std::string::npos);
-  EXPECT_NE(dir.read("en/şarkı 3.txt").find(".00 Cent\r\n"), std::string::npos);
-  // Warnings go to stderr and give status 1; the report is still written.
-  r = cli("report -o " + q("out") + " " + q("other.bin"));
-  EXPECT_EQ(r.status, 1);
-  const std::string input = (dir / "other.bin").string();
-  EXPECT_EQ(r.err, input + ":24" + kTick + input + ":31" + kTick);
-  EXPECT_TRUE(dir.exists("out/other.bin.txt"));
-  EXPECT_FALSE(dir.exists("other.bin.txt"));
-  EXPECT_NE(dir.read("out/other.bin.txt").find("   03.13 Cent\r\n"), std::string::npos);  // C locale: a full stop
-  // An unreadable input and an unwritable folder: status 2, nothing partial.
-  r = cli("report -o " + q("missing-folder") + " " + q("şarkı 3.mid") + " " + q("nothere.mid"));
+TEST_F(Split, AReadOnlyOldOutputStopsBothCopiesAndLeavesNoTemporaries) {
+  dir.write("a.mid", song);
+  dir.write("a_24.mid", std::string_view("locked"));
+  fs::permissions(dir / "a_24.mid", fs::perms::owner_read);
+  const auto r = cli("split a.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("nothere.mid: no such file"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
-  EXPECT_EQ(dir.read("şarkı 3.txt"), text);
+  EXPECT_NE(r.err.find("a_24.mid: the file is read-only"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.read("a_24.mid"), "locked");
+  EXPECT_EQ(files(), 2);  // no a_13.mid either
 }
 
-TEST_F(Cli, TestPrintsOneLinePerWarningAndWritesNothing) {
-  dir.write("warn.mid", kWarningSong);
-  dir.write("clean.mid", build::makeMidi(build::makamMelody(20, 3)));
-  dir.write("warn.txt", "old");
-  auto r = cli("test " + q("clean.mid"));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(r.out.empty()) << r.out;
-  r = cli("test " + q("clean.mid") + " " + q("warn.mid"));
-  EXPECT_EQ(r.status, 1);
-  const std::string input = (dir / "warn.mid").string();
-  EXPECT_EQ(r.out, input + ":24" + kTick + input + ":31" + kTick);
-  EXPECT_EQ(dir.read("warn.txt"), "old");
-  EXPECT_FALSE(dir.exists("clean.txt"));
-}
-
-TEST_F(Cli, AFolderBatchGivesTheSameOutputWithAnyJobsAndQuietKeepsOnlyErrors) {
-  fs::create_directory(dir / "in");
-  for (int i = 0; i < 12; ++i) {
-    Bytes song = build::makeMidi(build::makamMelody(20 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i)));
-    if (i % 4 == 1) song.insert(song.end() - 4, {0x00, 0x90, 0x40, 0x40, 0x81, 0x80, 0x80, 0x00});  // warns
-    dir.write("in/şarkı " + std::to_string(i) + ".mid", song);
+TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
+  dir.write("şarkı.mid", warningSong(0));
+  // Without locale data a Turkish user still gets a decimal comma.
+  const std::tuple<std::string, std::string, std::string> runs[] = {  // option, environment, cents
+      {"--decimal-separator , ", "LC_ALL=C ", "   03,13 Cent\r\n"},
+      {"", "LC_ALL= LC_NUMERIC= LANG=tr_TR.UTF-8 ", "   03,13 Cent\r\n"},
+      {"", "LC_ALL=C ", "   03.13 Cent\r\n"}};
+  for (const auto& [option, env, cents] : runs) {
+    dir.write("şarkı.txt", std::string(100000, 'x'));
+    EXPECT_EQ(cli("report " + option + "şarkı.mid", env).status, 0) << option << env;
+    const std::string text = dir.read("şarkı.txt");
+    EXPECT_TRUE(text.starts_with("\xFE" "ark\xFD.txt\r\n\r\n----------HEADER CHUNK")) << env;
+    EXPECT_TRUE(text.ends_with(cents + "\r\n\r\n")) << option << env;
   }
-  dir.write("in/empty.mid", "");
-  dir.write("in/notes.txt", "not a MIDI name");
-  for (const char* sub : {"one", "many", "out"}) fs::create_directory(dir / sub);
-  const std::pair<std::string, std::string> runs[] = {
-      {"report --jobs 1 -o " + q("one") + " in", "report -j 4 -o " + q("many") + " in"},
-      {"test --jobs=1 in", "test -j 4 in"}};
+}
+
+// A folder of songs, some warning, one with more than a megabyte of warning
+// lines (they wait in a temporary file while the jobs run ahead), one empty
+// file and one file that is not MIDI by name.
+class Folder : public Cli {
+ protected:
+  Folder() {
+    fs::create_directory(dir / "in");
+    const int counts[] = {3, 40000, 0, 7, 1, 12};
+    for (std::size_t i = 0; i < std::size(counts); ++i)
+      dir.write("in/şarkı " + std::to_string(i) + ".mid", warningSong(counts[i]));
+    dir.write("in/empty.mid", "");
+    dir.write("in/notes.txt", "not a MIDI name");
+    for (const char* sub : {"one", "many"}) fs::create_directory(dir / sub);
+  }
+};
+
+TEST_F(Folder, AnyNumberOfJobsGivesTheSameLinesAndReports) {
+  const std::pair<std::string, std::string> runs[] = {{"test --jobs=1 in", "test -j 4 in"},
+                                                      {"report --jobs 1 -o one in", "report -j 4 -o many in"}};
   for (const auto& [oneJob, fourJobs] : runs) {
     auto one = cli(oneJob), many = cli(fourJobs);
-    EXPECT_EQ(one.status, 2) << oneJob;  // the empty file fails
-    EXPECT_EQ(many.status, 2) << fourJobs;
+    EXPECT_TRUE(one.status == 2 && many.status == 2) << oneJob;  // the empty file fails
+    EXPECT_GT(one.out.size() + one.err.size(), std::size_t{1} << 20) << oneJob;
     // Only the output folder named in each line differs.
-    for (std::size_t at; (at = many.out.find("/many/")) != std::string::npos;) many.out.replace(at, 6, "/one/");
-    EXPECT_EQ(one.out, many.out) << oneJob;
-    EXPECT_EQ(one.err, many.err) << oneJob;
-    EXPECT_NE(one.err.find("empty.mid: empty file"), std::string::npos) << one.err;
-    EXPECT_EQ(one.out.find("notes.txt"), std::string::npos);  // a folder means its .mid files
+    for (std::size_t at; (at = many.out.find("many/")) != std::string::npos;) many.out.replace(at, 5, "one/");
+    EXPECT_TRUE(one.out == many.out && one.err == many.err) << oneJob;
+    EXPECT_NE(one.err.find("empty.mid: empty file"), std::string::npos) << oneJob;
+    EXPECT_EQ((one.out + one.err).find("notes.txt"), std::string::npos) << oneJob;  // a folder means its .mid files
   }
-  for (int i = 0; i < 12; ++i) {
+  for (int i = 0; i < 6; ++i) {
     const std::string name = "şarkı " + std::to_string(i) + ".txt";
-    ASSERT_TRUE(dir.exists("one/" + name)) << name;
-    EXPECT_EQ(dir.read("one/" + name), dir.read("many/" + name)) << name;
+    EXPECT_TRUE(dir.exists("one/" + name) && dir.read("one/" + name) == dir.read("many/" + name)) << name;
   }
-  const auto loud = cli("test in"), quiet = cli("test -q in");
-  EXPECT_EQ(loud.out, quiet.out);  // the warnings are the result
-  EXPECT_EQ(loud.status, 2);
-  const auto report = cli("report --quiet -o out " + q("in/şarkı 0.mid"));
-  EXPECT_EQ(report.status, 0) << report.err;
-  EXPECT_TRUE(report.out.empty() && report.err.empty()) << report.out << report.err;
-  EXPECT_TRUE(dir.exists("out/şarkı 0.txt"));
-
-  // On a terminal, and only there, many files get a progress bar.
-  const auto tty = testing::runCommand("cd " + q("") + " && script -qec " +
-                                       testing::shellQuote(EZGITAR_CLI " test in") + " /dev/null </dev/null");
-  EXPECT_NE(tty.out.find("] 13/13"), std::string::npos) << tty.out;
-  EXPECT_EQ(loud.err.find("] "), std::string::npos) << loud.err;
 }
 
-}  // namespace
-}  // namespace ezg
+TEST_F(Folder, QuietKeepsTheWarningsOfATestAndOnlyErrorsOfTheRest) {
+  EXPECT_TRUE(cli("test in").out == cli("test -q in").out);
+  const auto r = cli("report --quiet -o one " + q("in/şarkı 2.mid"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.empty() && r.err.empty()) << r.out << r.err;
+  EXPECT_TRUE(dir.exists("one/şarkı 2.txt"));
+}
 
-namespace ezg {
-namespace {
+TEST_F(Folder, ShowsProgressOnATerminalOnly) {
+  const auto tty =
+      runCommand("cd " + q("") + " && script -qec " + shellQuote(EZGITAR_CLI " test in") + " /dev/null </dev/null");
+  EXPECT_NE(tty.out.find("] 7/7"), std::string::npos) << tty.out.substr(tty.out.size() - 200);
+  EXPECT_EQ(cli("test in").err.find("] "), std::string::npos);
+}
 
-TEST_F(Cli, OddSizesAndNamesNeverCrashLeavePartsOrTouchLockedFiles) {
-  const Bytes song = build::makeMidi(build::makamMelody(6, 9));
-  const std::vector<std::pair<std::string, Bytes>> files = {
-      {"one byte.mid", Bytes{0x4D}},          {"22.mid", Bytes(song.begin(), song.begin() + 22)},
-      {"23.mid", Bytes(song.begin(), song.begin() + 23)}, {"in a bend.mid", Bytes(song.begin(), song.begin() + 32)},
-      {"in a note.mid", Bytes(song.begin(), song.end() - 6)}, {"-dash.mid", song}, {".mid", song}};
+TEST_F(Batch, AFolderWithoutMidFilesIsSaidSo) {
+  fs::create_directory(dir / "empty");
+  dir.write("empty/notes.txt", std::string_view("text"));
+  EXPECT_EQ(cli("test empty").err, "ezgitar-cli: empty: no .mid file in this folder\n");
+}
+
+TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
+  for (const char* sub : {"x", "y", "z", "out"}) fs::create_directory(dir / sub);
+  for (const char* name : {"x/a.mid", "y/a.mid", "z/a.mid", "b.mid"}) dir.write(name, song);
+  const auto r = cli("split -o out x/a.mid y/a.mid b.mid ./z/../z/a.mid");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
+            "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n");
+  EXPECT_EQ(r.out,
+            "x/a.mid: 2 packets -> out/a_13.mid, out/a_24.mid\nb.mid: 2 packets -> out/b_13.mid, out/b_24.mid\n");
+}
+
+TEST_F(Batch, AnInputThatAnotherInputWritesIsRefused) {
+  dir.write("a.mid", song);
+  dir.write("a_13.mid", std::string_view("old copy"));
+  const auto r = cli("split a_13.mid a.mid");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "ezgitar-cli: a_13.mid: skipped: a.mid writes it in this run\n");
+  EXPECT_TRUE(dir.exists("a_24.mid"));
+  EXPECT_FALSE(dir.exists("a_13_13.mid"));
+}
+
+TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {
+  const Bytes melody = build::makeMidi(build::makamMelody(6, 9));
+  auto head = [&](std::size_t n) { return Bytes(melody.begin(), melody.begin() + static_cast<std::ptrdiff_t>(n)); };
+  const std::pair<std::string, Bytes> files[] = {
+      {"one byte.mid", head(1)},  {"22.mid", head(22)},         {"23.mid", head(23)}, {"in a bend.mid", head(32)},
+      {"in a note.mid", head(melody.size() - 6)}, {"-dash.mid", melody}, {".mid", melody}};
   std::string names;
+  for (const auto& [name, bytes] : files) dir.write(name, bytes), names += " " + shellQuote(name);
+  for (const char* cmd : {"split --", "report --", "test --"}) EXPECT_LE(cli(cmd + names).status, 1) << cmd;
   for (const auto& [name, bytes] : files) {
-    dir.write(name, bytes);
-    names += " " + testing::shellQuote(name);
-  }
-  for (const char* cmd : {"split --", "report --", "test --"}) {
-    const auto r = cli(std::string(cmd) + names);
-    EXPECT_LE(r.status, 1) << cmd << ": " << r.err;
-  }
-  for (const auto& [name, bytes] : files) {
-    // ".mid" alone has nothing before its extension: the CLI keeps it whole.
+    // ".mid" alone has nothing before its extension: the name is kept whole.
     const std::string base = name == ".mid" ? name : name.substr(0, name.size() - 4);
     EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
     EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
   }
-
-  // A read-only old output stays as it was, and the run says which file.
-  dir.write("-dash_24.mid", std::string_view("locked"));
-  fs::permissions(dir / "-dash_24.mid", fs::perms::owner_read);
-  const auto locked = cli("split ./-dash.mid");
-  EXPECT_EQ(locked.status, 2);
-  EXPECT_NE(locked.err.find("-dash_24.mid: the file is read-only"), std::string::npos) << locked.err;
-  EXPECT_EQ(dir.read("-dash_24.mid"), "locked");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 4 * 7);  // inputs and outputs, no temporaries
 }
 
-TEST_F(Cli, AFortyMegabyteFileSplitsAndWalksToItsEnd) {
-  Bytes big = build::makeMidi(build::makamMelody(40'000'000 / 12, 4));
-  ASSERT_GT(big.size(), 40'000'000u);
-  dir.write("big.mid", big);
-  EXPECT_EQ(cli("split -q big.mid").status, 0);
-  EXPECT_EQ(fs::file_size(dir / "big_13.mid"), big.size());
-  EXPECT_EQ(cli("test big.mid").status, 0);
+TEST_F(Batch, AFifoInputFailsAtOnceWithOneLine) {
+  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
+  for (const char* cmd : {"split", "report", "test"}) {
+    const auto r = cli(std::string(cmd) + " x.mid");
+    EXPECT_TRUE(r.status == 2 && oneLine(r) && r.err.find("x.mid: not a plain file") != std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Batch, AFileRewrittenDuringASplitNeverCrashesOrLeavesTemporaries) {
+  const Bytes whole = build::makeMidi(build::makamMelody(400'000, 2));
+  for (int round = 0; round < 5; ++round) {
+    dir.write("a.mid", whole);
+    std::atomic<bool> stop{false};
+    std::jthread meddler([&] {
+      const Bytes cut(whole.begin(), whole.begin() + 100);
+      for (bool shorter = true; !stop; shorter = !shorter) dir.write("a.mid", shorter ? cut : whole);
+    });
+    const auto r = cli("split -q a.mid");
+    stop = true;
+    meddler.join();
+    ASSERT_NE(r.status, -1) << "killed by a signal";
+    EXPECT_TRUE(r.status == 0 ? fs::file_size(dir / "a_13.mid") == fs::file_size(dir / "a_24.mid")
+                              : r.status == 2 && oneLine(r))
+        << r.status << ": " << r.err;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path();
+  }
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing

@@ -10,37 +10,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(MidiNames, MatchesTheExactExtensionStripsItAndSortsInByteOrder) {
-  EXPECT_TRUE(isMidiFileName("a.mid") && isMidiFileName(".mid"));
-  EXPECT_FALSE(isMidiFileName("A.MID") || isMidiFileName("a.midi") || isMidiFileName("mid"));
+TEST(MidiNames, OnlyTheExactLowerCaseExtensionIsMidi) {
+  for (const char* name : {"a.mid", ".mid", "şarkı 3.mid"}) EXPECT_TRUE(isMidiFileName(name)) << name;
+  for (const char* name : {"A.MID", "a.Mid", "a.midi", "mid", "a.mid.txt"}) EXPECT_FALSE(isMidiFileName(name)) << name;
   EXPECT_EQ(listEntryFor("Uşşak peşrevi.mid"), "Uşşak peşrevi");
+}
+
+TEST(MidiNames, SortInByteOrder) {
   EXPECT_EQ(sortedMidiNames({"c.mid", "b.mid", "notes.txt", "a.mid", "B.mid", "ç.mid", "_x.mid"}),
             (std::vector<std::string>{"B.mid", "_x.mid", "a.mid", "b.mid", "c.mid", "ç.mid"}));
 }
 
-TEST(SafeFile, ReplacesOnlyWhenCommitted) {
+long files(const testing::TempDir& dir) { return std::distance(fs::directory_iterator(dir.path()), {}); }
+
+TEST(SafeFile, ReplacesTheWholeFileOnlyWhenCommitted) {
   testing::TempDir dir;
-  auto files = [&] { return std::distance(fs::directory_iterator(dir.path()), {}); };
   dir.write("out.bin", "old contents that are long");
-  {
-    SafeFile out(dir / "out.bin");
-    out.write("new");
-    // Not committed: the old file stays, no temporary is left.
-  }
+  SafeFile(dir / "out.bin").write("new");  // never committed
   EXPECT_EQ(dir.read("out.bin"), "old contents that are long");
-  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(files(dir), 1);
   ASSERT_FALSE(writeFileSafely(dir / "out.bin", "new"));
   EXPECT_EQ(dir.read("out.bin"), "new");  // no tail of the longer old file
-  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(files(dir), 1);
+}
 
-  // What the user locked stays locked, even for root.
+TEST(SafeFile, AReadOnlyFolderStaysUntouchedEvenForRoot) {
+  testing::TempDir dir;
+  dir.write("out.bin", "old");
   fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  const Status failed = writeFileSafely(dir / "out.bin", "newer");
+  const Status failed = writeFileSafely(dir / "out.bin", "new");
+  fs::permissions(dir.path(), fs::perms::owner_all);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->code, FailureCode::ReadOnlyFolder);
-  fs::permissions(dir.path(), fs::perms::owner_all);
-  EXPECT_EQ(dir.read("out.bin"), "new");
-  EXPECT_EQ(files(), 1);
+  EXPECT_EQ(dir.read("out.bin"), "old");
+  EXPECT_EQ(files(dir), 1);
 }
 
 }  // namespace

@@ -24,12 +24,12 @@ inline ReportRun runReport(const Bytes& bytes, char separator = '.', std::string
   return r;
 }
 
-// The lines of the walk: everything after the events title, without the
-// two closing blank lines.
+// The walk's lines: after the events title, without the two closing blank
+// lines.
 inline std::string walkOf(const std::string& report) {
   constexpr std::string_view kTitle = "----------EVENTS--------------\r\n";
   const auto at = report.find(kTitle);
-  if (at == std::string::npos || report.size() < at + kTitle.size() + 4) return "<no walk>";
+  if (at == std::string::npos || !report.ends_with("\r\n\r\n")) return "<no walk>";
   return report.substr(at + kTitle.size(), report.size() - at - kTitle.size() - 4);
 }
 

@@ -23,37 +23,41 @@ Positions visitsOf(const Bytes& events) {
   return v.positions;
 }
 
-Positions warningsOf(const Bytes& file) {
+Positions warningsOf(const Bytes& events) {
   Positions w;
-  TestEt(FileBuffer(file), [&](std::int64_t p) { w.push_back(p); });
+  TestEt(FileBuffer(withEvents(events)), [&](std::int64_t p) { w.push_back(p); });
   return w;
 }
 
-TEST(TestRunWalk, StepsOverNotesAndBendsAndWarnsOnFourByteDeltas) {
-  // Note with a delta of one, two and three bytes: next at p + 4, 5, 6.
-  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x10, 0x00}), (Positions{23, 27}));
-  EXPECT_EQ(visitsOf({0x80, 0x3C, 0x40, 0x81, 0x10, 0x00}), (Positions{23, 28}));
-  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0xFF, 0xFF, 0x7F, 0x00}), (Positions{23, 29}));
-  // A bend skips its two data bytes whatever they hold.
-  EXPECT_EQ(visitsOf({0xE0, 0x90, 0xE0, 0x00}), (Positions{23, 26}));
-  // Other channels, zero, system bytes and 0x2F: one position at a time.
-  EXPECT_EQ(visitsOf({0x91, 0x85, 0xE1, 0x00, 0xF0, 0xFF, 0x2F, 0x3C}), (Positions{23, 24, 25, 26, 27, 28, 29, 30}));
-  // A delta byte that happens to be a status byte is taken as one.
-  EXPECT_EQ(visitsOf({0x90, 0x3C, 0x40, 0x00, 0xE0, 0x01, 0x02, 0x03}), (Positions{23, 27, 30}));
-  // The end is one past the last byte.
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // cut short
+TEST(TestRunWalk, StepsOverNotesAndBendsAndVisitsEveryOtherByte) {
+  const std::tuple<const char*, Bytes, Positions> cases[] = {
+      {"one-byte delta", {0x90, 0x3C, 0x40, 0x10, 0x00}, {23, 27}},
+      {"two-byte delta", {0x80, 0x3C, 0x40, 0x81, 0x10, 0x00}, {23, 28}},
+      {"three-byte delta", {0x90, 0x3C, 0x40, 0xFF, 0xFF, 0x7F, 0x00}, {23, 29}},
+      {"a bend, whatever its data", {0xE0, 0x90, 0xE0, 0x00}, {23, 26}},
+      {"other channels, zero, system bytes", {0x91, 0x85, 0xE1, 0x00, 0xF0, 0xFF, 0x2F}, {23, 24, 25, 26, 27, 28, 29}},
+      {"a delta byte taken as a status", {0x90, 0x3C, 0x40, 0x00, 0xE0, 0x01, 0x02, 0x03}, {23, 27, 30}},
+      // 0x81 at 26 is another channel; 0x80 at 27 is a note-off reading from 28.
+      {"a four-byte delta resumes after the status",
+       {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0x05, 0x00, 0x00, 0x00}, {23, 24, 25, 26, 27, 31, 32, 33}},
+  };
+  for (const auto& [what, events, visits] : cases) EXPECT_EQ(visitsOf(events), visits) << what;
+}
+
+TEST(TestRunWalk, WarnsOnEveryFourByteDeltaInOrderUnlessTheFileEndsFirst) {
+  const std::pair<Bytes, Positions> cases[] = {
+      {{0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00}, {23}},
+      {{0x80, 0x01, 0x02, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x00}, {23, 26}},
+      {{0x90, 0x3C, 0x40, 0x81, 0x80, 0x80}, {23}},
+      {{0x90, 0x3C, 0x40, 0x81, 0x80}, {}},
+      {{0x90, 0x3C}, {}},
+  };
+  for (const auto& [events, warnings] : cases) EXPECT_EQ(warningsOf(events), warnings) << events.size();
+}
+
+TEST(TestRunWalk, EndsOnePastTheLastByte) {
+  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // inside a note
   EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
-  // A four-byte delta warns and the walk resumes at the next byte.
-  const Bytes events = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0x05, 0x00, 0x00, 0x00};
-  // 0x81 at 26 is another channel; 0x80 at 27 is a note-off reading from 28.
-  EXPECT_EQ(visitsOf(events), (Positions{23, 24, 25, 26, 27, 31, 32, 33}));
-  EXPECT_EQ(warningsOf(withEvents(events)), (Positions{23}));
-  // Several warnings in one run, in order.
-  EXPECT_EQ(warningsOf(withEvents({0x80, 0x01, 0x02, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x00})), (Positions{23, 26}));
-  // None when the file ends inside the event.
-  EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80})).empty());
-  EXPECT_TRUE(warningsOf(withEvents({0x90, 0x3C})).empty());
-  EXPECT_EQ(warningsOf(withEvents({0x90, 0x3C, 0x40, 0x81, 0x80, 0x80})), (Positions{23}));
 }
 
 TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {
@@ -62,14 +66,13 @@ TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {
   events[10000 - 23] = 0x0A;
   const std::uint8_t tooLong[] = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00};
   std::copy(std::begin(tooLong), std::end(tooLong), events.begin() + 40000);
-  const Bytes file = withEvents(events);
-  const ReportRun r = runReport(file);
+  const ReportRun r = runReport(withEvents(events));
   EXPECT_EQ(r.end, 100002);
   EXPECT_EQ(r.warnings, (Positions{40023}));
   EXPECT_NE(r.text.find("\r\n9999   41   065   A   \r\n10000   0A   010   \n   \r\n10001   41"), std::string::npos);
   EXPECT_TRUE(r.text.ends_with("\r\n100001   41   065   A   \r\n\r\n\r\n"));
-  EXPECT_EQ(warningsOf(file), (Positions{40023}));
-  EXPECT_EQ(TestEt(FileBuffer(file), {}), 100002);
+  EXPECT_EQ(warningsOf(events), (Positions{40023}));
+  EXPECT_EQ(TestEt(FileBuffer(withEvents(events)), {}), 100002);
 }
 
 TEST(TestRunWalk, WarnsWhereTheReportWarnsOnRandomFiles) {
