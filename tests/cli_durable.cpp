@@ -23,13 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // True once `pid` holds a file open in `folder`: it is writing there.
 bool writesIn(pid_t pid, const fs::path& folder) {
   std::error_code ec;
@@ -60,7 +53,7 @@ TEST(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
-    EXPECT_EQ(namesIn(dir / "out"), std::vector<std::string>{"big.txt"});
+    EXPECT_EQ(dir.names("out"), std::vector<std::string>{"big.txt"});
     EXPECT_EQ(dir.read("out/big.txt"), "old report");
   }
 }
@@ -87,7 +80,7 @@ TEST(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
             std::string::npos)
       << run.err;
   EXPECT_EQ(dir.read("a_13.mid"), "old 13");
-  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.mid", "a_13.mid", "a_24.mid"}));
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "a_13.mid", "a_24.mid"}));
 }
 
 // Each output is on the disk before it takes its name, and the folder is

@@ -1,10 +1,13 @@
 // A fresh folder per test, removed afterwards, with small file helpers.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "midi/bytes.h"
 
@@ -46,6 +49,13 @@ class TempDir {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   bool exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
+  // The names in the folder (or in `sub`), sorted: what a run left behind.
+  std::vector<std::string> names(std::string_view sub = "") const {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(path_ / sub)) found.push_back(e.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
 
  private:
   std::filesystem::path path_;
