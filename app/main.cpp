@@ -5,8 +5,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Ezgitar"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Ezgitar"));
+  // The name is also every message box's title. No display name: Qt would
+  // append it to the caption.
+  QApplication::setApplicationName(QString::fromUtf8(ezg::kApplicationName));
 
   ezg::QtPlatform platform;
   ezg::Form1 form(platform);

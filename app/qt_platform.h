@@ -8,6 +8,9 @@
 
 namespace ezg {
 
+// The application's name, and so the default title of its message boxes.
+inline constexpr const char* kApplicationName = "Ezgitar";
+
 class QtPlatform final : public FsPlatform {
  public:
   // An empty folder means the folder that holds the executable.
