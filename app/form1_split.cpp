@@ -11,6 +11,37 @@
 
 namespace ezg {
 
+namespace {
+
+// One copy held at a time: the window makes copy 13 while the strip moves,
+// writes it away, then makes copy 24 in a second, quick scan. A split so
+// never holds more than the file and one copy.
+class OneCopy final : public SplitTarget {
+ public:
+  OneCopy(const Bytes& source, SplitCopy which, PairDone afterPair)
+      : copy_(source), which_(which), afterPair_(std::move(afterPair)) {}
+  void silence(SplitCopy copy, const Packet& packet) override {
+    if (copy != which_) return;
+    for (std::int64_t status : {packet.noteOnOffset, packet.noteOffOffset}) {
+      // The velocity is the message's third byte; one past the end is left.
+      const auto velocity = static_cast<std::size_t>(status + 2);
+      if (status != 0 && velocity < copy_.size()) copy_[velocity] = 0;
+    }
+  }
+  void pairDone(std::int64_t i) override {
+    if (afterPair_) afterPair_(i);
+  }
+  Bytes& bytes() { return copy_; }
+
+ private:
+  Bytes copy_;
+  SplitCopy which_;
+  PairDone afterPair_;
+};
+
+}  // namespace
+
+
 void Form1::MidiYaz(LoadedFile& next) {
   // Both outputs are opened first, so a folder that takes no files is
   // refused before the long, paced split.
@@ -25,26 +56,29 @@ void Form1::MidiYaz(LoadedFile& next) {
   }
 
   splitting_ = true;
-  SplitCopies split;
   try {
-    split = splitNotes(next.buffer, [this](std::int64_t packetNumber) {
+    OneCopy copy13(next.buffer.raw(), SplitCopy::Copy13, [this](std::int64_t packetNumber) {
       // Once the window is closed nobody watches the strip: the rest of the
       // split runs at full speed.
       if (closePending_) return;
       progressUpdate(packetNumber);
       for (int pass = 0; pass < kPausePumpPasses && !closePending_; ++pass) platform_.pumpEvents();
     });
+    splitPackets(next.buffer.span(), copy13);
+    out13->write(asChars(copy13.bytes()));
+    Bytes().swap(copy13.bytes());
+    OneCopy copy24(next.buffer.raw(), SplitCopy::Copy24, {});
+    splitPackets(next.buffer.span(), copy24);
+    out24->write(asChars(copy24.bytes()));
   } catch (const std::bad_alloc&) {
-    // Two more copies of the file do not fit: refuse it like a file too
-    // large to read, and keep what was loaded before.
+    // A copy of the file does not fit: refuse it like a file too large to
+    // read, and keep what was loaded before. Neither output is committed.
     splitting_ = false;
     platform_.messageBox(cannotReadMessage(next.currentFileName, Failure{FailureCode::TooLarge, ENOMEM, next.currentFileName}));
     if (closePending_) close();
     return;
   }
   loaded_ = std::move(next);
-  out13->write(asChars(split.copy13));
-  out24->write(asChars(split.copy24));
   if (Status failed = commitBoth(*out13, *out24)) platform_.messageBox(cannotWriteMessage(failed->detail, *failed));
   midiListFill();
   splitting_ = false;
