@@ -135,12 +135,12 @@ check "no selection" "$(message_box)" box
 ends_within 5; check "closed" "$ended" 0
 check "run log" "$(stat -c %s "$prog/pars.bin")" 20
 
-# --- A close request and SIGTERM in the middle of a long split (20,000
+# --- A close request, SIGTERM and SIGHUP in the middle of a long split (20,000
 # packets): the program ends at once, with both copies whole and its record.
 long=$work/long.mid
 "$make_midi" "$long" 240000 3
 "$cli" split -q -o "$work/cli" "$long"
-for how in close term; do
+for how in close term hup; do
   prog=$(stage "long-$how")
   cp "$long" "$prog/long.mid"
   head -c 20 /dev/zero >"$prog/pars.bin"
@@ -151,7 +151,7 @@ for how in close term; do
   click "$w" 160 388
   sleep 0.5
   [ -e "$prog/long_13.mid" ] && fail "$how: the split was over before the request"
-  if [ "$how" = close ]; then "$send_close" "$w"; else kill -TERM "$pid"; fi
+  case $how in close) "$send_close" "$w" ;; term) kill -TERM "$pid" ;; hup) kill -HUP "$pid" ;; esac
   ends_within 5; check "$how: ends within 5 s" "$ended" 0
   cmp -s "$prog/long_13.mid" "$work/cli/long_13.mid" || fail "$how: long_13.mid incomplete"
   cmp -s "$prog/long_24.mid" "$work/cli/long_24.mid" || fail "$how: long_24.mid incomplete"
