@@ -80,6 +80,7 @@ TEST_F(ListSelection, TabIntoTheListSelectsNothing) {
   form->List_MID->setFocus(Qt::TabFocusReason);
   QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
   QApplication::sendEvent(form->List_MID, &focus);
+  ASSERT_EQ(form->List_MID->currentRow(), 0);  // current, but not selected
   expectAskedForASelection();
 }
 
