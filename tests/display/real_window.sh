@@ -33,10 +33,10 @@ stage() {
 }
 pid=
 launch() { (cd "$work/elsewhere" && exec "$1/ezgitar" 2>>"$work/stderr") & pid=$!; }
-# The first visible window with exactly this name, within 5 s.
+# The first visible window with exactly this name, within 10 s.
 find_window() {
   local w
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
     [ -n "$w" ] && { echo "$w"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
@@ -91,7 +91,7 @@ prog=$(stage main)
 cp "$song" "$prog/song.mid"
 : >"$prog/pars.bin"
 launch "$prog"
-w=$(find_window "Ezgitar sürüm 5") || { fail "no main window"; exit 1; }
+w=$(find_window "Ezgitar sürüm 5") || { fail "no main window"; cat "$work/stderr"; exit 1; }
 sleep 0.3
 check "_NET_WM_NAME" "$(xprop -id "$w" _NET_WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
 check "WM_NAME" "$(xprop -id "$w" WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
