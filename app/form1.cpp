@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -78,7 +79,10 @@ Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), platform_(p
   Command2 = makeButton(this, "Command2", "to TXT", {248, 432, 113, 33}, false);
   Command3 = makeButton(this, "Command3", "Start", {56, 360, 113, 57}, true);
 
-  Frame_MID = makeControl<QGroupBox>(this, "Frame_MID", {8, 8, 201, 297}, false);
+  // A plain frame without caption or shading: every pixel of it is the
+  // window's colour.
+  Frame_MID = makeControl<QFrame>(this, "Frame_MID", {8, 8, 201, 297}, false);
+  Frame_MID->setFrameStyle(QFrame::NoFrame | QFrame::Plain);
   List_MID = makeControl<QListWidget>(Frame_MID, "List_MID", {8, 16, 65, 104}, true);
   List_MID->setFont(designFont(12, true));
   File_MID = makeControl<FileListBox>(Frame_MID, "File_MID", {32, 16, 25, 166}, false);
@@ -94,6 +98,9 @@ Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), platform_(p
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
   connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  // Arrow keys move the selection as a click does, and reset the strip the
+  // same way; a click on the entry already selected resets it too.
+  connect(List_MID, &QListWidget::itemSelectionChanged, this, [this] { List_MID_Click(); });
   connect(List_MID, &QListWidget::itemClicked, this, [this] { List_MID_Click(); });
 }
 
@@ -175,12 +182,20 @@ void Form1::Command3_Click() {
   // A split is pumping events: the running one keeps the loaded file.
   if (splitting_) return;
   platform_.setPointer(Pointer::Hourglass);
-  if (load()) MidiYaz();
+  LoadedFile next;
+  if (load(next)) MidiYaz(next);
   platform_.setPointer(Pointer::Default);
 }
 
-bool Form1::load() {
-  const int index = List_MID->currentRow();
+int Form1::selectedIndex() const {
+  // The current row is not the selection: Tab into the list makes a row
+  // current without selecting it, and Ctrl+click deselects but stays current.
+  const QModelIndexList rows = List_MID->selectionModel()->selectedIndexes();
+  return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+bool Form1::load(LoadedFile& next) {
+  const int index = selectedIndex();
   QListWidgetItem* item = index >= 0 ? List_MID->item(index) : nullptr;
   const std::string entry = item ? item->data(Qt::UserRole).toByteArray().toStdString() : std::string();
   if (entry.empty()) {
@@ -199,12 +214,12 @@ bool Form1::load() {
     return false;
   }
 
-  // The file is read before anything is replaced, so a failure above leaves
-  // the previous file loaded.
-  loaded_.baseName = entry;
-  loaded_.currentFileName = fileName;
-  loaded_.fileLength = static_cast<std::int64_t>(bytes.size());
-  loaded_.buffer = FileBuffer(std::move(bytes));
+  // Nothing is replaced yet, so a failure above or in the split's copies
+  // leaves the previous file loaded.
+  next.baseName = entry;
+  next.currentFileName = fileName;
+  next.fileLength = static_cast<std::int64_t>(bytes.size());
+  next.buffer = FileBuffer(std::move(bytes));
   return true;
 }
 
@@ -217,14 +232,19 @@ void Form1::Command2_Click() {
 void Form1::List_MID_Click() { resetStrip(); }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  // A running split writes its files first, then closes the window itself.
+  // A running split writes its files first, then closes the window itself;
+  // until then nobody is watching, so the window goes at once.
   if (splitting_) {
     closePending_ = true;
+    hide();
     event->ignore();
     return;
   }
   event->accept();
   unload();
+  // A window hidden during a split no longer counts as the last one to
+  // close, so the event loop is told to end here.
+  if (closePending_) QCoreApplication::quit();
 }
 
 void Form1::unload() {

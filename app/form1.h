@@ -1,7 +1,7 @@
 // The one window: its eight controls, start-up, Start, and shutdown.
 #pragma once
 
-#include <QGroupBox>
+#include <QFrame>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -84,7 +84,7 @@ class Form1 : public QWidget {
   QPushButton* Command1;
   QPushButton* Command2;
   QPushButton* Command3;
-  QGroupBox* Frame_MID;
+  QFrame* Frame_MID;
   QListWidget* List_MID;
   FileListBox* File_MID;
   PictureBox* Picture1;
@@ -94,8 +94,12 @@ class Form1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool load();
-  void MidiYaz();
+  // The selected entry's row, or -1 when nothing is selected.
+  int selectedIndex() const;
+  // Reads the selected file into `next`; false after a message.
+  bool load(LoadedFile& next);
+  // Splits `next` and, once its copies are held, makes it the loaded file.
+  void MidiYaz(LoadedFile& next);
   void TxtYaz();
   void TestEt();
   void showStrip(int sourceRow);
@@ -106,7 +110,8 @@ class Form1 : public QWidget {
   void loadStripImage();
   void progressUpdate(std::int64_t packetNumber);
   // A split pumps events; while it runs, Start and the hidden buttons are
-  // ignored and a close waits until its files are written.
+  // ignored. A close hides the window at once and lets the split finish
+  // unpaced, so its files are written whole before the program ends.
   bool splitting_ = false;
   bool closePending_ = false;
 

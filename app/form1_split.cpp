@@ -1,5 +1,7 @@
 // Start's second half: the note splitter and the zipper strip.
 #include <QPainter>
+#include <cerrno>
+#include <new>
 
 #include "app/form1.h"
 #include "app/messages.h"
@@ -9,27 +11,44 @@
 
 namespace ezg {
 
-void Form1::MidiYaz() {
+void Form1::MidiYaz(LoadedFile& next) {
   // Both outputs are opened first, so a folder that takes no files is
   // refused before the long, paced split.
-  auto out13 = platform_.createOutput(splitOutputName13(loaded_.baseName));
-  auto out24 = platform_.createOutput(splitOutputName24(loaded_.baseName));
+  auto out13 = platform_.createOutput(splitOutputName13(next.baseName));
+  auto out24 = platform_.createOutput(splitOutputName24(next.baseName));
   for (const auto* out : {out13.get(), out24.get()}) {
     if (Status failed = out->status()) {
+      loaded_ = std::move(next);
       platform_.messageBox(cannotWriteMessage(out->name(), *failed));
       return;
     }
   }
 
   splitting_ = true;
-  const SplitCopies split = splitNotes(loaded_.buffer, [this](std::int64_t packetNumber) {
-    progressUpdate(packetNumber);
-    for (int pass = 0; pass < kPausePumpPasses; ++pass) platform_.pumpEvents();
-  });
-  out13->write(asChars(split.copy13));
-  out24->write(asChars(split.copy24));
-  if (Status failed = commitBoth(*out13, *out24))
-    platform_.messageBox(cannotWritePairMessage(failed->detail, *failed));
+  try {
+    // One copy at a time: copy 13 while the strip moves, written away, then
+    // copy 24 in a quick second scan, so a split holds the file and one copy.
+    Bytes copy = splitOneCopy(next.buffer, SplitCopy::Copy13, [this](std::int64_t packetNumber) {
+      // Once the window is closed nobody watches the strip: the rest of the
+      // split runs at full speed.
+      if (closePending_) return;
+      progressUpdate(packetNumber);
+      for (int pass = 0; pass < kPausePumpPasses && !closePending_; ++pass) platform_.pumpEvents();
+    });
+    out13->write(asChars(copy));
+    Bytes().swap(copy);
+    copy = splitOneCopy(next.buffer, SplitCopy::Copy24);
+    out24->write(asChars(copy));
+  } catch (const std::bad_alloc&) {
+    // A copy of the file does not fit: refuse it like a file too large to
+    // read, and keep what was loaded before. Neither output is committed.
+    splitting_ = false;
+    platform_.messageBox(cannotReadMessage(next.currentFileName, Failure{FailureCode::TooLarge, ENOMEM, next.currentFileName}));
+    if (closePending_) close();
+    return;
+  }
+  loaded_ = std::move(next);
+  if (Status failed = commitBoth(*out13, *out24)) platform_.messageBox(cannotWritePairMessage(failed->detail, *failed));
   midiListFill();
   splitting_ = false;
 

@@ -9,7 +9,7 @@
 namespace ezg {
 
 void QtPlatform::messageBox(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationName),
                   QString::fromUtf8(text), QMessageBox::Ok, window_);
   box.exec();
 }

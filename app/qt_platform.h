@@ -12,6 +12,9 @@ namespace ezg {
 // The locale's decimal point when it is one ASCII character, else '.'.
 char decimalSeparatorOf(const QLocale& locale);
 
+// The application's name, and so the default title of its message boxes.
+inline constexpr const char* kApplicationName = "Ezgitar";
+
 class QtPlatform final : public FsPlatform {
  public:
   // An empty folder means the folder that holds the executable.

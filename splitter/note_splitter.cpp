@@ -17,27 +17,26 @@ std::array<std::int64_t, 2> velocityOffsets(const Packet& p) {
   return {a, b};
 }
 
-// Both copies held whole: silencing is a store into each.
-class HeldCopies final : public SplitTarget {
+// One copy held whole: silencing is a store into it; the other copy's
+// packets are passed over.
+class HeldCopy final : public SplitTarget {
  public:
-  HeldCopies(const Bytes& source, const PairDone& afterPair)
-      : afterPair_(afterPair) {
-    copies_.copy13 = source;
-    copies_.copy24 = source;
-  }
+  HeldCopy(const Bytes& source, SplitCopy which, const PairDone& afterPair)
+      : copy_(source), which_(which), afterPair_(afterPair) {}
   void silence(SplitCopy copy, const Packet& packet) override {
-    Bytes& bytes = copy == SplitCopy::Copy13 ? copies_.copy13 : copies_.copy24;
+    if (copy != which_) return;
     for (std::int64_t v : velocityOffsets(packet))
-      if (v != 0 && v < static_cast<std::int64_t>(bytes.size())) bytes[static_cast<std::size_t>(v)] = 0;
+      if (v != 0 && v < static_cast<std::int64_t>(copy_.size())) copy_[static_cast<std::size_t>(v)] = 0;
   }
   void pairDone(std::int64_t i) override {
     if (afterPair_) afterPair_(i);
   }
-  SplitCopies take() { return std::move(copies_); }
+  Bytes take() { return std::move(copy_); }
 
  private:
+  Bytes copy_;
+  SplitCopy which_;
   const PairDone& afterPair_;
-  SplitCopies copies_;
 };
 
 // One output copy written straight from the input: the bytes go out in
@@ -135,11 +134,18 @@ std::int64_t splitPackets(std::span<const std::uint8_t> bytes, SplitTarget& targ
   });
 }
 
+Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afterPair) {
+  HeldCopy copy(file.raw(), which, afterPair);
+  splitPackets(file.span(), copy);
+  return copy.take();
+}
+
 SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
-  HeldCopies copies(file.raw(), afterPair);
-  const std::int64_t count = splitPackets(file.span(), copies);
-  SplitCopies result = copies.take();
-  result.packetCount = count;
+  SplitCopies result;
+  HeldCopy copy13(file.raw(), SplitCopy::Copy13, afterPair);
+  result.packetCount = splitPackets(file.span(), copy13);
+  result.copy13 = copy13.take();
+  result.copy24 = splitOneCopy(file, SplitCopy::Copy24);
   return result;
 }
 

@@ -63,8 +63,12 @@ struct SplitCopies {
   std::int64_t packetCount = 0;
 };
 
-// Both copies in memory, for the window: `afterPair` runs after each pair.
-// A velocity that would lie past the end of the file is left alone.
+// One copy in memory, for the window, which makes one at a time so that a
+// split holds the file and one copy: `afterPair` runs after each pair. A
+// velocity that would lie past the end of the file is left alone.
+Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afterPair = {});
+
+// Both copies in memory; `afterPair` runs after each pair, once.
 SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 
 // The same two copies written to `out13` and `out24` as the input is

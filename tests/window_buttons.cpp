@@ -47,14 +47,15 @@ TEST_F(WindowSplit, StartWritesBothFilesRefillsTheListAndMovesTheStrip) {
   EXPECT_TRUE(stripAt(233));
   EXPECT_EQ(platform.pumpCount, 6 * kPausePumpPasses);
   EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
-  // A copy splits in turn; a one-packet file leaves the strip where it was.
+  // A copy splits in turn; a one-packet file leaves the strip where its
+  // selection put it.
   split("ney_13");
   EXPECT_TRUE(dir.exists("ney_13_13.mid") && dir.exists("ney_13_24.mid"));
   EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek"}));
   split("tek");
   EXPECT_EQ(dir.read("tek_13.mid"), testing::asString(notes(1)));
   EXPECT_EQ(platform.pumpCount, 12 * kPausePumpPasses);
-  EXPECT_TRUE(stripAt(233));
+  EXPECT_TRUE(stripAt(kStripClosedRow));
 }
 
 TEST_F(WindowSplit, ClicksDuringASplitLeaveItAloneButTheListResetsTheStrip) {
@@ -80,19 +81,20 @@ TEST_F(WindowSplit, ClicksDuringASplitLeaveItAloneButTheListResetsTheStrip) {
   EXPECT_FALSE(dir.exists("tek_13.mid"));
 }
 
-TEST_F(WindowSplit, ACloseDuringASplitTakesEffectOnceTheFilesAreWritten) {
+TEST_F(WindowSplit, ACloseDuringASplitHidesAtOnceAndFinishesTheFilesUnpaced) {
   form->show();
-  bool waited = false;
+  bool hidden = false;
   platform.onPump = [&](int pass) {
     if (pass != 15'000) return;
     form->close();
-    waited = form->isVisible() && !dir.exists("ney_13.mid") && dir.read("pars.bin").empty();
+    hidden = !form->isVisible() && !dir.exists("ney_13.mid") && dir.read("pars.bin").empty();
   };
   split("ney");
-  EXPECT_TRUE(waited);
-  EXPECT_EQ(platform.pumpCount, 6 * kPausePumpPasses);
-  EXPECT_TRUE(dir.exists("ney_13.mid") && dir.exists("ney_24.mid"));
-  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(hidden);
+  EXPECT_EQ(platform.pumpCount, 15'000);  // no pause after the close
+  const SplitCopies expected = splitNotes(FileBuffer(notes(12)));
+  EXPECT_EQ(dir.read("ney_13.mid"), testing::asString(expected.copy13));
+  EXPECT_EQ(dir.read("ney_24.mid"), testing::asString(expected.copy24));
   EXPECT_EQ(dir.read("pars.bin").size(), 20u);  // the run log saved on the way out
 }
 

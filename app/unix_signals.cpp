@@ -1,0 +1,56 @@
+#include "app/unix_signals.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+
+namespace ezg {
+namespace {
+
+// [0] is written by the handler, [1] read by the notifier.
+std::array<int, 2> pipeFds{-1, -1};
+constexpr std::array<int, 2> kCloseSignals{SIGTERM, SIGHUP};
+
+extern "C" void onCloseSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  // Async-signal-safe; a full pipe already holds a pending request.
+  [[maybe_unused]] const ssize_t n = ::write(pipeFds[0], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+UnixSignals::UnixSignals(std::function<void()> onSignal, QObject* parent)
+    : QObject(parent), onSignal_(std::move(onSignal)) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds.data()) != 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(pipeFds[1], QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { drain(); });
+  struct sigaction action {};
+  action.sa_handler = onCloseSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int sig : kCloseSignals) ::sigaction(sig, &action, nullptr);
+}
+
+UnixSignals::~UnixSignals() {
+  for (int sig : kCloseSignals) ::signal(sig, SIG_DFL);
+  notifier_.reset();
+  for (int& fd : pipeFds) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+}
+
+void UnixSignals::drain() {
+  std::array<char, 64> bytes{};
+  ssize_t n = 0;
+  while ((n = ::read(pipeFds[1], bytes.data(), bytes.size())) > 0)
+    for (ssize_t i = 0; i < n; ++i) onSignal_();
+}
+
+}  // namespace ezg
