@@ -126,7 +126,7 @@ void removeTemporariesNow() {
   }
 }
 
-SafeFile::SafeFile(std::filesystem::path target) : name_(target.string()) {
+SafeFile::SafeFile(const std::filesystem::path& target) : name_(target.string()) {
   std::error_code ec;
   fs::path real = fs::absolute(target, ec);
   if (ec) {

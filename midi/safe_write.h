@@ -18,7 +18,7 @@ class SafeFile final : public OutputFile {
  public:
   // A target that is a symbolic link replaces the file the link points to;
   // the link stays a link.
-  explicit SafeFile(std::filesystem::path target);
+  explicit SafeFile(const std::filesystem::path& target);
   ~SafeFile() override;
   SafeFile(const SafeFile&) = delete;
   SafeFile& operator=(const SafeFile&) = delete;
