@@ -1,16 +1,20 @@
 #include "app/qt_platform.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QMessageBox>
+#include <QShortcut>
 
 namespace ezg {
 
 void QtPlatform::messageBox(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationName),
                   QString::fromUtf8(text), QMessageBox::Ok, window_);
+  // Ctrl+C copies the message, so a user can paste it into a report.
+  const QShortcut copy(QKeySequence::Copy, &box, [&box] { QGuiApplication::clipboard()->setText(box.text()); });
   box.exec();
 }
 

@@ -7,7 +7,7 @@
 set -uo pipefail
 
 if [ -z "${EZGITAR_ON_DISPLAY:-}" ]; then
-  for tool in xvfb-run xdotool xprop xwininfo import convert; do
+  for tool in xvfb-run xdotool xprop xwininfo import convert xclip; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
   done
   export EZGITAR_ON_DISPLAY=1
@@ -56,15 +56,16 @@ ends_within() {
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; sleep 0.2; }
-# A message box titled with the application's name is up; OK closes it.
-# (Its text cannot be read from outside; the widget tests check the texts.)
+# A message box titled with the application's name is up: prints its text,
+# which Ctrl+C puts on the clipboard, and closes it with OK.
 message_box() {
   local box
   box=$(find_window Ezgitar) || { echo "no message box"; return; }
   sleep 0.2
   xdotool windowfocus --sync "$box" 2>/dev/null
-  xdotool key Return
-  echo "box"
+  xdotool key --window "$box" ctrl+c; sleep 0.2
+  timeout 5 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null
+  xdotool key --window "$box" Return
 }
 
 mkdir -p "$work/cli"
@@ -75,13 +76,13 @@ song=$work/song.mid
 prog=$(stage nomidi)
 : >"$prog/pars.bin"
 launch "$prog"
-check "no-MIDI message" "$(message_box)" box
+check "no-MIDI message" "$(message_box)" "midi dosyalarınızı uygulama klasörüne taşıyın."
 ends_within 5; check "no-MIDI exit" "$ended" 0
 check "no-MIDI log" "$(stat -c %s "$prog/pars.bin")" 0
 prog=$(stage nolog)
 cp "$song" "$prog/"
 launch "$prog"
-check "no-pars.bin message" "$(message_box)" box
+check "no-pars.bin message" "$(message_box)" " pars.bin dosyası bulunamadı."
 ends_within 5; check "no-pars.bin exit" "$ended" 0
 grep -q "sürüm" "$work/stderr" && fail "start-up printed about the window"
 xdotool search --name "sürüm" >/dev/null 2>&1 && fail "a main window was created"
@@ -129,7 +130,7 @@ check "strip after Down" "$(strip_of "$work/down.png")" "$(strip_of "$work/start
 # Ctrl+click takes the selection away: Start asks for one.
 xdotool keydown ctrl; click "$w" 60 78; xdotool keyup ctrl
 click "$w" 160 388
-check "no selection" "$(message_box)" box
+check "no selection" "$(message_box)" "Bir dosya seçin."
 [ -e "$prog/song_13_13.mid" ] && fail "Start split a deselected entry"
 "$send_close" "$w"
 ends_within 5; check "closed" "$ended" 0
