@@ -57,12 +57,6 @@ TEST_F(ListSelection, AClickOnTheSelectedEntryClosesTheStrip) {
   EXPECT_TRUE(stripAt(*form, kStripClosedRow));
 }
 
-TEST_F(ListSelection, StartWithNothingSelectedAsksForAFile) {
-  form->List_MID->clearSelection();
-  form->Command3_Click();
-  expectAskedForAFile();
-}
-
 TEST_F(ListSelection, StartOnTheEmptyEntryOfDotMidAsksForAFile) {
   dir.write(".mid", notes(2));
   form->midiListFill();
@@ -97,7 +91,6 @@ TEST_F(ListSelection, StartReplacesTheLoadedFileWithEveryByteOfTheSelectedOne) {
   EXPECT_EQ(f.currentFileName, "x.mid.mid");
   EXPECT_EQ(f.fileLength, static_cast<std::int64_t>(big.size()));
   EXPECT_EQ(f.buffer.readByte(1), 77);
-  EXPECT_EQ(f.buffer.readByte(f.fileLength), 13);
   EXPECT_EQ(f.buffer.raw(), big);
   startWith("b");
   EXPECT_EQ(form->loaded().buffer.raw(), notes(4));  // nothing of the longer file is left
@@ -113,7 +106,8 @@ TEST_F(ListSelection, AFileThatCannotBeReadIsNamedAndTheLoadedOneKept) {
   fs::create_directory(dir / "dir.mid");
   for (const char* entry : {"gone", "dir", "empty"}) startWith(entry);
   EXPECT_EQ(platform.messages, (Messages{"gone.mid dosyası okunamadı: dosya yok.",
-                                         "dir.mid dosyası okunamadı: bu düz bir dosya değil.", "empty.mid dosyası boş."}));
+                                         "dir.mid dosyası okunamadı: bu düz bir dosya değil.",
+                                         "empty.mid dosyası boş."}));
   EXPECT_EQ(form->loaded().buffer.raw(), notes(12));
   EXPECT_EQ(platform.pointers.back(), Pointer::Default);
 }
