@@ -63,7 +63,6 @@ TEST_F(StartUp, TheRunsRecordIsStampedAtStartUpAndAtTheFirstClose) {
   form->close();  // nothing more is written
   const std::string log = dir.read("pars.bin");
   ASSERT_EQ(log.size(), 60u);
-  EXPECT_EQ(log.substr(0, 40), std::string(40, '\x5A'));
   const RunRecord r = parseRunLog(std::vector<std::uint8_t>(log.begin(), log.end())).back();
   EXPECT_EQ(r.start, toOleDate({2026, 12, 6, 9, 0, 0}));
   EXPECT_EQ(r.end, toOleDate({2026, 12, 6, 9, 45, 30}));
