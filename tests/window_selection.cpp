@@ -1,15 +1,14 @@
-// What Start takes from the list, how the list resets the strip, files that
-// do not fit in memory, and the flat frame.
+// What Start takes from the list and loads, and what it refuses.
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "splitter/strip.h"
 #include "tests/support/window.h"
 #include "tools/midi_builder.h"
 
 namespace ezg {
 namespace {
 
+namespace fs = std::filesystem;
 using Messages = std::vector<std::string>;
 
 Bytes notes(std::size_t count) { return build::makeMidi(std::vector<build::Note>(count)); }
@@ -22,6 +21,11 @@ class ListSelection : public testing::WindowTest {
     dir.write("b.mid", notes(4));
     form = start();
     form->show();
+    startWith("a");  // leaves the strip open at row 233
+    ASSERT_EQ(form->loaded().baseName, "a");
+    ASSERT_FALSE(stripAt(*form, kStripClosedRow));
+    platform.messages.clear();
+    platform.pointers.clear();
   }
   void mouse(QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* viewport = form->List_MID->viewport();
@@ -31,90 +35,86 @@ class ListSelection : public testing::WindowTest {
       QApplication::sendEvent(viewport, &event);
     }
   }
-  void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    mouse(form->List_MID->visualItemRect(form->List_MID->item(row)).center(), modifiers);
-  }
   void clickEntry(const std::string& entry) {
-    clickRow(form->List_MID->row(form->List_MID->findItems(QString::fromStdString(entry), Qt::MatchExactly).front()));
+    const auto found = form->List_MID->findItems(QString::fromStdString(entry), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << entry;
+    mouse(form->List_MID->visualItemRect(found.front()).center());
   }
-  void key(int code) {
-    QKeyEvent event(QEvent::KeyPress, code, Qt::NoModifier);
-    QApplication::sendEvent(form->List_MID, &event);
-  }
-  // Splits "a", which leaves the strip open at row 233, not closed.
-  void splitA() {
-    clickRow(0);
+  void startWith(const std::string& entry) {
+    clickEntry(entry);
     form->Command3_Click();
-    ASSERT_EQ(form->loaded().baseName, "a");
-    ASSERT_FALSE(stripClosed());
   }
-  bool stripClosed() const {
-    return form->Picture2->surface() == form->Picture1->surface().copy(0, kStripClosedRow, 50, kStripWindowRows);
-  }
-  void expectAskedForASelection() {
-    platform.messages.clear();
-    form->Command3_Click();
+  void expectAskedForAFile() {
     EXPECT_EQ(platform.messages, Messages{"Bir dosya seçin."});
+    EXPECT_EQ(platform.pointers, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
     EXPECT_EQ(form->loaded().baseName, "a");
   }
   std::unique_ptr<Form1> form;
 };
 
-TEST_F(ListSelection, ArrowKeysResetTheStripLikeAClick) {
-  splitA();
-  key(Qt::Key_Down);
-  EXPECT_TRUE(stripClosed());
-  EXPECT_EQ(form->List_MID->selectedItems().size(), 1);
+TEST_F(ListSelection, AClickOnTheSelectedEntryClosesTheStrip) {
+  clickEntry("a");
+  EXPECT_TRUE(stripAt(*form, kStripClosedRow));
 }
 
-TEST_F(ListSelection, AClickOnTheSelectedEntryResetsTheStrip) {
-  splitA();  // "a" stays selected
-  clickRow(0);
-  EXPECT_TRUE(stripClosed());
+TEST_F(ListSelection, StartOnTheEmptyEntryOfDotMidAsksForAFile) {
+  dir.write(".mid", notes(2));
+  form->midiListFill();
+  startWith("");
+  expectAskedForAFile();
 }
 
 TEST_F(ListSelection, TabIntoTheListSelectsNothing) {
-  splitA();
   form->List_MID->clearSelection();
   form->List_MID->setCurrentItem(nullptr);
   form->List_MID->setFocus(Qt::TabFocusReason);
   QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
   QApplication::sendEvent(form->List_MID, &focus);
   ASSERT_EQ(form->List_MID->currentRow(), 0);  // current, but not selected
-  expectAskedForASelection();
-}
-
-TEST_F(ListSelection, CtrlClickOnTheSelectedEntryDeselectsIt) {
-  splitA();
-  clickRow(0, Qt::ControlModifier);
-  ASSERT_EQ(form->List_MID->currentRow(), 0);
-  expectAskedForASelection();
+  form->Command3_Click();
+  expectAskedForAFile();
 }
 
 TEST_F(ListSelection, AClickOnTheBlankPartDeselects) {
-  splitA();
   mouse(QPoint(10, form->List_MID->viewport()->height() - 5));
-  expectAskedForASelection();
+  form->Command3_Click();
+  expectAskedForAFile();
 }
 
-TEST_F(ListSelection, AFileTooLargeToReadIsNamedAndTheLoadedOneKept) {
-  splitA();
-  platform.messages.clear();
-  platform.failReadName = "b.mid";
-  platform.failReadCode = FailureCode::TooLarge;
-  clickEntry("b");
-  form->Command3_Click();
-  EXPECT_EQ(platform.messages, Messages{"b.mid dosyası okunamadı: dosya belleğe sığmayacak kadar büyük."});
-  EXPECT_EQ(form->loaded().baseName, "a");
-  EXPECT_FALSE(dir.exists("b_13.mid"));
+TEST_F(ListSelection, StartReplacesTheLoadedFileWithEveryByteOfTheSelectedOne) {
+  Bytes big = build::makeMidi(build::makamMelody(4000, 3));  // far past 16-bit positions
+  big.insert(big.end(), {0, 128, 144, 159, 255, 10, 13});
+  dir.write("x.mid.mid", big);
+  form->midiListFill();
+  startWith("x.mid");
+  const LoadedFile& f = form->loaded();
+  EXPECT_EQ(f.currentFileName, "x.mid.mid");
+  EXPECT_EQ(f.fileLength, static_cast<std::int64_t>(big.size()));
+  EXPECT_EQ(f.buffer.readByte(1), 77);
+  EXPECT_EQ(f.buffer.raw(), big);
+  startWith("b");
+  EXPECT_EQ(form->loaded().buffer.raw(), notes(4));  // nothing of the longer file is left
+  EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(ListSelection, AFileThatCannotBeReadIsNamedAndTheLoadedOneKept) {
+  for (const char* name : {"gone.mid", "dir.mid", "empty.mid"}) dir.write(name, notes(2));
+  form->midiListFill();
+  dir.write("empty.mid", "");
+  fs::remove(dir / "gone.mid");
+  fs::remove(dir / "dir.mid");
+  fs::create_directory(dir / "dir.mid");
+  for (const char* entry : {"gone", "dir", "empty"}) startWith(entry);
+  EXPECT_EQ(platform.messages, (Messages{"gone.mid dosyası okunamadı: dosya yok.",
+                                         "dir.mid dosyası okunamadı: bu düz bir dosya değil.",
+                                         "empty.mid dosyası boş."}));
+  EXPECT_EQ(form->loaded().buffer.raw(), notes(12));
+  EXPECT_EQ(platform.pointers.back(), Pointer::Default);
 }
 
 TEST_F(ListSelection, CopiesThatDoNotFitAreRefusedByNameAndTheLoadedFileKept) {
-  splitA();
-  platform.messages.clear();
   platform.onPump = [](int) { throw std::bad_alloc(); };
-  clickEntry("b");
-  form->Command3_Click();
+  startWith("b");
   EXPECT_EQ(platform.messages, Messages{"b.mid dosyası okunamadı: dosya belleğe sığmayacak kadar büyük."});
   EXPECT_EQ(form->loaded().baseName, "a");
   EXPECT_FALSE(dir.exists("b_13.mid") || dir.exists("b_24.mid"));
@@ -122,16 +122,6 @@ TEST_F(ListSelection, CopiesThatDoNotFitAreRefusedByNameAndTheLoadedFileKept) {
   platform.onPump = nullptr;
   form->Command3_Click();  // the window is not left splitting
   EXPECT_EQ(form->loaded().baseName, "b");
-}
-
-TEST_F(ListSelection, TheFrameIsFlatInTheWindowsColour) {
-  const QImage frame = form->Frame_MID->grab().toImage();
-  const QRect list = form->List_MID->geometry();
-  int other = 0;
-  for (int y = 0; y < frame.height(); ++y)
-    for (int x = 0; x < frame.width(); ++x)
-      if (!list.contains(x, y) && frame.pixelColor(x, y) != QColor(255, 128, 0)) ++other;
-  EXPECT_EQ(other, 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "app/fake_platform.h"
 #include "app/form1.h"
+#include "splitter/strip.h"
 #include "tests/support/temp_dir.h"
 
 namespace ezg::testing {
@@ -34,6 +35,10 @@ class WindowTest : public ::testing::Test {
     auto found = form.List_MID->findItems(QString::fromStdString(entry), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << entry;
     form.List_MID->setCurrentItem(found.front());
+  }
+  // Whether the strip window shows the image from this source row down.
+  static bool stripAt(Form1& form, int row) {
+    return form.Picture2->surface() == form.Picture1->surface().copy(0, row, 50, kStripWindowRows);
   }
   static std::vector<std::string> entries(const Form1& form) {
     std::vector<std::string> out;
