@@ -28,10 +28,12 @@ bool sameMoment(const struct stat& a, const struct stat& b) {
 // on a virtual machine that fault is dear: a large input asks for huge pages
 // over the part of its buffer that holds whole ones. Only advice.
 void adviseHugePages(std::uint8_t* data, std::size_t size) {
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  const auto at = reinterpret_cast<std::uintptr_t>(data);
+  const std::size_t lead = (kHuge - at % kHuge) % kHuge;  // up to the first whole huge page
+  if (size < lead + kHuge) return;
+  const std::size_t whole = (size - lead) / kHuge * kHuge;
+  ::madvise(data + lead, whole, MADV_HUGEPAGE);
 }
 
 }  // namespace
