@@ -25,6 +25,7 @@ class SafeFile final : public OutputFile {
 
   void write(std::string_view bytes) override;
   Status finish() override;
+  void startWriteback() override;
   Status commit() override;
   Status commitKeepingOld() override;
   Status revert() override;

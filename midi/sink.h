@@ -34,6 +34,9 @@ class OutputFile : public ByteSink {
  public:
   virtual Status finish() = 0;
   virtual Status commit() = 0;
+  // Hands what was written to the disk without waiting, so that outputs
+  // finished one after another reach the disk together.
+  virtual void startWriteback() {}
   // For a pair that must change together: commit, but keep the replaced
   // file aside so that revert() can put it back; dropOld() then lets it go.
   // Outputs that cannot keep the old file commit plainly.
