@@ -47,10 +47,11 @@ UnixSignals::~UnixSignals() {
 }
 
 void UnixSignals::drain() {
+  // However many signals came, one close request answers them all.
   std::array<char, 64> bytes{};
-  ssize_t n = 0;
-  while ((n = ::read(pipeFds[1], bytes.data(), bytes.size())) > 0)
-    for (ssize_t i = 0; i < n; ++i) onSignal_();
+  bool any = false;
+  while (::read(pipeFds[1], bytes.data(), bytes.size()) > 0) any = true;
+  if (any) onSignal_();
 }
 
 }  // namespace ezg

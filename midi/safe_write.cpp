@@ -89,6 +89,18 @@ std::string temporaryName() {
   return name;
 }
 
+// Tries fresh short names until `attempt` takes one, or fails for another
+// reason than a name already taken (errno then says which). The name, or "".
+template <class Attempt>
+std::string takeFreshName(Attempt attempt) {
+  for (int tries = 0; tries < kNameTries; ++tries) {
+    std::string leaf = temporaryName();
+    if (attempt(leaf)) return leaf;
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
 // Follows `path` through symbolic links to the file they name. A path that
 // names nothing is a new file; a link that names nothing is refused.
 Status resolveLinks(fs::path& path) {
@@ -167,16 +179,11 @@ SafeFile::SafeFile(const std::filesystem::path& target) : name_(target.string())
   int fd = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     SignalHold hold;
-    for (int tries = 0; tries < kNameTries; ++tries) {
-      const std::string leaf = temporaryName();
+    tempLeaf_ = takeFreshName([&](const std::string& leaf) {
       fd = ::openat(folderFd_, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd >= 0) {
-        tempLeaf_ = leaf;
-        tempSlot_ = registerTemporary(folder_ + "/" + leaf);
-        break;
-      }
-      if (errno != EEXIST) break;
-    }
+      return fd >= 0;
+    });
+    if (fd >= 0) tempSlot_ = registerTemporary(folder_ + "/" + tempLeaf_);
   }
   if (fd < 0) {
     failErrno(errno);
@@ -242,19 +249,17 @@ bool SafeFile::linkIn() {
   const int fd = ::fileno(file_);
   char proc[64];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-  for (int tries = 0; tries < kNameTries; ++tries) {
-    const std::string leaf = temporaryName();
+  tempLeaf_ = takeFreshName([&](const std::string& leaf) {
     int done = ::linkat(AT_FDCWD, proc, folderFd_, leaf.c_str(), AT_SYMLINK_FOLLOW);
     if (done != 0 && errno == ENOENT) done = ::linkat(fd, "", folderFd_, leaf.c_str(), AT_EMPTY_PATH);
-    if (done == 0) {
-      tempLeaf_ = leaf;
-      tempSlot_ = registerTemporary(folder_ + "/" + leaf);
-      return true;
-    }
-    if (errno != EEXIST) break;
+    return done == 0;
+  });
+  if (tempLeaf_.empty()) {
+    failErrno(errno);
+    return false;
   }
-  failErrno(errno);
-  return false;
+  tempSlot_ = registerTemporary(folder_ + "/" + tempLeaf_);
+  return true;
 }
 
 void SafeFile::syncFolder() {
@@ -294,20 +299,15 @@ Status SafeFile::replace(bool keepOld) {
     }
     // No exchange here: a second name for the old file instead.
     SignalHold hold;
-    for (int tries = 0; tries < kNameTries && oldLeaf_.empty(); ++tries) {
-      const std::string leaf = temporaryName();
-      if (::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0) {
-        oldLeaf_ = leaf;
-        oldSlot_ = registerTemporary(folder_ + "/" + leaf);
-      } else if (errno != EEXIST) {
-        break;
-      }
-    }
+    oldLeaf_ = takeFreshName([&](const std::string& leaf) {
+      return ::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0;
+    });
     if (oldLeaf_.empty()) {
       failErrno(errno);
       discard();
       return failure_;
     }
+    oldSlot_ = registerTemporary(folder_ + "/" + oldLeaf_);
   }
   if (::renameat(folderFd_, tempLeaf_.c_str(), folderFd_, leaf_.c_str()) != 0) {
     failErrno(errno);
