@@ -29,17 +29,27 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     report.error(fmt::format("ezgitar-cli: {}: {}\n", input, why));
     report.outcome = Outcome::Failed;
   };
-  Bytes bytes;
-  if (Status failed = readWholeFile(input, bytes)) return fail(describe(*failed));
-  if (bytes.empty()) return fail("empty file");
+  // Read in blocks as it is split: memory stays small for any size, and the
+  // copies are written while the input is still arriving.
+  InputFile in;
+  if (Status failed = in.open(input)) return fail(describe(*failed));
+  if (in.size() == 0) return fail("empty file");
 
   const std::vector<fs::path> names = splitOutputs(input, outDir);
-  // Both copies stream straight into their temporary files; neither name
-  // changes until both are complete.
+  // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
     if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
-  const std::int64_t packets = streamSplit(bytes, out13, out24);
+  Status readFailure;
+  const std::int64_t packets = streamSplit(
+      [&](std::span<std::uint8_t> into) -> std::size_t {
+        std::size_t got = 0;
+        if (!readFailure) readFailure = in.read(into, got);
+        return got;
+      },
+      out13, out24);
+  if (!readFailure) readFailure = in.checkUnchanged();
+  if (readFailure) return fail(describe(*readFailure));
   if (Status failed = commitBoth(out13, out24))
     return fail("cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
   report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));

@@ -6,23 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <new>
 
 namespace ezg {
 namespace {
-
-// Closes the descriptor on every way out.
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool sameMoment(const struct stat& a, const struct stat& b) {
-  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
 
 // Fresh memory costs a page fault for every 4 KiB it is first touched, and
 // on a virtual machine that fault is dear: a large input asks for huge pages
@@ -38,42 +25,68 @@ void adviseHugePages(std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
-  const std::string name = path.string();
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status InputFile::open(const std::filesystem::path& path) {
+  name_ = path.string();
   // O_NONBLOCK: opening a FIFO must not wait for a writer. The type is then
   // checked on what was opened, so a name swapped in between cannot fool it.
-  Fd file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
-  if (file.fd < 0) {
-    if (errno == EISDIR) return Failure{FailureCode::NotPlainFile, EISDIR, name};
-    return Failure::fromErrno(errno, name);
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) {
+    if (errno == EISDIR) return Failure{FailureCode::NotPlainFile, EISDIR, name_};
+    return Failure::fromErrno(errno, name_);
   }
-  struct stat before {};
-  if (::fstat(file.fd, &before) != 0) return Failure::fromErrno(errno, name);
-  if (!S_ISREG(before.st_mode)) return Failure{FailureCode::NotPlainFile, 0, name};
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return Failure::fromErrno(errno, name_);
+  if (!S_ISREG(st.st_mode)) return Failure{FailureCode::NotPlainFile, 0, name_};
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  mtimeSec_ = st.st_mtim.tv_sec;
+  mtimeNsec_ = st.st_mtim.tv_nsec;
+  return {};
+}
 
-  const auto size = static_cast<std::uint64_t>(before.st_size);
+std::uint64_t InputFile::size() const { return size_; }
+
+Status InputFile::read(std::span<std::uint8_t> into, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(fd_, into.data(), into.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Failure::fromErrno(errno, name_);
+    got = static_cast<std::size_t>(n);
+    read_ += got;
+    return {};
+  }
+}
+
+Status InputFile::checkUnchanged() const {
+  struct stat st {};
+  if (read_ != size_ || ::fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size_ ||
+      st.st_mtim.tv_sec != mtimeSec_ || st.st_mtim.tv_nsec != mtimeNsec_)
+    return Failure{FailureCode::ChangedWhileRead, 0, name_};
+  return {};
+}
+
+Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
+  InputFile file;
+  if (Status failed = file.open(path)) return failed;
+  const std::uint64_t size = file.size();
   Bytes read;
   try {
-    if (size > read.max_size()) return Failure{FailureCode::TooLarge, 0, name};
+    if (size >= read.max_size()) return Failure{FailureCode::TooLarge, 0, path.string()};
     // One byte more than the size, so a file that grew is seen at once.
     read.reserve(static_cast<std::size_t>(size) + 1);
     adviseHugePages(read.data(), read.capacity());
     read.resize(static_cast<std::size_t>(size) + 1);
   } catch (const std::bad_alloc&) {
-    return Failure{FailureCode::TooLarge, ENOMEM, name};
+    return Failure{FailureCode::TooLarge, ENOMEM, path.string()};
   }
-  std::size_t got = 0;
-  while (got < read.size()) {
-    const ssize_t n = ::read(file.fd, read.data() + got, read.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Failure::fromErrno(errno, name);
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  struct stat after {};
-  if (got != size || ::fstat(file.fd, &after) != 0 || !sameMoment(before, after))
-    return Failure{FailureCode::ChangedWhileRead, 0, name};
-  read.resize(got);
+  std::size_t total = 0;
+  for (std::size_t got = 1; got != 0 && total < read.size(); total += got)
+    if (Status failed = file.read(std::span(read).subspan(total), got)) return failed;
+  if (Status failed = file.checkUnchanged()) return failed;
+  read.resize(total);
   bytes = std::move(read);
   return {};
 }

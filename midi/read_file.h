@@ -1,18 +1,47 @@
-// Reading a whole input file safely: opened without blocking, checked to be
-// a plain file once open, read into memory, and refused when it changed
-// while it was read or cannot be held.
+// Reading an input file safely: opened without blocking, checked to be a
+// plain file once open, and refused when it changed while it was read or
+// cannot be held.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
+#include <string>
 
 #include "midi/bytes.h"
 #include "midi/failure.h"
 
 namespace ezg {
 
-// Reads a plain file whole into `bytes` (a link is followed). A FIFO, socket,
-// device or folder is refused at once, without waiting on it. `bytes` is
-// left as it was on failure.
+// An input read from start to end. A FIFO, socket, device or folder is
+// refused by open() at once, without waiting on it; a link is followed.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  Status open(const std::filesystem::path& path);
+  // The size when it was opened.
+  std::uint64_t size() const;
+  // The next bytes, into the start of `into`; `got` is 0 at the end.
+  Status read(std::span<std::uint8_t> into, std::size_t& got);
+  // Once read to the end: refused when it was not what open() saw, the
+  // same size and modification time all along.
+  Status checkUnchanged() const;
+
+ private:
+  int fd_ = -1;
+  std::string name_;
+  std::uint64_t size_ = 0;
+  std::uint64_t read_ = 0;
+  std::int64_t mtimeSec_ = 0;
+  std::int64_t mtimeNsec_ = 0;
+};
+
+// Reads a plain file whole into `bytes`. `bytes` is left as it was on
+// failure.
 Status readWholeFile(const std::filesystem::path& path, Bytes& bytes);
 
 }  // namespace ezg

@@ -37,11 +37,11 @@ mode_t processUmask() {
 // names are removed, so the handler never reads a half-written one.
 struct TempSlot {
   std::atomic<int> state{0};
-  char path[PATH_MAX];
+  char path[PATH_MAX] = {};
 };
 static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int kTempSlots = 64;
-std::array<TempSlot, kTempSlots> tempSlots;
+constinit std::array<TempSlot, kTempSlots> tempSlots;
 
 // A slot for `path`, or -1 when all are taken (the file is then only
 // removed by ordinary code).

@@ -1,159 +1,267 @@
 #include "splitter/note_splitter.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "midi/vocabulary.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ezg {
 namespace {
 
-// The velocity offsets of a packet's notes, in increasing order; 0 for none.
+struct StatusMasks {
+  std::uint64_t bends, ons, offs;
+};
+
+// Bit k is set where byte k of the 64 is a pitch bend, note-on or note-off.
+StatusMasks statusMasks(std::span<const std::uint8_t, 64> bytes) {
+  StatusMasks m{0, 0, 0};
+#if defined(__SSE2__)
+  // GCC does not vectorise the loop below; a compare and a byte mask per
+  // 16 bytes does the same.
+  const __m128i bend = _mm_set1_epi8(static_cast<char>(midi::kPitchBend));
+  const __m128i on = _mm_set1_epi8(static_cast<char>(midi::kNoteOn));
+  const __m128i off = _mm_set1_epi8(static_cast<char>(midi::kNoteOff));
+  for (unsigned k = 0; k < 64; k += 16) {
+    __m128i v;
+    std::memcpy(&v, bytes.data() + k, sizeof v);
+    auto mask = [&](__m128i status) {
+      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, status)))} << k;
+    };
+    m.bends |= mask(bend);
+    m.ons |= mask(on);
+    m.offs |= mask(off);
+  }
+#else
+  for (unsigned k = 0; k < 64; ++k) {
+    m.bends |= std::uint64_t{bytes[k] == midi::kPitchBend} << k;
+    m.ons |= std::uint64_t{bytes[k] == midi::kNoteOn} << k;
+    m.offs |= std::uint64_t{bytes[k] == midi::kNoteOff} << k;
+  }
+#endif
+  return m;
+}
+
+// The scan, fed the file in pieces. Notes before the first pitch bend land
+// in `current_` and are dropped when the bend opens the first packet.
+template <class Closed>
+class PacketScanner {
+ public:
+  explicit PacketScanner(Closed closed) : closed_(std::move(closed)) {}
+
+  void feed(std::span<const std::uint8_t> bytes) {
+    constexpr std::int64_t kFirst = kFirstScanPosition - 1;
+    std::size_t i = offset_ < kFirst ? static_cast<std::size_t>(std::min<std::int64_t>(
+                                           kFirst - offset_, static_cast<std::int64_t>(bytes.size())))
+                                     : 0;
+    // 64 bytes at a time, then the bends among them in order: a byte loop
+    // costs a mispredicted branch at nearly every note.
+    for (; i + 64 <= bytes.size(); i += 64) {
+      auto [bends, ons, offs] = statusMasks(bytes.subspan(i).first<64>());
+      const std::int64_t base = offset_ + static_cast<std::int64_t>(i);
+      for (; bends != 0; bends &= bends - 1) {
+        const int e = std::countr_zero(bends);
+        const std::uint64_t before = (std::uint64_t{1} << e) - 1;
+        lastNotes(ons & before, offs & before, base);
+        bend(base + e);
+        ons &= ~before;
+        offs &= ~before;
+      }
+      lastNotes(ons, offs, base);
+    }
+    for (; i < bytes.size(); ++i) {
+      const std::int64_t at = offset_ + static_cast<std::int64_t>(i);
+      switch (bytes[i]) {
+        case midi::kNoteOff: current_.noteOffOffset = at; break;
+        case midi::kNoteOn: current_.noteOnOffset = at; break;
+        case midi::kPitchBend: bend(at); break;
+        default: break;
+      }
+    }
+    offset_ += static_cast<std::int64_t>(bytes.size());
+  }
+
+  std::int64_t finish() {
+    if (count_ > 0) closed_(current_, false);
+    return count_;
+  }
+
+ private:
+  void bend(std::int64_t at) {
+    if (count_ > 0) closed_(current_, true);
+    current_ = Packet{at, 0, 0};
+    ++count_;
+  }
+  // The last note-on and note-off among the masked bytes from `base` on.
+  void lastNotes(std::uint64_t ons, std::uint64_t offs, std::int64_t base) {
+    if (ons != 0) current_.noteOnOffset = base + 63 - std::countl_zero(ons);
+    if (offs != 0) current_.noteOffOffset = base + 63 - std::countl_zero(offs);
+  }
+
+  Closed closed_;
+  Packet current_;
+  std::int64_t count_ = 0;
+  std::int64_t offset_ = 0;
+};
+
+// The rule: in each pair (i, i + 1) copy 24 silences packet i and copy 13
+// packet i + 1; an unpaired last packet sounds in both. `silence(copy,
+// packet)` runs for each silenced packet, `pairDone(i)` after each pair.
+template <class Silence, class Done>
+auto pairRule(Silence silence, Done pairDone) {
+  return [silence, pairDone, number = std::int64_t{0}](const Packet& packet, bool followed) mutable {
+    ++number;
+    if (number % 2 == 0) {
+      silence(SplitCopy::Copy13, packet);
+      pairDone(number - 1);
+    } else if (followed) {
+      silence(SplitCopy::Copy24, packet);
+    }
+  };
+}
+
+// The velocity offsets (third byte) of a packet's notes, in increasing
+// order; 0 for none.
 std::array<std::int64_t, 2> velocityOffsets(const Packet& p) {
   std::int64_t a = p.noteOnOffset ? p.noteOnOffset + 2 : 0, b = p.noteOffOffset ? p.noteOffOffset + 2 : 0;
   if (a > b) std::swap(a, b);
   return {a, b};
 }
 
-// One copy held whole: silencing is a store into it; the other copy's
-// packets are passed over.
-class HeldCopy final : public SplitTarget {
- public:
-  HeldCopy(const Bytes& source, SplitCopy which, const PairDone& afterPair)
-      : copy_(source), which_(which), afterPair_(afterPair) {}
-  void silence(SplitCopy copy, const Packet& packet) override {
-    if (copy != which_) return;
-    for (std::int64_t v : velocityOffsets(packet))
-      if (v != 0 && v < static_cast<std::int64_t>(copy_.size())) copy_[static_cast<std::size_t>(v)] = 0;
-  }
-  void pairDone(std::int64_t i) override {
-    if (afterPair_) afterPair_(i);
-  }
-  Bytes take() { return std::move(copy_); }
-
- private:
-  Bytes copy_;
-  SplitCopy which_;
-  const PairDone& afterPair_;
-};
-
-// One output copy written straight from the input: the bytes go out in
-// blocks, with the queued velocity offsets set to 0 on the way.
+// One output copy of the streamed split: the velocity offsets still to be
+// set to 0, in increasing order, and where they go.
 class PatchedCopy {
  public:
-  PatchedCopy(std::span<const std::uint8_t> source, ByteSink& sink) : source_(source), sink_(sink) {}
+  explicit PatchedCopy(ByteSink& sink) : sink_(sink) {}
 
-  // Offsets come in increasing order; those past the end are dropped.
   void silence(const Packet& p) {
     for (std::int64_t v : velocityOffsets(p))
-      if (v != 0 && v < static_cast<std::int64_t>(source_.size())) patches_.push_back(v);
+      if (v != 0) patches_.push_back(v);
   }
 
-  // Writes the copy up to `end` once a block has gathered, or all of it.
-  void emitUpTo(std::int64_t end, bool force) {
-    if (!force && end - emitted_ < static_cast<std::int64_t>(kBlock)) return;
-    while (emitted_ < end) {
-      const std::int64_t chunkEnd = std::min<std::int64_t>(end, emitted_ + static_cast<std::int64_t>(kBlock));
-      const auto length = static_cast<std::size_t>(chunkEnd - emitted_);
-      std::memcpy(buffer_.data(), source_.data() + emitted_, length);
-      for (; head_ < patches_.size() && patches_[head_] < chunkEnd; ++head_) buffer_[patches_[head_] - emitted_] = 0;
-      sink_.write(std::string_view(buffer_.data(), length));
-      emitted_ = chunkEnd;
+  // Writes the input bytes held from `heldStart` up to `end` with this
+  // copy's velocities set to 0 in place, then gives the held bytes their
+  // input values back for the other copy. Offsets at or past the end of
+  // the file are never reached and so never set.
+  void write(std::uint8_t* held, std::int64_t heldStart, std::int64_t end) {
+    const std::size_t first = head_;
+    for (; head_ < patches_.size() && patches_[head_] < end; ++head_) {
+      std::uint8_t& velocity = held[patches_[head_] - heldStart];
+      saved_.push_back(velocity);
+      velocity = 0;
     }
+    sink_.write(std::string_view(reinterpret_cast<const char*>(held), static_cast<std::size_t>(end - heldStart)));
+    for (std::size_t k = head_; k-- > first;) held[patches_[k] - heldStart] = saved_[k - first];
+    saved_.clear();
     // Only offsets not yet reached stay queued: a handful.
-    if (head_ > 4096) {
-      patches_.erase(patches_.begin(), patches_.begin() + static_cast<std::ptrdiff_t>(head_));
-      head_ = 0;
-    }
+    patches_.erase(patches_.begin(), patches_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
   }
 
  private:
-  static constexpr std::size_t kBlock = 1 << 16;
-  std::span<const std::uint8_t> source_;
   ByteSink& sink_;
   std::vector<std::int64_t> patches_;
   std::size_t head_ = 0;
-  std::int64_t emitted_ = 0;
-  std::vector<char> buffer_ = std::vector<char>(kBlock);
-};
-
-class StreamedCopies final : public SplitTarget {
- public:
-  StreamedCopies(std::span<const std::uint8_t> source, ByteSink& out13, ByteSink& out24)
-      : copy13_(source, out13), copy24_(source, out24) {}
-  void silence(SplitCopy copy, const Packet& packet) override {
-    (copy == SplitCopy::Copy13 ? copy13_ : copy24_).silence(packet);
-    // Every byte before this packet's bend is final in both copies.
-    copy13_.emitUpTo(packet.bendOffset, false);
-    copy24_.emitUpTo(packet.bendOffset, false);
-  }
-  void finish(std::int64_t size) {
-    copy13_.emitUpTo(size, true);
-    copy24_.emitUpTo(size, true);
-  }
-
- private:
-  PatchedCopy copy13_, copy24_;
+  std::vector<std::uint8_t> saved_;
 };
 
 }  // namespace
 
 std::int64_t scanPackets(std::span<const std::uint8_t> bytes, const PacketClosed& closed) {
-  // Notes before the first pitch bend land in `current` and are dropped
-  // when the bend opens the first packet.
-  Packet current;
-  std::int64_t count = 0;
-  for (std::size_t at = static_cast<std::size_t>(kFirstScanPosition - 1); at < bytes.size(); ++at) {
-    switch (bytes[at]) {
-      case midi::kNoteOff: current.noteOffOffset = static_cast<std::int64_t>(at); break;
-      case midi::kNoteOn: current.noteOnOffset = static_cast<std::int64_t>(at); break;
-      case midi::kPitchBend:
-        if (count > 0) closed(current, true);
-        current = Packet{static_cast<std::int64_t>(at), 0, 0};
-        ++count;
-        break;
-      default: break;
-    }
-  }
-  if (count > 0) closed(current, false);
-  return count;
+  PacketScanner<const PacketClosed&> scanner(closed);
+  scanner.feed(bytes);
+  return scanner.finish();
 }
 
-std::int64_t splitPackets(std::span<const std::uint8_t> bytes, SplitTarget& target) {
-  std::int64_t number = 0;
-  return scanPackets(bytes, [&](const Packet& packet, bool followed) {
-    ++number;
-    if (number % 2 == 0) {
-      target.silence(SplitCopy::Copy13, packet);
-      target.pairDone(number - 1);
-    } else if (followed) {
-      target.silence(SplitCopy::Copy24, packet);
-    }
-  });
+namespace {
+
+// Silences `which` in `copy`, a copy of the file; returns the packet count.
+std::int64_t silenceHeldCopy(const FileBuffer& file, Bytes& copy, SplitCopy which, const PairDone& afterPair) {
+  const auto size = static_cast<std::int64_t>(copy.size());
+  PacketScanner scanner(pairRule(
+      [&](SplitCopy c, const Packet& packet) {
+        if (c != which) return;
+        for (std::int64_t v : velocityOffsets(packet))
+          if (v != 0 && v < size) copy[static_cast<std::size_t>(v)] = 0;
+      },
+      [&](std::int64_t i) {
+        if (afterPair) afterPair(i);
+      }));
+  scanner.feed(file.span());
+  return scanner.finish();
 }
+
+}  // namespace
 
 Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afterPair) {
-  HeldCopy copy(file.raw(), which, afterPair);
-  splitPackets(file.span(), copy);
-  return copy.take();
+  Bytes copy = file.raw();
+  silenceHeldCopy(file, copy, which, afterPair);
+  return copy;
 }
 
 SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
-  SplitCopies result;
-  HeldCopy copy13(file.raw(), SplitCopy::Copy13, afterPair);
-  result.packetCount = splitPackets(file.span(), copy13);
-  result.copy13 = copy13.take();
-  result.copy24 = splitOneCopy(file, SplitCopy::Copy24);
+  SplitCopies result{file.raw(), file.raw()};
+  result.packetCount = silenceHeldCopy(file, result.copy13, SplitCopy::Copy13, afterPair);
+  silenceHeldCopy(file, result.copy24, SplitCopy::Copy24, {});
   return result;
 }
 
-std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24) {
-  StreamedCopies copies(bytes, out13, out24);
-  const std::int64_t count = splitPackets(bytes, copies);
-  copies.finish(static_cast<std::int64_t>(bytes.size()));
+std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24) {
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  PatchedCopy copy13(out13), copy24(out24);
+  // Every byte before the bend of the last closed packet is final in both
+  // copies: a later packet's notes all lie after its own bend.
+  std::int64_t final = 0;
+  PacketScanner scanner(pairRule(
+      [&](SplitCopy copy, const Packet& packet) {
+        (copy == SplitCopy::Copy13 ? copy13 : copy24).silence(packet);
+        final = packet.bendOffset;
+      },
+      [](std::int64_t) {}));
+
+  // held[0, heldEnd) are the input bytes from offset heldStart on.
+  std::vector<std::uint8_t> held(kBlock);
+  std::size_t heldEnd = 0;
+  std::int64_t heldStart = 0;
+  auto writeUpTo = [&](std::int64_t end) {
+    copy13.write(held.data(), heldStart, end);
+    copy24.write(held.data(), heldStart, end);
+    const auto used = static_cast<std::size_t>(end - heldStart);
+    std::memmove(held.data(), held.data() + used, heldEnd - used);
+    heldEnd -= used;
+    heldStart = end;
+  };
+  for (;;) {
+    // A packet longer than a block is held whole until it closes.
+    if (held.size() - heldEnd < kBlock) held.resize(heldEnd + kBlock);
+    const std::size_t got = input(std::span(held).subspan(heldEnd, kBlock));
+    if (got == 0) break;
+    scanner.feed(std::span(held).subspan(heldEnd, got));
+    heldEnd += got;
+    if (final > heldStart) writeUpTo(final);
+  }
+  const std::int64_t count = scanner.finish();
+  writeUpTo(heldStart + static_cast<std::int64_t>(heldEnd));
   return count;
+}
+
+std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24) {
+  return streamSplit(
+      [&](std::span<std::uint8_t> into) {
+        const std::size_t n = std::min(into.size(), bytes.size());
+        std::copy_n(bytes.begin(), n, into.begin());
+        bytes = bytes.subspan(n);
+        return n;
+      },
+      out13, out24);
 }
 
 std::string splitOutputName13(const std::string& baseName) { return baseName + "_13.mid"; }

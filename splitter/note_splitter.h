@@ -1,7 +1,7 @@
 // The note splitter: cuts a MIDI file into packets, each opened by a
 // pitch-bend byte 0xE0, and makes two copies in which the packets are
 // silenced alternately, pair by pair. One scan and one silencing rule; the
-// window holds both copies, the command line streams them.
+// window holds one copy at a time, the command line streams both.
 #pragma once
 
 #include <cstdint>
@@ -36,43 +36,36 @@ using PacketClosed = std::function<void(const Packet& packet, bool followed)>;
 // ignored; a file without 0xE0 has no packets. Returns the packet count.
 std::int64_t scanPackets(std::span<const std::uint8_t> bytes, const PacketClosed& closed);
 
-enum class SplitCopy { Copy13, Copy24 };
-
-// What the silencing rule asks of a front end.
-class SplitTarget {
- public:
-  virtual ~SplitTarget() = default;
-  // Silence `packet` in `copy`: zero the velocity (third byte) of its
-  // recorded note-on and note-off. Packets come in file order.
-  virtual void silence(SplitCopy copy, const Packet& packet) = 0;
-  // Both packets of the pair (i, i + 1) are silenced; i is odd.
-  virtual void pairDone(std::int64_t /*i*/) {}
+enum class SplitCopy {
+  Copy13,  // packets 2, 4, 6, ... silenced
+  Copy24,  // packets 1, 3, 5, ... silenced, an unpaired last one kept
 };
-
-// The rule: in each pair (i, i + 1) copy 24 silences packet i and copy 13
-// packet i + 1; an unpaired last packet sounds in both. Returns the packet
-// count.
-std::int64_t splitPackets(std::span<const std::uint8_t> bytes, SplitTarget& target);
 
 // Called after each pair with the odd packet number i (1, 3, 5, ...).
 using PairDone = std::function<void(std::int64_t packetNumber)>;
-
-struct SplitCopies {
-  Bytes copy13;  // packets 2, 4, 6, ... silenced
-  Bytes copy24;  // packets 1, 3, 5, ... silenced, an unpaired last one kept
-  std::int64_t packetCount = 0;
-};
 
 // One copy in memory, for the window, which makes one at a time so that a
 // split holds the file and one copy: `afterPair` runs after each pair. A
 // velocity that would lie past the end of the file is left alone.
 Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afterPair = {});
 
+struct SplitCopies {
+  Bytes copy13;
+  Bytes copy24;
+  std::int64_t packetCount = 0;
+};
+
 // Both copies in memory; `afterPair` runs after each pair, once.
 SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 
-// The same two copies written to `out13` and `out24` as the input is
-// scanned, without holding either copy. Returns the packet count.
+// Fills the start of `into` with the next bytes of the input and returns
+// how many; 0 at the end.
+using ReadMore = std::function<std::size_t(std::span<std::uint8_t> into)>;
+
+// The same two copies written to `out13` and `out24` while the input is
+// read, holding neither copy: only the bytes from the last closed packet on
+// wait for their packet. Returns the packet count.
+std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24);
 std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
 
 // "<base>_13.mid" and "<base>_24.mid".
