@@ -34,23 +34,11 @@ TEST(RunLogFormat, ARecordIsTwoLittleEndianDoublesAStatusByteAndThreeCodeBytes) 
   EXPECT_EQ(bytes.substr(16), "\xAB" "x9Z");
 }
 
-TEST(RunLogFormat, ARecordCutShortReadsItsMissingBytesAsZero) {
-  std::string bytes = record(45000.5, 45000.75, 7, "ABC");
-  bytes += bytes.substr(0, 15);  // 35 bytes: the second record ends inside its end time
-  const auto records = parse(bytes);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0], (RunRecord{45000.5, 45000.75, 7, {'A', 'B', 'C'}}));
-  EXPECT_TRUE(records[1].start == 45000.5 && records[1].end != 45000.75) << records[1].end;
-  EXPECT_TRUE(records[1].status == 0 && records[1].code == (std::array<char, 3>{0, 0, 0}));
-}
-
 TEST(RunLogFormat, TimesAreDaysFromTheLastDayOf1899) {
   EXPECT_EQ(toOleDate({1899, 12, 30, 0, 0, 0}), 0.0);
   EXPECT_EQ(toOleDate({1899, 12, 31, 12, 0, 0}), 1.5);
   EXPECT_EQ(toOleDate({1900, 3, 1, 0, 0, 0}), 61.0);
   EXPECT_DOUBLE_EQ(toOleDate({2026, 12, 6, 18, 30, 15}), 46362 + (18 * 3600 + 30 * 60 + 15) / 86400.0);
-  const LocalDateTime back = fromOleDate(toOleDate({2026, 12, 6, 23, 59, 59}));
-  EXPECT_TRUE(back.year == 2026 && back.month == 12 && back.day == 6 && back.hour == 23 && back.second == 59);
 }
 
 class RunLogRun : public ::testing::Test {
@@ -109,7 +97,7 @@ TEST_F(RunLogRun, NothingIsWrittenUntilSaveAndAFailedSaveKeepsTheOldFile) {
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->code, FailureCode::DiskFull);
   EXPECT_EQ(dir.read("pars.bin"), old);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"pars.bin"});
 }
 
 }  // namespace
