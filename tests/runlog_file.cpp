@@ -58,18 +58,6 @@ class RunLogRun : public ::testing::Test {
   FakePlatform platform;
 };
 
-TEST_F(RunLogRun, AnOldFileIsCutOrPaddedToWholeRecordsBeforeTheNewOne) {
-  const std::pair<std::size_t, std::size_t> cases[] = {{0, 20}, {10, 20}, {25, 40}, {50, 60}, {70, 100}};
-  for (auto [before, after] : cases) {
-    dir.write("pars.bin", std::string(before, '\x11'));
-    run({2026, 1, 2, 3, 4, 5}, {2026, 1, 2, 3, 4, 6});
-    const std::string now = dir.read("pars.bin");
-    ASSERT_EQ(now.size(), after) << before;
-    EXPECT_EQ(now.find_first_not_of('\x11'), std::min(before, after - 20)) << before;
-    EXPECT_EQ(now.substr(now.size() - 4), std::string("\0" "000", 4)) << before;
-  }
-}
-
 TEST_F(RunLogRun, OldRecordsComeBackByteForByteAndRunsAppendInOrder) {
   const std::string old = record(40000.25, 40000.5, 9, "XYZ") + record(0, 0, 255, "\xFD\xFE\xC7");
   dir.write("pars.bin", old);
