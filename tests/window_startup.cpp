@@ -1,16 +1,14 @@
 // Start-up: the list, the layout, the two reasons to stop, and the run log.
 #include "tests/support/window.h"
-#include "tools/midi_builder.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Messages = std::vector<std::string>;
 
 const Bytes kSong = build::makeMidi(build::makamMelody(4, 7));
 
-class StartUp : public testing::WindowTest {};
+class StartUp : public WindowTest {};
 
 TEST_F(StartUp, ListsTheMidiFilesByNameLessTheirLastFourCharacters) {
   for (const char* n : {"c.mid", "a.mid", "b.mid", ".mid", "x.mid.mid", "A.MID"}) dir.write(n, kSong);
@@ -80,4 +78,4 @@ TEST_F(StartUp, ALogThatCannotBeSavedIsNamedWithWhyAndLeftAsItWas) {
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing
