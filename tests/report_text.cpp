@@ -22,7 +22,7 @@ Bytes headerAndTrack() {
 }
 
 std::string walk(const Bytes& events, char separator = '.') {
-  return walkOf(runReport(withEvents(events), separator).text);
+  return walkOf(runReport(build::wrapTrack(events), separator).text);
 }
 
 TEST(ReportSections, ATwentyTwoByteFileGivesBothSectionsAndAnEmptyWalk) {
@@ -173,7 +173,7 @@ TEST(ReportWalk, AMessageCutShortByTheEndClosesItsLineAndEndsTheWalk) {
       {{0xE0, 0x00}, "0024   00   000   \0\r\n\r\n"s},
   };
   for (const auto& [events, tail] : cases) {
-    const ReportRun r = runReport(withEvents(events));
+    const ReportRun r = runReport(build::wrapTrack(events));
     EXPECT_TRUE(walkOf(r.text).ends_with(tail)) << walkOf(r.text);
     EXPECT_EQ(r.end, 23 + static_cast<std::int64_t>(events.size()));
   }
