@@ -14,10 +14,6 @@ std::string record(double start, double end, std::uint8_t status, const char cod
   return serializeRunLog({RunRecord{start, end, status, {code[0], code[1], code[2]}}});
 }
 
-std::vector<RunRecord> parse(const std::string& bytes) {
-  return parseRunLog(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-}
-
 TEST(RunLogFormat, TheRecordCountIsTheLengthInTwentiesHalvesToEven) {
   const std::pair<std::int64_t, std::int64_t> counts[] = {{0, 0},  {9, 0},  {10, 0}, {11, 1}, {25, 1},
                                                           {29, 1}, {30, 2}, {50, 2}, {70, 4}, {655350, 32768}};
@@ -45,31 +41,10 @@ class RunLogRun : public ::testing::Test {
  protected:
   RunLogRun() { platform.setCurrentFolder(dir.path().string()); }
   ~RunLogRun() override { platform.setCurrentFolder(saved); }
-  // One whole run: load at start-up, save at shutdown.
-  void run(LocalDateTime start, LocalDateTime end) {
-    RunLog log;
-    platform.clock = start;
-    ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
-    platform.clock = end;
-    ASSERT_FALSE(log.save(platform));
-  }
   std::string saved = std::filesystem::current_path().string();
   testing::TempDir dir;
   FakePlatform platform;
 };
-
-TEST_F(RunLogRun, OldRecordsComeBackByteForByteAndRunsAppendInOrder) {
-  const std::string old = record(40000.25, 40000.5, 9, "XYZ") + record(0, 0, 255, "\xFD\xFE\xC7");
-  dir.write("pars.bin", old);
-  for (int k = 0; k < 3; ++k) run({2026, 12, 6, 10 + k, 0, 0}, {2026, 12, 6, 10 + k, 30, 0});
-  const std::string now = dir.read("pars.bin");
-  ASSERT_EQ(now.size(), 100u);
-  EXPECT_EQ(now.substr(0, 40), old);
-  const auto records = parse(now);
-  for (int k = 0; k < 3; ++k)
-    EXPECT_EQ(records[static_cast<std::size_t>(2 + k)],
-              (RunRecord{toOleDate({2026, 12, 6, 10 + k, 0, 0}), toOleDate({2026, 12, 6, 10 + k, 30, 0})}));
-}
 
 TEST_F(RunLogRun, NothingIsWrittenUntilSaveAndAFailedSaveKeepsTheOldFile) {
   const std::string old = record(1, 2, 3, "abc") + record(4, 5, 6, "def");
