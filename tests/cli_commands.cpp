@@ -52,10 +52,10 @@ TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
 }
 
-TEST_F(Cli, UnderstandsCombinedShortOptionsEqualsValuesAndDashDash) {
+// "--" before a name that starts with a dash: see ShortFilesAndOddNamesGiveWholeOutputs.
+TEST_F(Cli, UnderstandsCombinedShortOptionsAndEqualsValues) {
   dir.write("a.mid", song);
-  dir.write("-dash.mid", song);
-  for (const char* args : {"split -qj2 a.mid", "report --jobs=2 a.mid", "test -- -dash.mid"})
+  for (const char* args : {"split -qj2 a.mid", "report --jobs=2 a.mid"})
     EXPECT_EQ(cli(args).status, 0) << args;
   EXPECT_TRUE(dir.exists("a_13.mid") && dir.exists("a.txt"));
 }
