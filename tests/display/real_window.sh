@@ -78,7 +78,8 @@ split_first() {
 # Both copies of $1 are the command line's, byte for byte.
 same_as_cli() {
   for copy in 13 24; do
-    cmp -s "$prog/$1_$copy.mid" "$work/cli/$1_$copy.mid" || fail "${2:-}$1_$copy.mid differs from the command line's"
+    cmp -s "$prog/$1_$copy.mid" "$work/cli/$1_$copy.mid" ||
+      fail "${2:-}$1_$copy.mid differs from the command line's"
   done
 }
 
