@@ -14,11 +14,9 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/run_command.h"
-#include "tests/support/temp_dir.h"
-#include "tools/midi_builder.h"
+#include "tests/support/cli.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,8 +31,9 @@ bool writesIn(pid_t pid, const fs::path& folder) {
   return false;
 }
 
-TEST(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
-  testing::TempDir dir;
+using CliInterrupted = Cli;
+
+TEST_F(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
   dir.write("big.mid", build::makeMidi(build::makamMelody(4'000'000 / 12, 4)));
   fs::create_directory(dir / "out");
   dir.write("out/big.txt", "old report");
@@ -59,8 +58,12 @@ TEST(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
 }
 
 // Immutable files need a file system that keeps the flag: the build tree's.
-TEST(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
-  testing::TempDir dir(fs::current_path());
+class CliPair : public Cli {
+ protected:
+  CliPair() : Cli(fs::current_path()) {}
+};
+
+TEST_F(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
   dir.write("a.mid", build::makeMidi(std::vector<build::Note>(8)));
   dir.write("a_13.mid", "old 13");
   dir.write("a_24.mid", "old 24");
@@ -69,15 +72,14 @@ TEST(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
   int flags = 0;
   const bool locked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
                       (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-  testing::CommandResult run;
-  if (locked) run = testing::runCommand(EZGITAR_CLI " split " + testing::shellQuote((dir / "a.mid").string()));
+  CommandResult run;
+  if (locked) run = cli("split a.mid");
   flags &= ~FS_IMMUTABLE_FL;
   ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
   ::close(fd);
   if (!locked) GTEST_SKIP() << "no immutable files here";
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("cannot write " + (dir / "a_24.mid").string() + ": permission denied; both old files kept"),
-            std::string::npos)
+  EXPECT_NE(run.err.find("cannot write a_24.mid: permission denied; both old files kept"), std::string::npos)
       << run.err;
   EXPECT_EQ(dir.read("a_13.mid"), "old 13");
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "a_13.mid", "a_24.mid"}));
@@ -85,14 +87,14 @@ TEST(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
 
 // Each output is on the disk before it takes its name, and the folder is
 // synced after the name changed, so a crash shows the old file or the new.
-TEST(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
-  if (testing::runCommand("strace -o /dev/null true 2>&1").status != 0) GTEST_SKIP() << "strace cannot trace here";
-  testing::TempDir dir;
+using CliOrder = Cli;
+
+TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
+  if (runCommand("strace -o /dev/null true 2>&1").status != 0) GTEST_SKIP() << "strace cannot trace here";
   dir.write("a.mid", build::makeMidi(std::vector<build::Note>(8)));
   // A leak checker cannot run under a tracer.
-  const auto run = testing::runCommand("ASAN_OPTIONS=detect_leaks=0 strace -f -o " + testing::shellQuote((dir / "trace").string()) +
-                                       " -e trace=openat,fsync,fdatasync,rename,renameat,renameat2,linkat " EZGITAR_CLI
-                                       " split -q " + testing::shellQuote((dir / "a.mid").string()));
+  const auto run = cli("split -q a.mid", "ASAN_OPTIONS=detect_leaks=0 strace -f -o trace "
+                                         "-e trace=openat,fsync,fdatasync,rename,renameat,renameat2,linkat ");
   ASSERT_EQ(run.status, 0) << run.err;
 
   // Events in trace order: which descriptor was synced, which temporary got
@@ -100,10 +102,9 @@ TEST(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
   const std::regex sync(R"(f(?:data)?sync\((\d+)\)\s*= 0)");
   const std::regex link(R"re(linkat\(AT_FDCWD, "/proc/self/fd/(\d+)", (\d+), "([^"]+)")re");
   const std::regex rename(R"re(renameat2?\((\d+), "([^"]+)", (\d+), "([^"]+)")re");
-  std::map<std::string, int> fileOf;          // temporary name -> descriptor
-  std::map<int, std::size_t> lastSync;        // descriptor -> line
-  std::map<std::string, std::size_t> renamed; // target -> line
-  std::map<std::string, int> folderOf;
+  std::map<std::string, int> fileOf;    // temporary name -> descriptor
+  std::map<int, std::size_t> lastSync;  // descriptor -> line
+  std::map<std::string, std::pair<std::size_t, int>> renamed;  // target -> line, folder descriptor
   std::istringstream lines(dir.read("trace"));
   std::size_t n = 0;
   for (std::string line; std::getline(lines, line); ++n) {
@@ -111,20 +112,17 @@ TEST(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
     if (std::regex_search(line, m, sync)) lastSync[std::stoi(m[1])] = n;
     if (std::regex_search(line, m, link)) fileOf[m[3]] = std::stoi(m[1]);
     if (std::regex_search(line, m, rename) && m[2].str().starts_with(".ezg-")) {
-      const std::string target = m[4];
       ASSERT_TRUE(fileOf.contains(m[2])) << line;
-      const int fd = fileOf[m[2]];
-      ASSERT_TRUE(lastSync.contains(fd)) << target << " renamed before it was synced";
-      renamed[target] = n;
-      folderOf[target] = std::stoi(m[3]);
+      ASSERT_TRUE(lastSync.contains(fileOf[m[2]])) << m[4] << " renamed before it was synced";
+      renamed[m[4]] = {n, std::stoi(m[3])};
     }
   }
   ASSERT_EQ(renamed.size(), 2u) << dir.read("trace");
   for (const auto& [target, at] : renamed) {
-    const int folder = folderOf[target];
-    EXPECT_TRUE(lastSync.contains(folder) && lastSync[folder] > at) << target << ": folder not synced after";
+    const auto [line, folder] = at;
+    EXPECT_TRUE(lastSync.contains(folder) && lastSync[folder] > line) << target << ": folder not synced after";
   }
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing

@@ -11,16 +11,15 @@
 namespace ezg::testing {
 namespace {
 
-char windowSeparator(std::string_view language) {
-  return decimalSeparatorOf(QLocale(QString::fromLatin1(language.data(), static_cast<qsizetype>(language.size()))));
+QLocale localeOf(std::string_view language) {
+  return QLocale(QString::fromLatin1(language.data(), static_cast<qsizetype>(language.size())));
 }
 
 TEST(LocaleSeparator, EveryCommaLanguageIsACommaInTheWindowToo) {
   for (std::string_view language : cli::commaLanguages()) {
     SCOPED_TRACE(std::string(language));
-    EXPECT_NE(QLocale(QString::fromLatin1(language.data(), static_cast<qsizetype>(language.size()))).language(),
-              QLocale::C);
-    EXPECT_EQ(cli::fallbackSeparator(language), windowSeparator(language));
+    EXPECT_NE(localeOf(language).language(), QLocale::C);
+    EXPECT_EQ(cli::fallbackSeparator(language), decimalSeparatorOf(localeOf(language)));
   }
 }
 
@@ -28,7 +27,7 @@ TEST(LocaleSeparator, CommonFullStopLanguagesAgreeToo) {
   for (std::string_view language : {"en", "ja", "zh", "ko", "he", "th", "hi", "ga", "mt", "cy", "ms", "sw"}) {
     SCOPED_TRACE(std::string(language));
     EXPECT_EQ(cli::fallbackSeparator(language), '.');
-    EXPECT_EQ(windowSeparator(language), '.');
+    EXPECT_EQ(decimalSeparatorOf(localeOf(language)), '.');
   }
 }
 

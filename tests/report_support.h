@@ -40,7 +40,4 @@ inline std::string crlf(std::initializer_list<std::string_view> lines) {
   return s;
 }
 
-// Events placed from position 23 behind a plain header and track head.
-inline Bytes withEvents(const Bytes& events) { return build::wrapTrack(events); }
-
 }  // namespace ezg::testing

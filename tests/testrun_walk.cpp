@@ -18,13 +18,13 @@ Positions visitsOf(const Bytes& events) {
     Positions positions;
     void visit(std::int64_t p, std::uint8_t) override { positions.push_back(p); }
   } v;
-  walkEvents(FileBuffer(withEvents(events)), v);
+  walkEvents(FileBuffer(build::wrapTrack(events)), v);
   return v.positions;
 }
 
 Positions warningsOf(const Bytes& events) {
   Positions w;
-  TestEt(FileBuffer(withEvents(events)), [&](std::int64_t p) { w.push_back(p); });
+  TestEt(FileBuffer(build::wrapTrack(events)), [&](std::int64_t p) { w.push_back(p); });
   return w;
 }
 
@@ -55,7 +55,7 @@ TEST(TestRunWalk, WarnsOnEveryFourByteDeltaInOrderUnlessTheFileEndsFirst) {
 }
 
 TEST(TestRunWalk, EndsOnePastTheLastByte) {
-  EXPECT_EQ(TestEt(FileBuffer(withEvents({0x00, 0x90})), {}), 25);  // inside a note
+  EXPECT_EQ(TestEt(FileBuffer(build::wrapTrack({0x00, 0x90})), {}), 25);  // inside a note
   EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
 }
 
@@ -65,13 +65,12 @@ TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {
   events[10000 - 23] = 0x0A;
   const std::uint8_t tooLong[] = {0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00};
   std::copy(std::begin(tooLong), std::end(tooLong), events.begin() + 40000);
-  const ReportRun r = runReport(withEvents(events));
+  const ReportRun r = runReport(build::wrapTrack(events));
   EXPECT_EQ(r.end, 100002);
   EXPECT_EQ(r.warnings, (Positions{40023}));
   EXPECT_NE(r.text.find("\r\n9999   41   065   A   \r\n10000   0A   010   \n   \r\n10001   41"), std::string::npos);
   EXPECT_TRUE(r.text.ends_with("\r\n100001   41   065   A   \r\n\r\n\r\n"));
-  EXPECT_EQ(warningsOf(events), (Positions{40023}));
-  EXPECT_EQ(TestEt(FileBuffer(withEvents(events)), {}), 100002);
+  EXPECT_EQ(TestEt(FileBuffer(build::wrapTrack(events)), {}), 100002);
 }
 
 }  // namespace

@@ -1,20 +1,22 @@
 // Start's split, and the hidden "to TXT" and "TEST" buttons.
 #include "tests/support/window.h"
-#include "tools/midi_builder.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
-using Messages = std::vector<std::string>;
 using Pointers = std::vector<Pointer>;
 
-Bytes notes(std::size_t count) { return build::makeMidi(std::vector<build::Note>(count)); }
+// A note whose delta time has four bytes, and a bend worth 3.125 cents.
+const Bytes kWarningSong =
+    build::wrapTrack({0x00, 0xE0, 0x00, 0x41, 0x00, 0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});
 
-class WindowSplit : public testing::WindowTest {
+class WindowSplit : public WindowTest {
  protected:
   void SetUp() override {
     for (auto [name, bytes] : {std::pair{"pars.bin", Bytes{}}, {"ney.mid", notes(12)}, {"tek.mid", notes(1)}})
       dir.write(name, bytes);
+    dir.write("şarkı.mid", kWarningSong);
+    dir.write("şarkı.txt", "old report");
     form = start();
   }
   void split(const std::string& entry) {
@@ -35,9 +37,9 @@ TEST_F(WindowSplit, TheStripMovesAPairAtATimeWithAPauseAfterEach) {
 
 TEST_F(WindowSplit, TheListOffersBothCopiesAndACopySplitsInTurn) {
   split("ney");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_24", "tek"}));
+  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
   split("ney_13");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek"}));
+  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
 }
 
 TEST_F(WindowSplit, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
@@ -75,38 +77,30 @@ TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
             Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
   EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
   EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
-  EXPECT_EQ(dir.names().size(), 5u);  // no temporaries
+  EXPECT_EQ(dir.names().size(), 7u);  // no temporaries
 }
 
 TEST_F(WindowSplit, ReportAndTestAskForAStartFirst) {
   form->Command2_Click();
   form->Command1_Click();
   EXPECT_EQ(platform.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
-  EXPECT_EQ(dir.names().size(), 3u);
+  EXPECT_EQ(dir.names().size(), 5u);
 }
 
 const std::string kWarning = "Çok büyük Tick ! !";
 
-// A loaded song with a note whose delta time has four bytes, and a bend
-// worth 3.125 cents.
-class LoadedSong : public testing::WindowTest {
+// Start has loaded the song with the four-byte delta.
+class LoadedSong : public WindowSplit {
  protected:
   void SetUp() override {
-    dir.write("pars.bin", "");
-    dir.write("şarkı.mid", song);
-    dir.write("şarkı.txt", "old report");
-    form = start();
-    form->List_MID->setCurrentRow(0);
-    form->Command3_Click();
+    WindowSplit::SetUp();
+    split("şarkı");
     ASSERT_TRUE(form->loaded().loaded());
     files = dir.names();
     platform.messages.clear();
     platform.pointers.clear();
   }
-  const Bytes song =
-      build::wrapTrack({0x00, 0xE0, 0x00, 0x41, 0x00, 0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});
   std::vector<std::string> files;
-  std::unique_ptr<Form1> form;
 };
 
 TEST_F(LoadedSong, TestWarnsLikeTheReportAndTouchesNoFile) {
@@ -139,4 +133,4 @@ TEST_F(LoadedSong, AFailedReportWriteNamesTheFileAndKeepsTheOldOne) {
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing

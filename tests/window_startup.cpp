@@ -1,16 +1,14 @@
 // Start-up: the list, the layout, the two reasons to stop, and the run log.
 #include "tests/support/window.h"
-#include "tools/midi_builder.h"
 
-namespace ezg {
+namespace ezg::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Messages = std::vector<std::string>;
 
 const Bytes kSong = build::makeMidi(build::makamMelody(4, 7));
 
-class StartUp : public testing::WindowTest {};
+class StartUp : public WindowTest {};
 
 TEST_F(StartUp, ListsTheMidiFilesByNameLessTheirLastFourCharacters) {
   for (const char* n : {"c.mid", "a.mid", "b.mid", ".mid", "x.mid.mid", "A.MID"}) dir.write(n, kSong);
@@ -52,7 +50,7 @@ TEST_F(StartUp, ALogNotNamedExactlyParsBinCountsAsMissing) {
   }
 }
 
-TEST_F(StartUp, TheRunsRecordIsStampedAtStartUpAndAtTheFirstClose) {
+TEST_F(StartUp, TheRunsRecordFollowsTheOldOnesStampedAtStartUpAndAtTheFirstClose) {
   dir.write("a.mid", kSong);
   dir.write("pars.bin", std::string(40, '\x5A'));
   platform.clock = {2026, 12, 6, 9, 0, 0};
@@ -63,6 +61,8 @@ TEST_F(StartUp, TheRunsRecordIsStampedAtStartUpAndAtTheFirstClose) {
   form->close();  // nothing more is written
   const std::string log = dir.read("pars.bin");
   ASSERT_EQ(log.size(), 60u);
+  EXPECT_EQ(log.substr(0, 40), std::string(40, '\x5A'));  // the old records byte for byte
+  EXPECT_EQ(log.substr(56), std::string("\0" "000", 4));  // this run's status and code
   const RunRecord r = parseRunLog(std::vector<std::uint8_t>(log.begin(), log.end())).back();
   EXPECT_EQ(r.start, toOleDate({2026, 12, 6, 9, 0, 0}));
   EXPECT_EQ(r.end, toOleDate({2026, 12, 6, 9, 45, 30}));
@@ -80,4 +80,4 @@ TEST_F(StartUp, ALogThatCannotBeSavedIsNamedWithWhyAndLeftAsItWas) {
 }
 
 }  // namespace
-}  // namespace ezg
+}  // namespace ezg::testing

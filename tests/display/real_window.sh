@@ -24,15 +24,17 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
-# A program folder of its own, started from another current folder.
-stage() {
-  local prog=$work/$1
+# A program folder of its own holding the given files, started from another
+# current folder: `prog` is the folder, `pid` the program.
+prog= pid=
+launch() {
+  prog=$work/$1
+  shift
   mkdir -p "$prog" "$work/elsewhere"
-  cp "$ezgitar" "$prog/ezgitar"
-  echo "$prog"
+  cp "$ezgitar" "$@" "$prog/"
+  (cd "$work/elsewhere" && exec "$prog/ezgitar" 2>>"$work/stderr") &
+  pid=$!
 }
-pid=
-launch() { (cd "$work/elsewhere" && exec "$1/ezgitar" 2>>"$work/stderr") & pid=$!; }
 # The first visible window with exactly this name, within 10 s.
 find_window() {
   local w
@@ -44,15 +46,15 @@ find_window() {
   done
   return 1
 }
-# Waits up to $1 seconds for the program to end; `ended` is its status, or
-# "running" (and it is killed).
-ended=
-ends_within() {
-  local deadline=$((SECONDS + $1))
+# The program ends by itself within 5 s, with status 0; else it is killed.
+ends_well() {
+  local deadline=$((SECONDS + 5))
   while kill -0 "$pid" 2>/dev/null && [ $SECONDS -le "$deadline" ]; do sleep 0.05; done
-  if kill -0 "$pid" 2>/dev/null; then ended=running; kill -9 "$pid"; wait "$pid"; return; fi
-  wait "$pid"; ended=$?
+  if kill -0 "$pid" 2>/dev/null; then check "$1" running 0; kill -9 "$pid"; wait "$pid"; return; fi
+  wait "$pid"; check "$1" $? 0
 }
+log_size() { check "$1" "$(stat -c %s "$prog/pars.bin")" "$2"; }
+main_window() { w=$(find_window "Ezgitar sürüm 5") && sleep 0.3; }
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
 click() { xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; sleep 0.2; }
@@ -68,32 +70,39 @@ message_box() {
   xdotool key --window "$box" Return
 }
 
-mkdir -p "$work/cli"
+# Selects the first entry and presses Start.
+split_first() {
+  click "$w" 60 58
+  click "$w" 160 388
+}
+# Both copies of $1 are the command line's, byte for byte.
+same_as_cli() {
+  for copy in 13 24; do
+    cmp -s "$prog/$1_$copy.mid" "$work/cli/$1_$copy.mid" ||
+      fail "${2:-}$1_$copy.mid differs from the command line's"
+  done
+}
+
+mkdir -p "$work/cli" "$work/empty" "$work/one"
+: >"$work/empty/pars.bin"
+head -c 20 /dev/zero >"$work/one/pars.bin"
 song=$work/song.mid
 "$make_midi" "$song" 150 7
 
 # --- Start-up messages: the main window never maps, the log is untouched.
-prog=$(stage nomidi)
-: >"$prog/pars.bin"
-launch "$prog"
+launch nomidi "$work/empty/pars.bin"
 check "no-MIDI message" "$(message_box)" "midi dosyalarınızı uygulama klasörüne taşıyın."
-ends_within 5; check "no-MIDI exit" "$ended" 0
-check "no-MIDI log" "$(stat -c %s "$prog/pars.bin")" 0
-prog=$(stage nolog)
-cp "$song" "$prog/"
-launch "$prog"
+ends_well "no-MIDI exit"
+log_size "no-MIDI log" 0
+launch nolog "$song"
 check "no-pars.bin message" "$(message_box)" " pars.bin dosyası bulunamadı."
-ends_within 5; check "no-pars.bin exit" "$ended" 0
+ends_well "no-pars.bin exit"
 grep -q "sürüm" "$work/stderr" && fail "start-up printed about the window"
 xdotool search --name "sürüm" >/dev/null 2>&1 && fail "a main window was created"
 
 # --- The window itself.
-prog=$(stage main)
-cp "$song" "$prog/song.mid"
-: >"$prog/pars.bin"
-launch "$prog"
-w=$(find_window "Ezgitar sürüm 5") || { fail "no main window"; cat "$work/stderr"; exit 1; }
-sleep 0.3
+launch main "$song" "$work/empty/pars.bin"
+main_window || { fail "no main window"; cat "$work/stderr"; exit 1; }
 check "_NET_WM_NAME" "$(xprop -id "$w" _NET_WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
 check "WM_NAME" "$(xprop -id "$w" WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
 check "client size" "$(xwininfo -id "$w" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" 367x466
@@ -113,13 +122,11 @@ check "Start top, bottom" "$(echo "$col" | head -1),$(echo "$col" | tail -1)" 36
 strip_of() { convert "$1" -crop 50x235+288+37 +repage rgb:- | md5sum; }
 
 # A split writes what the command line writes; an arrow key closes the strip.
-click "$w" 60 58
-click "$w" 160 388
+split_first
 for _ in $(seq 100); do [ -e "$prog/song_24.mid" ] && break; sleep 0.05; done
 sleep 0.3
 "$cli" split -q -o "$work/cli" "$song"
-cmp -s "$prog/song_13.mid" "$work/cli/song_13.mid" || fail "song_13.mid differs from the command line's"
-cmp -s "$prog/song_24.mid" "$work/cli/song_24.mid" || fail "song_24.mid differs from the command line's"
+same_as_cli song
 import -window "$w" "$work/split.png"
 [ "$(strip_of "$work/split.png")" != "$(strip_of "$work/start.png")" ] || fail "the split did not move the strip"
 # Start has the focus; Tab reaches the list without changing its selection.
@@ -133,8 +140,8 @@ click "$w" 160 388
 check "no selection" "$(message_box)" "Bir dosya seçin."
 [ -e "$prog/song_13_13.mid" ] && fail "Start split a deselected entry"
 "$send_close" "$w"
-ends_within 5; check "closed" "$ended" 0
-check "run log" "$(stat -c %s "$prog/pars.bin")" 20
+ends_well "closed"
+log_size "run log" 20
 
 # --- A close request, SIGTERM and SIGHUP in the middle of a long split (20,000
 # packets): the program ends at once, with both copies whole and its record.
@@ -142,21 +149,15 @@ long=$work/long.mid
 "$make_midi" "$long" 240000 3
 "$cli" split -q -o "$work/cli" "$long"
 for how in close term hup; do
-  prog=$(stage "long-$how")
-  cp "$long" "$prog/long.mid"
-  head -c 20 /dev/zero >"$prog/pars.bin"
-  launch "$prog"
-  w=$(find_window "Ezgitar sürüm 5") || { fail "$how: no main window"; continue; }
-  sleep 0.3
-  click "$w" 60 58
-  click "$w" 160 388
+  launch "long-$how" "$long" "$work/one/pars.bin"
+  main_window || { fail "$how: no main window"; continue; }
+  split_first
   sleep 0.5
   [ -e "$prog/long_13.mid" ] && fail "$how: the split was over before the request"
   case $how in close) "$send_close" "$w" ;; term) kill -TERM "$pid" ;; hup) kill -HUP "$pid" ;; esac
-  ends_within 5; check "$how: ends within 5 s" "$ended" 0
-  cmp -s "$prog/long_13.mid" "$work/cli/long_13.mid" || fail "$how: long_13.mid incomplete"
-  cmp -s "$prog/long_24.mid" "$work/cli/long_24.mid" || fail "$how: long_24.mid incomplete"
-  check "$how: run log" "$(stat -c %s "$prog/pars.bin")" 40
+  ends_well "$how: ends within 5 s"
+  same_as_cli long "$how: "
+  log_size "$how: run log" 40
 done
 
 if [ "$failures" -ne 0 ]; then

@@ -56,6 +56,14 @@ class TempDir {
     std::sort(found.begin(), found.end());
     return found;
   }
+  // Every path below the folder, relative and sorted, links not followed.
+  std::vector<std::string> tree() const {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(path_))
+      found.push_back(e.path().lexically_relative(path_).string());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
 
  private:
   std::filesystem::path path_;

@@ -10,8 +10,14 @@
 #include "app/form1.h"
 #include "splitter/strip.h"
 #include "tests/support/temp_dir.h"
+#include "tools/midi_builder.h"
 
 namespace ezg::testing {
+
+using Messages = std::vector<std::string>;
+
+// A song of `count` plain notes, a packet each.
+inline Bytes notes(std::size_t count) { return build::makeMidi(std::vector<build::Note>(count)); }
 
 inline void qtApp() {
   static int argc = 1;

@@ -1,12 +1,15 @@
-// Safe writes against real faults: links, locked folders and files, a full
-// disk, long names, and a pair that must change together.
+// File names, and files replaced only whole against real faults: links,
+// locked folders, a full disk, long names, and a pair that must change
+// together.
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
+#include "midi/midi_names.h"
 #include "midi/safe_write.h"
 #include "tests/support/temp_dir.h"
 
@@ -14,6 +17,29 @@ namespace ezg {
 namespace {
 
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+TEST(MidiNames, OnlyTheExactLowerCaseExtensionIsMidi) {
+  for (const char* name : {"a.mid", ".mid", "şarkı 3.mid"}) EXPECT_TRUE(isMidiFileName(name)) << name;
+  for (const char* name : {"A.MID", "a.Mid", "a.midi", "mid", "a.mid.txt"}) EXPECT_FALSE(isMidiFileName(name)) << name;
+  EXPECT_EQ(listEntryFor("Uşşak peşrevi.mid"), "Uşşak peşrevi");
+}
+
+TEST(MidiNames, SortInByteOrder) {
+  EXPECT_EQ(sortedMidiNames({"c.mid", "b.mid", "notes.txt", "a.mid", "B.mid", "ç.mid", "_x.mid"}),
+            (Names{"B.mid", "_x.mid", "a.mid", "b.mid", "c.mid", "ç.mid"}));
+}
+
+TEST(SafeWrite, ReplacesTheWholeFileOnlyWhenCommitted) {
+  testing::TempDir dir;
+  dir.write("out.bin", "old contents that are long");
+  SafeFile(dir / "out.bin").write("new");  // never committed
+  EXPECT_EQ(dir.read("out.bin"), "old contents that are long");
+  EXPECT_EQ(dir.names(), Names{"out.bin"});
+  ASSERT_FALSE(writeFileSafely(dir / "out.bin", "new"));
+  EXPECT_EQ(dir.read("out.bin"), "new");  // no tail of the longer old file
+  EXPECT_EQ(dir.names(), Names{"out.bin"});
+}
 
 TEST(SafeWrite, ALinkToAFileReplacesThatFileAndStaysALink) {
   testing::TempDir dir;
@@ -23,27 +49,39 @@ TEST(SafeWrite, ALinkToAFileReplacesThatFileAndStaysALink) {
   ASSERT_FALSE(writeFileSafely(dir / "song.txt", "new"));
   EXPECT_TRUE(fs::is_symlink(dir / "song.txt"));
   EXPECT_EQ(dir.read("real/song.txt"), "new");
-  EXPECT_EQ(dir.names("real"), std::vector<std::string>{"song.txt"});
+  EXPECT_EQ(dir.names("real"), Names{"song.txt"});
 }
 
-TEST(SafeWrite, ALinkToNothingIsRefused) {
-  testing::TempDir dir;
-  fs::create_symlink("gone/song.txt", dir / "song.txt");
-  const Status failed = writeFileSafely(dir / "song.txt", "new");
-  ASSERT_TRUE(failed);
-  EXPECT_EQ(failed->code, FailureCode::DanglingLink);
-  EXPECT_EQ(failed->detail, (dir / "song.txt").string());
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"song.txt"});
-}
-
-TEST(SafeWrite, ALinkToAFolderIsAFolderInTheWay) {
-  testing::TempDir dir;
-  fs::create_directory(dir / "folder");
-  fs::create_symlink("folder", dir / "song.txt");
-  const Status failed = writeFileSafely(dir / "song.txt", "new");
-  ASSERT_TRUE(failed);
-  EXPECT_EQ(failed->code, FailureCode::FolderInTheWay);
-  EXPECT_TRUE(fs::is_empty(dir / "folder"));
+TEST(SafeWrite, ARefusedTargetIsNamedWithWhyAndNothingChanges) {
+  using SetUp = std::function<void(const testing::TempDir&)>;
+  const std::tuple<const char*, FailureCode, SetUp> cases[] = {
+      {"a link to nothing", FailureCode::DanglingLink,
+       [](const auto& dir) { fs::create_symlink("gone/song.txt", dir / "song.txt"); }},
+      {"a link to a folder", FailureCode::FolderInTheWay,
+       [](const auto& dir) {
+         fs::create_directory(dir / "folder");
+         fs::create_symlink("folder", dir / "song.txt");
+       }},
+      // Root could write there; the folder's mode still says no.
+      {"a read-only folder", FailureCode::ReadOnlyFolder,
+       [](const auto& dir) {
+         dir.write("song.txt", "old");
+         fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+       }},
+  };
+  for (const auto& [what, code, setUp] : cases) {
+    SCOPED_TRACE(what);
+    testing::TempDir dir;
+    setUp(dir);
+    const auto contents = [&] { return fs::is_regular_file(dir / "song.txt") ? dir.read("song.txt") : ""; };
+    const Names before = dir.tree();
+    const std::string old = contents();
+    const Status failed = writeFileSafely(dir / "song.txt", "new");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(*failed, (Failure{code, 0, (dir / "song.txt").string()}));
+    EXPECT_EQ(dir.tree(), before);
+    EXPECT_EQ(contents(), old);
+  }
 }
 
 // The temporary's name does not grow with the target's.
@@ -52,7 +90,7 @@ TEST(SafeWrite, ANameAsLongAsTheFolderTakesIsWritten) {
   const std::string name = std::string(246, 'n') + ".txt";
   ASSERT_FALSE(writeFileSafely(dir / name, "new"));
   EXPECT_EQ(dir.read(name), "new");
-  EXPECT_EQ(dir.names(), std::vector<std::string>{name});
+  EXPECT_EQ(dir.names(), Names{name});
 }
 
 // Root writes anywhere, so an ordinary user tries in a child.
@@ -71,7 +109,7 @@ TEST(SafeWrite, AFolderTheUserMayNotWriteToKeepsItsFile) {
   if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot become an ordinary user here";
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(dir.read("song.txt"), "old");
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"song.txt"});
+  EXPECT_EQ(dir.names(), Names{"song.txt"});
 }
 
 TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
@@ -87,7 +125,7 @@ TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->code, FailureCode::DiskFull);
   EXPECT_EQ(kept, "old");
-  EXPECT_EQ(left, std::vector<std::string>{"song.txt"});
+  EXPECT_EQ(left, Names{"song.txt"});
 }
 
 // The old first file is kept under a temporary name until the second is in
@@ -110,7 +148,7 @@ TEST(SafeWrite, ASignalHandlerRemovesTheNamedTemporaries) {
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"a_13.mid"});
+  EXPECT_EQ(dir.names(), Names{"a_13.mid"});
   EXPECT_EQ(dir.read("a_13.mid"), "new 13");
 }
 
