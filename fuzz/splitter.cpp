@@ -48,17 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The command line's streaming split writes the very same copies, read in
   // pieces of uneven length that the input itself chooses.
   ezg::MemorySink out13, out24;
-  std::size_t at = 0;
-  const auto streamed = ezg::streamSplit(
-      [&](std::span<std::uint8_t> into) -> std::size_t {
-        if (at == size) return 0;
-        const std::size_t n = std::min({size - at, into.size(), std::size_t{1} + data[at % size] * 3u});
-        std::copy_n(data + at, n, into.begin());
-        at += n;
-        return n;
-      },
-      out13, out24);
-  if (streamed != n) std::abort();
+  for (auto [which, out] : {std::pair{ezg::SplitCopy::Copy13, &out13}, {ezg::SplitCopy::Copy24, &out24}}) {
+    std::size_t at = 0;
+    const auto streamed = ezg::streamCopy(
+        [&](std::span<std::uint8_t> into) -> std::size_t {
+          if (at == size) return 0;
+          const std::size_t n = std::min({size - at, into.size(), std::size_t{1} + data[at % size] * 3u});
+          std::copy_n(data + at, n, into.begin());
+          at += n;
+          return n;
+        },
+        which, *out);
+    if (streamed != n) std::abort();
+  }
   if (out13.data() != std::string_view(reinterpret_cast<const char*>(split.copy13.data()), size)) std::abort();
   if (out24.data() != std::string_view(reinterpret_cast<const char*>(split.copy24.data()), size)) std::abort();
   return 0;

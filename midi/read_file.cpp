@@ -49,20 +49,19 @@ Status InputFile::open(const std::filesystem::path& path) {
 
 std::uint64_t InputFile::size() const { return size_; }
 
-Status InputFile::read(std::span<std::uint8_t> into, std::size_t& got) {
+Status InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const {
   for (;;) {
-    const ssize_t n = ::read(fd_, into.data(), into.size());
+    const ssize_t n = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Failure::fromErrno(errno, name_);
     got = static_cast<std::size_t>(n);
-    read_ += got;
     return {};
   }
 }
 
-Status InputFile::checkUnchanged() const {
+Status InputFile::checkUnchanged(std::uint64_t bytesRead) const {
   struct stat st {};
-  if (read_ != size_ || ::fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size_ ||
+  if (bytesRead != size_ || ::fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size_ ||
       st.st_mtim.tv_sec != mtimeSec_ || st.st_mtim.tv_nsec != mtimeNsec_)
     return Failure{FailureCode::ChangedWhileRead, 0, name_};
   return {};
@@ -84,8 +83,8 @@ Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
   }
   std::size_t total = 0;
   for (std::size_t got = 1; got != 0 && total < read.size(); total += got)
-    if (Status failed = file.read(std::span(read).subspan(total), got)) return failed;
-  if (Status failed = file.checkUnchanged()) return failed;
+    if (Status failed = file.readAt(total, std::span(read).subspan(total), got)) return failed;
+  if (Status failed = file.checkUnchanged(total)) return failed;
   read.resize(total);
   bytes = std::move(read);
   return {};

@@ -25,17 +25,18 @@ class InputFile {
   Status open(const std::filesystem::path& path);
   // The size when it was opened.
   std::uint64_t size() const;
-  // The next bytes, into the start of `into`; `got` is 0 at the end.
-  Status read(std::span<std::uint8_t> into, std::size_t& got);
-  // Once read to the end: refused when it was not what open() saw, the
-  // same size and modification time all along.
-  Status checkUnchanged() const;
+  const std::string& name() const { return name_; }
+  // The bytes from `offset` on, into the start of `into`; `got` is 0 at
+  // the end. Readers at their own offsets may share one open file.
+  Status readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const;
+  // Once read to the end, `bytesRead` in all: refused when the file was not
+  // what open() saw, the same size and modification time all along.
+  Status checkUnchanged(std::uint64_t bytesRead) const;
 
  private:
   int fd_ = -1;
   std::string name_;
   std::uint64_t size_ = 0;
-  std::uint64_t read_ = 0;
   std::int64_t mtimeSec_ = 0;
   std::int64_t mtimeNsec_ = 0;
 };

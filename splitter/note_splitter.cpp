@@ -136,43 +136,6 @@ std::array<std::int64_t, 2> velocityOffsets(const Packet& p) {
   return {a, b};
 }
 
-// One output copy of the streamed split: the velocity offsets still to be
-// set to 0, in increasing order, and where they go.
-class PatchedCopy {
- public:
-  explicit PatchedCopy(ByteSink& sink) : sink_(sink) {}
-
-  void silence(const Packet& p) {
-    for (std::int64_t v : velocityOffsets(p))
-      if (v != 0) patches_.push_back(v);
-  }
-
-  // Writes the input bytes held from `heldStart` up to `end` with this
-  // copy's velocities set to 0 in place, then gives the held bytes their
-  // input values back for the other copy. Offsets at or past the end of
-  // the file are never reached and so never set.
-  void write(std::uint8_t* held, std::int64_t heldStart, std::int64_t end) {
-    const std::size_t first = head_;
-    for (; head_ < patches_.size() && patches_[head_] < end; ++head_) {
-      std::uint8_t& velocity = held[patches_[head_] - heldStart];
-      saved_.push_back(velocity);
-      velocity = 0;
-    }
-    sink_.write(std::string_view(reinterpret_cast<const char*>(held), static_cast<std::size_t>(end - heldStart)));
-    for (std::size_t k = head_; k-- > first;) held[patches_[k] - heldStart] = saved_[k - first];
-    saved_.clear();
-    // Only offsets not yet reached stay queued: a handful.
-    patches_.erase(patches_.begin(), patches_.begin() + static_cast<std::ptrdiff_t>(head_));
-    head_ = 0;
-  }
-
- private:
-  ByteSink& sink_;
-  std::vector<std::int64_t> patches_;
-  std::size_t head_ = 0;
-  std::vector<std::uint8_t> saved_;
-};
-
 }  // namespace
 
 std::int64_t scanPackets(std::span<const std::uint8_t> bytes, const PacketClosed& closed) {
@@ -214,16 +177,19 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
   return result;
 }
 
-std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24) {
-  // Small enough to stay in the cache between the read and the two writes.
+std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
+  // Small enough to stay in the cache between the read and the write.
   constexpr std::size_t kBlock = std::size_t{1} << 16;
-  PatchedCopy copy13(out13), copy24(out24);
-  // Every byte before the bend of the last closed packet is final in both
-  // copies: a later packet's notes all lie after its own bend.
+  // The velocity offsets still to be set to 0, in increasing order. Every
+  // byte before the bend of the last silenced packet is final: a later
+  // packet's notes all lie after its own bend.
+  std::vector<std::int64_t> patches;
   std::int64_t final = 0;
   PacketScanner scanner(pairRule(
       [&](SplitCopy copy, const Packet& packet) {
-        (copy == SplitCopy::Copy13 ? copy13 : copy24).silence(packet);
+        if (copy != which) return;
+        for (std::int64_t v : velocityOffsets(packet))
+          if (v != 0) patches.push_back(v);
         final = packet.bendOffset;
       },
       [](std::int64_t) {}));
@@ -232,10 +198,13 @@ std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24
   std::vector<std::uint8_t> held(kBlock);
   std::size_t heldEnd = 0;
   std::int64_t heldStart = 0;
+  // Offsets at or past the end of the file are never reached, so never set.
   auto writeUpTo = [&](std::int64_t end) {
-    copy13.write(held.data(), heldStart, end);
-    copy24.write(held.data(), heldStart, end);
+    std::size_t done = 0;
+    for (; done < patches.size() && patches[done] < end; ++done) held[patches[done] - heldStart] = 0;
+    patches.erase(patches.begin(), patches.begin() + static_cast<std::ptrdiff_t>(done));
     const auto used = static_cast<std::size_t>(end - heldStart);
+    out.write(std::string_view(reinterpret_cast<const char*>(held.data()), used));
     std::memmove(held.data(), held.data() + used, heldEnd - used);
     heldEnd -= used;
     heldStart = end;
@@ -255,14 +224,19 @@ std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24
 }
 
 std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24) {
-  return streamSplit(
-      [&](std::span<std::uint8_t> into) {
-        const std::size_t n = std::min(into.size(), bytes.size());
-        std::copy_n(bytes.begin(), n, into.begin());
-        bytes = bytes.subspan(n);
-        return n;
-      },
-      out13, out24);
+  std::int64_t count = 0;
+  for (auto [which, out] : {std::pair{SplitCopy::Copy13, &out13}, {SplitCopy::Copy24, &out24}}) {
+    std::span<const std::uint8_t> rest = bytes;
+    count = streamCopy(
+        [&](std::span<std::uint8_t> into) {
+          const std::size_t n = std::min(into.size(), rest.size());
+          std::copy_n(rest.begin(), n, into.begin());
+          rest = rest.subspan(n);
+          return n;
+        },
+        which, *out);
+  }
+  return count;
 }
 
 std::string splitOutputName13(const std::string& baseName) { return baseName + "_13.mid"; }

@@ -1,7 +1,7 @@
 // The note splitter: cuts a MIDI file into packets, each opened by a
 // pitch-bend byte 0xE0, and makes two copies in which the packets are
 // silenced alternately, pair by pair. One scan and one silencing rule; the
-// window holds one copy at a time, the command line streams both.
+// window holds one copy at a time, the command line streams each.
 #pragma once
 
 #include <cstdint>
@@ -62,10 +62,12 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 // how many; 0 at the end.
 using ReadMore = std::function<std::size_t(std::span<std::uint8_t> into)>;
 
-// The same two copies written to `out13` and `out24` while the input is
-// read, holding neither copy: only the bytes from the last closed packet on
-// wait for their packet. Returns the packet count.
-std::int64_t streamSplit(const ReadMore& input, ByteSink& out13, ByteSink& out24);
+// One copy written to `out` while the input is read, without holding it:
+// only the bytes from the last silenced packet on wait for their packet.
+// Returns the packet count.
+std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out);
+
+// Both copies of bytes in memory, streamed one after the other.
 std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
 
 // "<base>_13.mid" and "<base>_24.mid".

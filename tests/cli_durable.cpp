@@ -99,7 +99,10 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
 
   // Events in trace order: which descriptor was synced, which temporary got
   // which descriptor's file, which temporary became which name.
-  const std::regex sync(R"(f(?:data)?sync\((\d+)\)\s*= 0)");
+  // The copies are synced on two threads: a sync may be cut in two lines.
+  const std::regex sync(R"(^(\d+) +f(?:data)?sync\((\d+)(\)\s*= 0| <unfinished))");
+  const std::regex resumed(R"(^(\d+) +<\.\.\. f(?:data)?sync resumed>\)\s*= 0)");
+  std::map<int, int> syncing;  // thread -> descriptor
   const std::regex link(R"re(linkat\(AT_FDCWD, "/proc/self/fd/(\d+)", (\d+), "([^"]+)")re");
   const std::regex rename(R"re(renameat2?\((\d+), "([^"]+)", (\d+), "([^"]+)")re");
   std::map<std::string, int> fileOf;    // temporary name -> descriptor
@@ -109,7 +112,11 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
   std::size_t n = 0;
   for (std::string line; std::getline(lines, line); ++n) {
     std::smatch m;
-    if (std::regex_search(line, m, sync)) lastSync[std::stoi(m[1])] = n;
+    if (std::regex_search(line, m, sync)) {
+      if (m[3].str().starts_with(")")) lastSync[std::stoi(m[2])] = n;
+      else syncing[std::stoi(m[1])] = std::stoi(m[2]);
+    }
+    if (std::regex_search(line, m, resumed)) lastSync[syncing.at(std::stoi(m[1]))] = n;
     if (std::regex_search(line, m, link)) fileOf[m[3]] = std::stoi(m[1]);
     if (std::regex_search(line, m, rename) && m[2].str().starts_with(".ezg-")) {
       ASSERT_TRUE(fileOf.contains(m[2])) << line;
