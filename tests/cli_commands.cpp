@@ -1,6 +1,7 @@
 // ezgitar-cli run as a user would: usage, each command, and batches of
 // folders, parallel jobs, clashing outputs and odd inputs.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -226,6 +227,18 @@ TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {
     EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
     EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
   }
+}
+
+// A process limit lets no thread start: neither the jobs nor the second copy.
+TEST_F(Batch, WithNoThreadToSpareEveryFileIsStillDone) {
+  if (::geteuid() != 0 || runCommand("command -v setpriv prlimit").status != 0) GTEST_SKIP() << "needs root";
+  fs::permissions(dir.path(), fs::perms::all);
+  for (const char* name : {"a.mid", "b.mid"}) dir.write(name, song);
+  const auto r = runCommand("cd " + q("") + " && ASAN_OPTIONS=detect_leaks=0 timeout 60 setpriv --reuid=65534 "
+                            "--regid=65534 --clear-groups prlimit --nproc=1 " EZGITAR_CLI " split -j 4 a.mid b.mid");
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* name : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"})
+    EXPECT_EQ(dir.read(name).size(), song.size()) << name;
 }
 
 TEST_F(Batch, AFifoInputFailsAtOnceWithOneLine) {
