@@ -112,18 +112,19 @@ class PacketScanner {
   std::int64_t offset_ = 0;
 };
 
-// The rule: in each pair (i, i + 1) copy 24 silences packet i and copy 13
-// packet i + 1; an unpaired last packet sounds in both. `silence(copy,
-// packet)` runs for each silenced packet, `pairDone(i)` after each pair.
+// The rule, for one copy: in each pair (i, i + 1) copy 24 silences packet
+// i and copy 13 packet i + 1; an unpaired last packet sounds in both.
+// `silence(packet)` runs for each packet silenced in `which`, `pairDone(i)`
+// after each pair.
 template <class Silence, class Done>
-auto pairRule(Silence silence, Done pairDone) {
-  return [silence, pairDone, number = std::int64_t{0}](const Packet& packet, bool followed) mutable {
+auto pairRule(SplitCopy which, Silence silence, Done pairDone) {
+  return [which, silence, pairDone, number = std::int64_t{0}](const Packet& packet, bool followed) mutable {
     ++number;
     if (number % 2 == 0) {
-      silence(SplitCopy::Copy13, packet);
+      if (which == SplitCopy::Copy13) silence(packet);
       pairDone(number - 1);
-    } else if (followed) {
-      silence(SplitCopy::Copy24, packet);
+    } else if (followed && which == SplitCopy::Copy24) {
+      silence(packet);
     }
   };
 }
@@ -150,8 +151,8 @@ namespace {
 std::int64_t silenceHeldCopy(const FileBuffer& file, Bytes& copy, SplitCopy which, const PairDone& afterPair) {
   const auto size = static_cast<std::int64_t>(copy.size());
   PacketScanner scanner(pairRule(
-      [&](SplitCopy c, const Packet& packet) {
-        if (c != which) return;
+      which,
+      [&](const Packet& packet) {
         for (std::int64_t v : velocityOffsets(packet))
           if (v != 0 && v < size) copy[static_cast<std::size_t>(v)] = 0;
       },
@@ -186,8 +187,8 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
   std::vector<std::int64_t> patches;
   std::int64_t final = 0;
   PacketScanner scanner(pairRule(
-      [&](SplitCopy copy, const Packet& packet) {
-        if (copy != which) return;
+      which,
+      [&](const Packet& packet) {
         for (std::int64_t v : velocityOffsets(packet))
           if (v != 0) patches.push_back(v);
         final = packet.bendOffset;
