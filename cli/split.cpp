@@ -28,6 +28,30 @@ std::vector<fs::path> splitOutputs(const std::string& input, const std::optional
   return {folder / splitOutputName13(base), folder / splitOutputName24(base)};
 }
 
+// One copy, reading the input at its own offset so that both copies can
+// share the open file. The copy is synced here, on its own thread;
+// commitBoth() then finds it finished and tells any failure of that.
+Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, std::int64_t& packets) {
+  Status failure;
+  std::uint64_t at = 0;
+  try {
+    packets = streamCopy(
+        [&](std::span<std::uint8_t> into) -> std::size_t {
+          std::size_t got = 0;
+          if (!failure) failure = in.readAt(at, into, got);
+          at += got;
+          return got;
+        },
+        which, out);
+  } catch (const std::bad_alloc&) {
+    // A packet as long as the file is held whole.
+    return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
+  }
+  if (!failure) failure = in.checkUnchanged(at);
+  if (!failure) out.finish();
+  return failure;
+}
+
 void splitOne(const std::string& input, const std::optional<fs::path>& outDir, FileReport& report) {
   auto fail = [&](const std::string& why) {
     report.error(fmt::format("ezgitar-cli: {}: {}\n", input, why));
@@ -44,40 +68,19 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
     if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
-  // Each copy reads the one open input at its own pace, and the two are made
-  // side by side: on a second core the split takes the time of one copy.
-  auto makeCopy = [&in](SplitCopy which, SafeFile& out, Status& failure) {
-    std::uint64_t at = 0;
-    std::int64_t count = 0;
-    try {
-      count = streamCopy(
-          [&](std::span<std::uint8_t> into) -> std::size_t {
-            std::size_t got = 0;
-            if (!failure) failure = in.readAt(at, into, got);
-            at += got;
-            return got;
-          },
-          which, out);
-    } catch (const std::bad_alloc&) {
-      // A packet as long as the file is held whole.
-      failure = Failure{FailureCode::TooLarge, ENOMEM, in.name()};
-      return count;
-    }
-    if (!failure) failure = in.checkUnchanged(at);
-    if (!failure) out.finish();
-    return count;
-  };
+  // The two copies are made side by side: on a second core the split takes
+  // the time of one copy.
   Status failed13, failed24;
-  std::int64_t packets = 0;
+  std::int64_t packets = 0, packets24 = 0;
   {
     std::optional<std::jthread> other;
     try {
-      other.emplace([&] { makeCopy(SplitCopy::Copy24, out24, failed24); });
+      other.emplace([&] { failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24); });
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
-    packets = makeCopy(SplitCopy::Copy13, out13, failed13);
-    if (!other) makeCopy(SplitCopy::Copy24, out24, failed24);
+    failed13 = makeCopy(in, SplitCopy::Copy13, out13, packets);
+    if (!other) failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24);
   }
   for (const Status& failed : {failed13, failed24})
     if (failed) return fail(describe(*failed));

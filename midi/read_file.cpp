@@ -47,8 +47,6 @@ Status InputFile::open(const std::filesystem::path& path) {
   return {};
 }
 
-std::uint64_t InputFile::size() const { return size_; }
-
 Status InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const {
   for (;;) {
     const ssize_t n = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
@@ -82,8 +80,12 @@ Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
     return Failure{FailureCode::TooLarge, ENOMEM, path.string()};
   }
   std::size_t total = 0;
-  for (std::size_t got = 1; got != 0 && total < read.size(); total += got)
+  while (total < read.size()) {
+    std::size_t got = 0;
     if (Status failed = file.readAt(total, std::span(read).subspan(total), got)) return failed;
+    if (got == 0) break;
+    total += got;
+  }
   if (Status failed = file.checkUnchanged(total)) return failed;
   read.resize(total);
   bytes = std::move(read);

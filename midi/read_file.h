@@ -24,7 +24,7 @@ class InputFile {
 
   Status open(const std::filesystem::path& path);
   // The size when it was opened.
-  std::uint64_t size() const;
+  std::uint64_t size() const { return size_; }
   const std::string& name() const { return name_; }
   // The bytes from `offset` on, into the start of `into`; `got` is 0 at
   // the end. Readers at their own offsets may share one open file.
