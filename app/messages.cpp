@@ -19,6 +19,11 @@ std::string_view reasonFor(FailureCode code) {
     case FailureCode::ChangedWhileRead: return "dosya okunurken değişti";
     case FailureCode::TooLarge: return "dosya belleğe sığmayacak kadar büyük";
     case FailureCode::DanglingLink: return "bağlantı var olmayan bir dosyayı gösteriyor";
+    case FailureCode::LinkLoop: return "bağlantılar kendi içinde dönüyor";
+    case FailureCode::TooManyOpenFiles: return "açık dosya sayısı sınırda";
+    case FailureCode::FileSizeLimit: return "dosya boyutu sınırını aşıyor";
+    case FailureCode::OutputIsInput: return "bu ad okunan dosyanın kendisini gösteriyor";
+    case FailureCode::StreamClosed: return "çıkış kapalı";
     case FailureCode::Other: break;
   }
   return "beklenmeyen bir sistem hatası";

@@ -234,6 +234,10 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
     bar.show(i + 1);
   }
   bar.clear();
+  if (outErrno == EPIPE) {
+    pool.clear();  // what is being written is finished first
+    endLikeBrokenPipe();
+  }
   if (outErrno) {
     std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n", describe(Failure::fromErrno(outErrno))).c_str(), stderr);
     return kExitFailure;

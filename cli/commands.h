@@ -15,6 +15,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitWarnings = 1;
 inline constexpr int kExitFailure = 2;
 
+// Standard output's reader went away: the run ends as if by SIGPIPE, as a
+// pipeline expects.
+[[noreturn]] void endLikeBrokenPipe();
+
 // A subcommand's command line, checked already.
 struct CommandLine {
   Args inputs;

@@ -1,33 +1,38 @@
 #include "cli/failure_text.h"
 
-#include <array>
 #include <string_view>
 
 namespace ezg::cli {
 namespace {
 
-constexpr std::size_t kCodeCount = static_cast<std::size_t>(FailureCode::Other) + 1;
-
-// Indexed by FailureCode, in its order.
-constexpr std::array<std::string_view, kCodeCount> kReasons = {
-    "no such file",                // Missing
-    "not a plain file",            // NotPlainFile
-    "a folder has that name",      // FolderInTheWay
-    "the file is read-only",       // ReadOnlyFile
-    "the folder is read-only",     // ReadOnlyFolder
-    "permission denied",           // NoPermission
-    "no space left on the disk",   // DiskFull
-    "name too long",               // NameTooLong
-    "file changed while read",     // ChangedWhileRead
-    "too large for memory",        // TooLarge
-    "the link points to nothing",  // DanglingLink
-    "unexpected system error",     // Other
-};
+// A switch, so the compiler names any code left without its text.
+std::string_view reasonFor(FailureCode code) {
+  switch (code) {
+    case FailureCode::Missing: return "no such file";
+    case FailureCode::NotPlainFile: return "not a plain file";
+    case FailureCode::FolderInTheWay: return "a folder has that name";
+    case FailureCode::ReadOnlyFile: return "the file is read-only";
+    case FailureCode::ReadOnlyFolder: return "the folder is read-only";
+    case FailureCode::NoPermission: return "permission denied";
+    case FailureCode::DiskFull: return "no space left on the disk";
+    case FailureCode::NameTooLong: return "name too long";
+    case FailureCode::ChangedWhileRead: return "file changed while read";
+    case FailureCode::TooLarge: return "too large for memory";
+    case FailureCode::DanglingLink: return "the link points to nothing";
+    case FailureCode::LinkLoop: return "symbolic links in a loop";
+    case FailureCode::TooManyOpenFiles: return "too many open files";
+    case FailureCode::FileSizeLimit: return "larger than the file size limit (ulimit -f)";
+    case FailureCode::OutputIsInput: return "that name leads to the input file itself";
+    case FailureCode::StreamClosed: return "the stream is closed";
+    case FailureCode::Other: break;
+  }
+  return "unexpected system error";
+}
 
 }  // namespace
 
 std::string describe(const Failure& failure) {
-  std::string why(kReasons[static_cast<std::size_t>(failure.code)]);
+  std::string why(reasonFor(failure.code));
   if (failure.code == FailureCode::Other && failure.sysError != 0)
     why += " (" + std::string(sysErrorName(failure.sysError)) + ")";
   return why;

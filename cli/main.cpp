@@ -1,9 +1,12 @@
 // ezgitar-cli: the window's work from the command line, for many files.
+#include <pthread.h>
 #include <signal.h>
 
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -83,21 +86,66 @@ int printed() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitO
 
 namespace {
 
-// An interrupted run takes its temporary files with it, then ends as the
-// signal would have ended it, so the caller sees the signal.
-extern "C" void endOnSignal(int sig) {
-  ezg::removeTemporariesOnSignal();
+// An interrupted run ends as the signal would have ended it, so the caller
+// sees the signal.
+[[noreturn]] void endAs(int sig) {
   ::signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
   ::raise(sig);
+  ::_exit(128 + sig);
 }
 
-void removeTemporariesOnEndingSignals() {
+extern "C" void endOnSignal(int sig) {
+  ezg::removeTemporariesOnSignal();
+  endAs(sig);
+}
+
+// The ending signals go to one thread that waits for them, so none lands
+// in the middle of a pair being replaced on another thread; that thread
+// lets the replacement finish, removes the temporaries and ends the run.
+// Blocked, a file size limit or a closed pipe is a failed write with a
+// message instead of a silent end. Without a thread to spare, a handler
+// does the same in the one thread there is.
+void takeEndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : ezg::kEndingSignals) sigaddset(&set, sig);
+  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  try {
+    std::thread([set] {
+      int sig = 0;
+      while (::sigwait(&set, &sig) != 0) {
+      }
+      ezg::stopWritingAndRemoveTemporaries();
+      endAs(sig);
+    }).detach();
+    return;
+  } catch (const std::system_error&) {
+  }
   struct sigaction action {};
   action.sa_handler = endOnSignal;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, sig);
+  action.sa_mask = set;
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
+
+}  // namespace
+
+namespace ezg::cli {
+
+void endLikeBrokenPipe() {
+  // Whatever was being replaced is complete: the jobs have ended.
+  endAs(SIGPIPE);
+}
+
+}  // namespace ezg::cli
+
+namespace {
 
 int run(int argc, char** argv) {
   using namespace ezg::cli;
@@ -153,7 +201,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   // Whatever escapes is told in one line, with the usage-error status.
-  removeTemporariesOnEndingSignals();
+  takeEndingSignals();
   try {
     return run(argc, argv);
   } catch (const std::exception& e) {

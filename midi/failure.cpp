@@ -18,8 +18,12 @@ Failure Failure::fromErrno(int err, std::string detail) {
     case EDQUOT: code = FailureCode::DiskFull; break;
     case ENAMETOOLONG: code = FailureCode::NameTooLong; break;
     case ENOMEM:
-    case EFBIG:
     case EOVERFLOW: code = FailureCode::TooLarge; break;
+    case EFBIG: code = FailureCode::FileSizeLimit; break;
+    case ELOOP: code = FailureCode::LinkLoop; break;
+    case EMFILE:
+    case ENFILE: code = FailureCode::TooManyOpenFiles; break;
+    case EBADF: code = FailureCode::StreamClosed; break;
     case ENXIO:
     case ENODEV: code = FailureCode::NotPlainFile; break;
     default: break;

@@ -13,7 +13,7 @@ namespace ezg {
 
 enum class FailureCode {
   Missing,           // no file of that name
-  NotPlainFile,      // a FIFO, socket, device or folder where a file was wanted to read
+  NotPlainFile,      // a FIFO, socket, device or folder where a plain file was wanted
   FolderInTheWay,    // a folder has the name a file is to be written under
   ReadOnlyFile,      // the file to replace is read-only
   ReadOnlyFolder,    // the folder (or its file system) takes no new files
@@ -23,6 +23,11 @@ enum class FailureCode {
   ChangedWhileRead,  // the file grew or shrank while it was read
   TooLarge,          // it cannot be held in memory
   DanglingLink,      // a symbolic link that points to nothing
+  LinkLoop,          // symbolic links that lead round in a circle
+  TooManyOpenFiles,  // the process or the system has no file descriptor left
+  FileSizeLimit,     // larger than the file size limit the run was given
+  OutputIsInput,     // an output name leads to the input file itself
+  StreamClosed,      // standard output or error was closed before the run
   Other,             // anything else: the error number says what
 };
 

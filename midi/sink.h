@@ -25,6 +25,8 @@ class MemorySink final : public ByteSink {
   std::string data_;
 };
 
+class SafeFile;
+
 // An output file that only appears under its name once it is complete.
 // The first failure is kept and later writes are dropped; finish() makes the
 // temporary file complete; commit() puts it in place of the target.
@@ -37,16 +39,15 @@ class OutputFile : public ByteSink {
   // Hands what was written to the disk without waiting, so that outputs
   // finished one after another reach the disk together.
   virtual void startWriteback() {}
-  // For a pair that must change together: commit, but keep the replaced
-  // file aside so that revert() can put it back; dropOld() then lets it go.
-  // Outputs that cannot keep the old file commit plainly.
-  virtual Status commitKeepingOld() { return commit(); }
-  virtual Status revert() { return {}; }
-  virtual void dropOld() {}
   // The first failure so far, if any.
   virtual Status status() const = 0;
   // The name written, as given; failures are told with it.
   virtual const std::string& name() const = 0;
+  // True when committing would replace the file `other` names, links
+  // followed: an output must never take the place of its own input.
+  virtual bool replaces(const std::string& /*other*/) const { return false; }
+  // The file behind this output, for a pair replaced together (commitBoth);
+  // nullptr for an output that is not a file on disk.
+  virtual SafeFile* file() { return nullptr; }
 };
-
 }  // namespace ezg

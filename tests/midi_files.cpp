@@ -1,7 +1,10 @@
 // File names, and files replaced only whole against real faults: links,
 // locked folders, a full disk, long names, and a pair that must change
 // together.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +65,17 @@ TEST(SafeWrite, ARefusedTargetIsNamedWithWhyAndNothingChanges) {
          fs::create_directory(dir / "folder");
          fs::create_symlink("folder", dir / "song.txt");
        }},
+      // Replaced, a FIFO or a device would stop being one.
+      {"a link to a FIFO", FailureCode::NotPlainFile,
+       [](const auto& dir) {
+         ::mkfifo((dir / "fifo").c_str(), 0644);
+         fs::create_symlink("fifo", dir / "song.txt");
+       }},
+      {"links in a loop", FailureCode::LinkLoop,
+       [](const auto& dir) {
+         fs::create_symlink("other.txt", dir / "song.txt");
+         fs::create_symlink("song.txt", dir / "other.txt");
+       }},
       // Root could write there; the folder's mode still says no.
       {"a read-only folder", FailureCode::ReadOnlyFolder,
        [](const auto& dir) {
@@ -73,12 +87,16 @@ TEST(SafeWrite, ARefusedTargetIsNamedWithWhyAndNothingChanges) {
     SCOPED_TRACE(what);
     testing::TempDir dir;
     setUp(dir);
-    const auto contents = [&] { return fs::is_regular_file(dir / "song.txt") ? dir.read("song.txt") : ""; };
+    const auto contents = [&] {
+      std::error_code ec;
+      return fs::is_regular_file(dir / "song.txt", ec) ? dir.read("song.txt") : "";
+    };
     const Names before = dir.tree();
     const std::string old = contents();
     const Status failed = writeFileSafely(dir / "song.txt", "new");
     ASSERT_TRUE(failed);
-    EXPECT_EQ(*failed, (Failure{code, 0, (dir / "song.txt").string()}));
+    EXPECT_EQ(failed->code, code);
+    EXPECT_EQ(failed->detail, (dir / "song.txt").string());
     EXPECT_EQ(dir.tree(), before);
     EXPECT_EQ(contents(), old);
   }
@@ -128,28 +146,40 @@ TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
   EXPECT_EQ(left, Names{"song.txt"});
 }
 
-// The old first file is kept under a temporary name until the second is in
-// place; a signal then must take that name away too.
-TEST(SafeWrite, ASignalHandlerRemovesTheNamedTemporaries) {
+// What a killed run leaves: a pair with only its first copy new, the old
+// first copy aside, the record of the pair, and a temporary nobody holds.
+// The first write into the folder puts the pair back and clears the rest,
+// but leaves a temporary that a live writer holds.
+TEST(SafeWrite, TheFirstWriteIntoAFolderUndoesWhatAKilledRunLeft) {
   testing::TempDir dir;
-  dir.write("a_13.mid", "old 13");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::signal(SIGTERM, [](int) {
-      removeTemporariesOnSignal();
-      ::_exit(0);
-    });
-    SafeFile out13(dir / "a_13.mid");
-    out13.write("new 13");
-    if (out13.commitKeepingOld()) ::_exit(1);
-    ::raise(SIGTERM);
-    ::_exit(1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(dir.names(), Names{"a_13.mid"});
+  dir.write("a_13.mid", "new 13");
+  dir.write(".ezg-Aside1", "old 13");
+  dir.write("a_24.mid", "old 24");
+  dir.write(".ezg-Second", "new 24");
+  dir.write(".ezj-Record", "ezgitar pair 1\n.ezg-Aside1\na_13.mid\n.ezg-First1\n.ezg-Second\na_24.mid\n");
+  dir.write(".ezg-Orphan", "half");
+  dir.write(".ezg-Living", "being written");
+  const int held = ::open((dir / ".ezg-Living").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  ASSERT_FALSE(writeFileSafely(dir / "b.txt", "b"));
+  ::close(held);
+  EXPECT_EQ(dir.read("a_13.mid"), "old 13");
+  EXPECT_EQ(dir.read("a_24.mid"), "old 24");
+  EXPECT_EQ(dir.names(), (Names{".ezg-Living", "a_13.mid", "a_24.mid", "b.txt"}));
+}
+
+// Both new names in place: the pair stands, only the leftovers go.
+TEST(SafeWrite, APairKilledAfterBothRenamesStaysNew) {
+  testing::TempDir dir;
+  dir.write("a_13.mid", "new 13");
+  dir.write(".ezg-Aside1", "old 13");
+  dir.write("a_24.mid", "new 24");
+  dir.write(".ezj-Record", "ezgitar pair 1\n.ezg-Aside1\na_13.mid\n.ezg-First1\n.ezg-Second\na_24.mid\n");
+  ASSERT_FALSE(writeFileSafely(dir / "b.txt", "b"));
   EXPECT_EQ(dir.read("a_13.mid"), "new 13");
+  EXPECT_EQ(dir.read("a_24.mid"), "new 24");
+  EXPECT_EQ(dir.names(), (Names{"a_13.mid", "a_24.mid", "b.txt"}));
 }
 
 }  // namespace
