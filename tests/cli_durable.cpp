@@ -21,14 +21,46 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// True once `pid` holds a file open in `folder`: it is writing there.
-bool writesIn(pid_t pid, const fs::path& folder) {
+// True once `pid` holds a file open in `folder` whose name starts with
+// `prefix`.
+bool holdsOpen(pid_t pid, const fs::path& folder, const std::string& prefix = "") {
   std::error_code ec;
   for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
     const std::string target = fs::read_symlink(fd.path(), ec).string();
-    if (!ec && target.starts_with(folder.string() + "/")) return true;
+    if (!ec && target.starts_with((folder / prefix).string())) return true;
   }
   return false;
+}
+
+template <class Ready>
+void pollUntil(Ready ready) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!ready() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+bool anyNameStartsWith(const fs::path& folder, const std::string& prefix) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().filename().string().starts_with(prefix)) return true;
+  return false;
+}
+
+// ezgitar-cli in `folder` on a disk of the shim's: each sync takes
+// `syncMs`, and with `named` there are no unnamed temporaries.
+pid_t startCli(const fs::path& folder, std::vector<std::string> args, int syncMs, bool named = false) {
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  ::setenv("LD_PRELOAD", EZGITAR_SLOW_DISK, 1);
+  ::setenv("EZG_TEST_SYNC_MS", std::to_string(syncMs).c_str(), 1);
+  if (named) ::setenv("EZG_TEST_NO_TMPFILE", "1", 1);
+  // The sanitizers' runtime need not come first for a test's preload.
+  ::setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
+  if (::chdir(folder.c_str()) != 0) ::_exit(127);
+  std::vector<char*> argv{const_cast<char*>("ezgitar-cli")};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::execv(EZGITAR_CLI, argv.data());
+  ::_exit(127);
 }
 
 using CliInterrupted = Cli;
@@ -45,15 +77,77 @@ TEST_F(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
               static_cast<char*>(nullptr));
       ::_exit(127);
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!writesIn(child, dir / "out") && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    pollUntil([&] { return holdsOpen(child, dir / "out"); });
     ::kill(child, sig);
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
     EXPECT_EQ(dir.names("out"), std::vector<std::string>{"big.txt"});
     EXPECT_EQ(dir.read("out/big.txt"), "old report");
+  }
+}
+
+// A pair is all old or all new after a signal, whenever it comes: while
+// the copies are written, or while a pair is being replaced (the signal
+// then waits for it); with unnamed temporaries or named ones.
+TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
+  struct Case {
+    int sig;
+    const char* jobs;
+    bool replacing, named;
+  };
+  const Case cases[] = {
+      {SIGINT, "1", false, false}, {SIGTERM, "2", false, true}, {SIGINT, "2", true, false},
+      {SIGTERM, "1", true, true},  {SIGHUP, "2", true, false},  {SIGPIPE, "2", true, true},
+  };
+  dir.write("a.mid", song);
+  dir.write("b.mid", build::makeMidi(std::vector<build::Note>(6)));
+  const std::vector<std::string> all = {"a.mid", "a_13.mid", "a_24.mid", "b.mid", "b_13.mid", "b_24.mid"};
+  for (const auto& [sig, jobs, replacing, named] : cases) {
+    SCOPED_TRACE(::testing::Message() << "signal " << sig << ", -j " << jobs << (replacing ? ", replacing" : ", writing")
+                                    << (named ? ", named temporaries" : ""));
+    for (const char* copy : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"}) dir.write(copy, "old");
+    const pid_t child = startCli(dir.path(), {"split", "-q", "-j", jobs, "a.mid", "b.mid"}, 300, named);
+    if (replacing) pollUntil([&] { return anyNameStartsWith(dir.path(), ".ezj-"); });
+    else pollUntil([&] { return holdsOpen(child, dir.path(), named ? ".ezg-" : "#"); });
+    ::kill(child, sig);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_EQ(dir.names(), all);
+    int newPairs = 0;
+    for (const char* base : {"a", "b"}) {
+      const bool new13 = dir.read(std::string(base) + "_13.mid") != "old";
+      EXPECT_EQ(new13, dir.read(std::string(base) + "_24.mid") != "old") << base;
+      newPairs += new13;
+    }
+    EXPECT_EQ(newPairs > 0, replacing);
+  }
+}
+
+// Runs that write one pair of names into one folder take turns: each pair
+// comes from one run.
+TEST_F(CliInterrupted, ConcurrentRunsIntoOneFolderNeverMixTheirPairs) {
+  constexpr int kRuns = 8;
+  fs::create_directory(dir / "out");
+  std::vector<std::size_t> sizes;
+  for (int k = 0; k < kRuns; ++k) {
+    fs::create_directory(dir / std::to_string(k));
+    const Bytes input = build::makeMidi(std::vector<build::Note>(2 + k));
+    dir.write(std::to_string(k) + "/a.mid", input);
+    sizes.push_back(input.size());
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::vector<pid_t> runs;
+    for (int k = 0; k < kRuns; ++k)
+      runs.push_back(startCli(dir.path(), {"split", "-q", "-o", "out", std::to_string(k) + "/a.mid"}, 20));
+    for (pid_t run : runs) {
+      int status = 0;
+      ::waitpid(run, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    EXPECT_EQ(dir.read("out/a_13.mid").size(), dir.read("out/a_24.mid").size()) << "round " << round;
+    EXPECT_EQ(dir.names("out"), (std::vector<std::string>{"a_13.mid", "a_24.mid"}));
   }
 }
 

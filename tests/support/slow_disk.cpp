@@ -1,0 +1,65 @@
+// Preloaded into ezgitar-cli by the durability tests: a disk whose syncs
+// take EZG_TEST_SYNC_MS each, so a signal can be sent while a pair is being
+// replaced, and, with EZG_TEST_NO_TMPFILE set, a file system without
+// unnamed temporary files, so the named fallback is tried too.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+
+namespace {
+
+template <class F>
+F real(const char* name) {
+  return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+void slowDown() {
+  static const long ms = [] {
+    const char* v = std::getenv("EZG_TEST_SYNC_MS");
+    return v ? std::atol(v) : 0L;
+  }();
+  if (ms <= 0) return;
+  timespec t{ms / 1000, (ms % 1000) * 1'000'000};
+  while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
+  }
+}
+
+mode_t modeOf(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0; }
+
+int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
+  if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("EZG_TEST_NO_TMPFILE")) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return real<int (*)(int, const char*, int, ...)>(name)(dirfd, path, flags, mode);
+}
+
+}  // namespace
+
+extern "C" {
+
+int fsync(int fd) {
+  slowDown();
+  return real<int (*)(int)>("fsync")(fd);
+}
+
+int openat(int dirfd, const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeOf(flags, args);
+  va_end(args);
+  return openVia("openat", dirfd, path, flags, mode);
+}
+
+int openat64(int dirfd, const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = modeOf(flags, args);
+  va_end(args);
+  return openVia("openat64", dirfd, path, flags, mode);
+}
+}
