@@ -1,5 +1,6 @@
 #include "app/run_log.h"
 
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cmath>
@@ -89,20 +90,26 @@ Status RunLog::loadAndAppend(Platform& platform, const std::string& fileName) {
   fileName_ = fileName;
   Bytes bytes;
   if (Status failed = platform.readFile(fileName, bytes)) return failed;
-  records_ = parseRunLog(bytes);
-  RunRecord current;
-  current.start = toOleDate(platform.now());
-  current.end = toOleDate(platform.now());
-  records_.push_back(current);
+  readCount_ = static_cast<std::size_t>(runLogRecordCount(static_cast<std::int64_t>(bytes.size())));
+  // Bytes past the last whole record are not read as one: the save
+  // overwrites them.
+  bytes.resize(std::min(bytes.size(), readCount_ * kRunRecordSize));
+  read_ = std::move(bytes);
+  current_ = RunRecord{};
+  current_.start = toOleDate(platform.now());
+  current_.end = toOleDate(platform.now());
   runFlag_ = true;
   return {};
 }
 
 Status RunLog::save(Platform& platform) {
   if (!runFlag_) return {};
-  records_.back().end = toOleDate(platform.now());
+  current_.end = toOleDate(platform.now());
   auto out = platform.createOutput(fileName_);
-  out->write(serializeRunLog(records_));
+  out->write(asChars(read_));
+  // A last record the file held only in part reads the rest as zero.
+  out->write(std::string(readCount_ * kRunRecordSize - read_.size(), '\0'));
+  out->write(serializeRunLog({current_}));
   return out->commit();
 }
 

@@ -50,11 +50,14 @@ class RunLog {
   Status save(Platform& platform);
 
   bool runFlag() const { return runFlag_; }
-  const std::vector<RunRecord>& records() const { return records_; }
 
  private:
   std::string fileName_;
-  std::vector<RunRecord> records_;
+  // The file's records stay the bytes they were read as: they are written
+  // back unchanged, and a large log then costs its own size once.
+  Bytes read_;
+  std::size_t readCount_ = 0;
+  RunRecord current_;
   bool runFlag_ = false;
 };
 
