@@ -63,5 +63,26 @@ TEST_F(RunLogRun, NothingIsWrittenUntilSaveAndAFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"pars.bin"});
 }
 
+// Whole records come back byte for byte; a surplus tail is overwritten and
+// a record held only in part comes back with zeros.
+TEST_F(RunLogRun, TheSaveWritesTheRecordsReadThenThisRun) {
+  std::string bytes;
+  for (int i = 0; i < 50; ++i) bytes += static_cast<char>(0x41 + i);
+  for (std::size_t length : {25u, 30u, 50u}) {
+    SCOPED_TRACE(length);
+    dir.write("pars.bin", bytes.substr(0, length));
+    RunLog log;
+    ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
+    ASSERT_FALSE(log.save(platform));
+    const std::string saved = dir.read("pars.bin");
+    const std::size_t kept = 20 * static_cast<std::size_t>(runLogRecordCount(static_cast<std::int64_t>(length)));
+    ASSERT_EQ(saved.size(), kept + 20);
+    std::string expected = bytes.substr(0, std::min(length, kept));
+    expected.resize(kept, '\0');
+    EXPECT_EQ(saved.substr(0, kept), expected);
+    EXPECT_EQ(saved.substr(kept + 16), std::string("\0" "000", 4));
+  }
+}
+
 }  // namespace
 }  // namespace ezg
