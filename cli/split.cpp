@@ -84,6 +84,8 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   }
   for (const Status& failed : {failed13, failed24})
     if (failed) return fail(describe(*failed));
+  // Read and checked: replacing the pair needs a descriptor or two of its own.
+  in.close();
   if (Status failed = commitBoth(out13, out24))
     return fail("cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
   report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));

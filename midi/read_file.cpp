@@ -25,8 +25,11 @@ void adviseHugePages(std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-InputFile::~InputFile() {
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 Status InputFile::open(const std::filesystem::path& path) {
