@@ -1,7 +1,10 @@
 // ezgitar-cli: the window's work from the command line, for many files.
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -109,16 +112,24 @@ extern "C" void endOnSignal(int sig) {
 // Blocked, a file size limit or a closed pipe is a failed write with a
 // message instead of a silent end. Without a thread to spare, a handler
 // does the same in the one thread there is.
-void takeEndingSignals() {
+std::atomic<int> gEndingSignal{0};
+
+sigset_t endingSet() {
   sigset_t set;
   sigemptyset(&set);
   for (int sig : ezg::kEndingSignals) sigaddset(&set, sig);
+  return set;
+}
+
+void takeEndingSignals() {
+  const sigset_t set = endingSet();
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
   try {
     std::thread([set] {
       int sig = 0;
       while (::sigwait(&set, &sig) != 0) {
       }
+      gEndingSignal.store(sig);
       ezg::stopWritingAndRemoveTemporaries();
       endAs(sig);
     }).detach();
@@ -199,11 +210,32 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
+// A signal sent while the last pair was replaced still ends the run as the
+// signal would, though the work got done. A signal the system raised for a
+// failed write (a file size limit) was told as a failure already.
+int endingStatus(int status) {
+  if (const int sig = gEndingSignal.load()) endAs(sig);
+  const sigset_t set = endingSet();
+  siginfo_t info{};
+  const timespec now{};
+  if (::sigtimedwait(&set, &info, &now) > 0 && info.si_code <= 0 && info.si_pid != ::getpid()) endAs(info.si_signo);
+  return status;
+}
+
+// A standard stream closed by the caller would hand its number to the next
+// file opened, and what is printed would land in an output. It gets a
+// placeholder that takes nothing, so printing fails and is told.
+void holdClosedStreams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
 int main(int argc, char** argv) {
+  holdClosedStreams();
   // Whatever escapes is told in one line, with the usage-error status.
   takeEndingSignals();
   try {
-    return run(argc, argv);
+    return endingStatus(run(argc, argv));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ezgitar-cli: %s\n", e.what());
   } catch (...) {

@@ -87,11 +87,28 @@ TEST_F(Cli, WarningsNameTheFileAndPositionWithStatusOne) {
   EXPECT_NE(dir.read("warn.txt"), "old");  // a report is still written
 }
 
-TEST_F(Cli, AFullStandardOutputEndsTheRunWithStatusTwo) {
+TEST_F(Cli, AStandardOutputThatTakesNothingEndsTheRunWithStatusTwo) {
   dir.write("warn.mid", warningSong(3));
-  const auto r = cli("test warn.mid >/dev/full");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("ezgitar-cli: cannot write standard output"), std::string::npos) << r.err;
+  for (const auto& [redirect, why] : {std::pair{">/dev/full", "no space left on the disk"},
+                                      std::pair{">&-", "the stream is closed"}}) {
+    const auto r = cli(std::string("test warn.mid ") + redirect);
+    EXPECT_EQ(r.status, 2) << redirect;
+    EXPECT_EQ(r.err, std::string("ezgitar-cli: cannot write standard output: ") + why + "\n");
+  }
+  // A closed stream's number is not handed on to an output.
+  EXPECT_EQ(cli("split warn.mid >&-").status, 2);
+  EXPECT_EQ(dir.read("warn_13.mid").size(), dir.read("warn.mid").size());
+}
+
+// A limit the run was given is named, and what was begun is removed.
+TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
+  dir.write("big.mid", build::makeMidi(std::vector<build::Note>(3000)));
+  for (const char* command : {"split", "report"}) {
+    const auto r = cli(std::string(command) + " -j 1 big.mid", "prlimit --fsize=8192 ");
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_NE(r.err.find("larger than the file size limit"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"big.mid"});
+  }
 }
 
 TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {

@@ -46,13 +46,13 @@ bool anyNameStartsWith(const fs::path& folder, const std::string& prefix) {
 }
 
 // ezgitar-cli in `folder` on a disk of the shim's: each sync takes
-// `syncMs`, and with `named` there are no unnamed temporaries.
-pid_t startCli(const fs::path& folder, std::vector<std::string> args, int syncMs, bool named = false) {
+// `syncMs`, and a `bare` one has neither unnamed temporaries nor locks.
+pid_t startCli(const fs::path& folder, std::vector<std::string> args, int syncMs, bool bare = false) {
   const pid_t child = ::fork();
   if (child != 0) return child;
   ::setenv("LD_PRELOAD", EZGITAR_SLOW_DISK, 1);
   ::setenv("EZG_TEST_SYNC_MS", std::to_string(syncMs).c_str(), 1);
-  if (named) ::setenv("EZG_TEST_NO_TMPFILE", "1", 1);
+  if (bare) ::setenv("EZG_TEST_BARE_FS", "1", 1);
   // The sanitizers' runtime need not come first for a test's preload.
   ::setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
   if (::chdir(folder.c_str()) != 0) ::_exit(127);
@@ -89,7 +89,7 @@ TEST_F(CliInterrupted, AReportEndedBySignalLeavesTheFolderAsItWas) {
 
 // A pair is all old or all new after a signal, whenever it comes: while
 // the copies are written, or while a pair is being replaced (the signal
-// then waits for it); with unnamed temporaries or named ones.
+// then waits for it); with unnamed temporaries, or named ones and no locks.
 TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
   struct Case {
     int sig;
@@ -105,7 +105,7 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
   const std::vector<std::string> all = {"a.mid", "a_13.mid", "a_24.mid", "b.mid", "b_13.mid", "b_24.mid"};
   for (const auto& [sig, jobs, replacing, named] : cases) {
     SCOPED_TRACE(::testing::Message() << "signal " << sig << ", -j " << jobs << (replacing ? ", replacing" : ", writing")
-                                    << (named ? ", named temporaries" : ""));
+                                    << (named ? ", bare file system" : ""));
     for (const char* copy : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"}) dir.write(copy, "old");
     const pid_t child = startCli(dir.path(), {"split", "-q", "-j", jobs, "a.mid", "b.mid"}, 300, named);
     if (replacing) pollUntil([&] { return anyNameStartsWith(dir.path(), ".ezj-"); });

@@ -1,7 +1,7 @@
 // Preloaded into ezgitar-cli by the durability tests: a disk whose syncs
 // take EZG_TEST_SYNC_MS each, so a signal can be sent while a pair is being
-// replaced, and, with EZG_TEST_NO_TMPFILE set, a file system without
-// unnamed temporary files, so the named fallback is tried too.
+// replaced, and, with EZG_TEST_BARE_FS set, a file system without unnamed
+// temporary files or locks, so the fallbacks are tried too.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <time.h>
@@ -31,7 +31,7 @@ void slowDown() {
 mode_t modeOf(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0; }
 
 int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
-  if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("EZG_TEST_NO_TMPFILE")) {
+  if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("EZG_TEST_BARE_FS")) {
     errno = EOPNOTSUPP;
     return -1;
   }
@@ -41,6 +41,14 @@ int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mod
 }  // namespace
 
 extern "C" {
+
+int flock(int fd, int operation) {
+  if (std::getenv("EZG_TEST_BARE_FS")) {
+    errno = ENOLCK;
+    return -1;
+  }
+  return real<int (*)(int, int)>("flock")(fd, operation);
+}
 
 int fsync(int fd) {
   slowDown();
