@@ -1,5 +1,4 @@
 // ezgitar-cli: the window's work from the command line, for many files.
-#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -222,16 +221,7 @@ int endingStatus(int status) {
   return status;
 }
 
-// A standard stream closed by the caller would hand its number to the next
-// file opened, and what is printed would land in an output. It gets a
-// placeholder that takes nothing, so printing fails and is told.
-void holdClosedStreams() {
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-}
-
 int main(int argc, char** argv) {
-  holdClosedStreams();
   // Whatever escapes is told in one line, with the usage-error status.
   takeEndingSignals();
   try {
