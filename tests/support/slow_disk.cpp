@@ -62,12 +62,4 @@ int openat(int dirfd, const char* path, int flags, ...) {
   va_end(args);
   return openVia("openat", dirfd, path, flags, mode);
 }
-
-int openat64(int dirfd, const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = modeOf(flags, args);
-  va_end(args);
-  return openVia("openat64", dirfd, path, flags, mode);
-}
 }
