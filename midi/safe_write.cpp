@@ -220,6 +220,16 @@ void SafeFile::write(std::string_view bytes) {
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failErrno(errno);
 }
 
+void SafeFile::patch(std::uint64_t offset, std::uint8_t value) {
+  if (failure_ || finished_) return;
+  // The buffer first, so that the byte is not written over again.
+  if (std::fflush(file_) != 0) {
+    failErrno(errno);
+    return;
+  }
+  if (::pwrite(::fileno(file_), &value, 1, static_cast<off_t>(offset)) != 1) failErrno(errno);
+}
+
 void SafeFile::startWriteback() {
   if (failure_ || finished_ || !file_) return;
   if (std::fflush(file_) != 0) {
