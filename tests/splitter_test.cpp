@@ -138,7 +138,8 @@ TEST(Split, ScanAndStreamAgreeWithTheByteByByteRuleOnRandomFiles) {
     // Streamed from reads of uneven length, the copies are what the window
     // holds.
     const SplitCopies split = splitNotes(FileBuffer(in));
-    for (const auto& [which, copy] : {std::pair{SplitCopy::Copy13, &split.copy13}, {SplitCopy::Copy24, &split.copy24}}) {
+    for (const auto& [which, copy] :
+         {std::pair{SplitCopy::Copy13, &split.copy13}, {SplitCopy::Copy24, &split.copy24}}) {
       const Streamed r = streamed(in, which, rng, 300);
       EXPECT_TRUE(r.bytes == testing::asString(*copy)) << size;
       EXPECT_EQ(r.packets, static_cast<std::int64_t>(want.size()));
