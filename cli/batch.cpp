@@ -209,7 +209,8 @@ std::size_t Spool::spill(std::string_view text) {
 void Spool::write(std::string_view text) {
   if (!direct_ && held_.size() + text.size() > kHeldBound) {
     held_.erase(0, spill(held_));
-    if (held_.empty()) text.remove_prefix(spill(text.size() > kHeldBound ? text : std::string_view()));
+    // A text past the bound on its own follows what is held into the spill.
+    if (held_.empty() && text.size() > kHeldBound) text.remove_prefix(spill(text));
     if (held_.size() + text.size() > kHeldBound) {
       if (!awaitTurn_()) return;  // the run is ending
       copyOut();
