@@ -255,7 +255,7 @@ void FileReport::fail(const Failure& why, std::string_view text) {
   else error(text);
 }
 
-int runBatch(const Args& named, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
+int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
   if (options.outputFolder) {
     // Said once here rather than by every input.
     const int fd = ::open(options.outputFolder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -269,8 +269,8 @@ int runBatch(const Args& named, const BatchOptions& options, const OutputsOf& ou
     }
     ::close(fd);
   }
-  bool failed = named.empty(), warned = false;
-  const std::vector<Job> jobs = planJobs(expandInputs(named, warned), outputsOf);
+  bool failed = inputs.empty(), warned = false;
+  const std::vector<Job> jobs = planJobs(expandInputs(inputs, warned), outputsOf);
   const std::size_t count = jobs.size();
   auto runOne = [&](std::size_t i, FileReport& report) {
     const Job& job = jobs[i];
