@@ -191,7 +191,8 @@ TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
   ASSERT_EQ(cli("split -q again").status, 0);
   const std::string split = "a.mid: 2 packets -> a_13.mid, a_24.mid\n";
   const std::tuple<std::string, int, std::string, std::string> runs[] = {  // command, status, stdout, stderr
-      {"split a.mid ./a.mid", 0, split + "./a.mid: skipped: the same file as a.mid\n", ""},
+      {"split a.mid ./a.mid a.mid", 0,
+       split + "./a.mid: skipped: the same file as a.mid\na.mid: skipped: named twice\n", ""},
       {"split -j 2 a_13.mid a.mid", 0, "a_13.mid: skipped: a.mid writes it in this run\n" + split, ""},
       {"split -q again", 0, "", ""},
       {"split again", 0,
