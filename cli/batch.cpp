@@ -147,9 +147,8 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
     // The window takes a file named just ".mid" for no selection.
     if (fs::path(inputs[i]).filename() == ".mid") skip(Outcome::Warned, "no name before .mid");
-    else if (!fresh)
-      skip(Outcome::Done, inputs[first->second] == inputs[i] ? std::string("named twice")
-                                                             : fmt::format("the same file as {}", inputs[first->second]));
+    else if (const std::string& earlier = inputs[first->second]; !fresh)
+      skip(Outcome::Done, earlier == inputs[i] ? std::string("named twice") : "the same file as " + earlier);
     else if (self != mine.end())
       skip(Outcome::Failed, fmt::format("the output {} is this input file itself; nothing is written for it",
                                         self->second.string()));
