@@ -20,6 +20,9 @@ class FailingOutput final : public OutputFile {
     budget_ -= bytes.size();
     real_->write(bytes);
   }
+  void patch(std::uint64_t offset, std::uint8_t value) override {
+    if (!failed_) real_->patch(offset, value);
+  }
   Status finish() override { return failed_ ? full() : real_->finish(); }
   Status commit() override { return failed_ ? full() : real_->commit(); }
   Status status() const override { return failed_ ? full() : real_->status(); }

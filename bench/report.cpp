@@ -26,6 +26,7 @@ const ezg::FileBuffer& input() {
 class CountingSink final : public ezg::ByteSink {
  public:
   void write(std::string_view bytes) override { total += bytes.size(); }
+  void patch(std::uint64_t, std::uint8_t) override {}
   std::size_t total = 0;
 };
 
@@ -47,6 +48,7 @@ BENCHMARK(BM_ReportToCountingSink)->Unit(benchmark::kMillisecond);
 class ReusedMemorySink final : public ezg::ByteSink {
  public:
   void write(std::string_view bytes) override { data.append(bytes); }
+  void patch(std::uint64_t offset, std::uint8_t value) override { data[offset] = static_cast<char>(value); }
   std::string data;
 };
 

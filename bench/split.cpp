@@ -39,6 +39,7 @@ BENCHMARK(BM_Split)->Unit(benchmark::kMillisecond);
 struct CountingSink final : ezg::ByteSink {
   std::size_t bytes = 0;
   void write(std::string_view b) override { bytes += b.size(); }
+  void patch(std::uint64_t, std::uint8_t) override {}
 };
 void BM_StreamSplit(benchmark::State& state) {
   const ezg::FileBuffer& file = melody8MB();

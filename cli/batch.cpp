@@ -25,9 +25,6 @@ namespace fs = std::filesystem;
 namespace ezg::cli {
 namespace {
 
-// Above this a waiting file's lines go to a temporary file.
-constexpr std::size_t kHeldBound = 1 << 20;
-
 class ProgressBar {
  public:
   ProgressBar(std::size_t total, bool enabled) : total_(total), enabled_(enabled) {}
@@ -89,42 +86,10 @@ void put(std::FILE* to, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), to);
 }
 
-}  // namespace
-
-Spool::Spool(std::FILE* to, std::function<void()> beforeDirect)
-    : to_(to), beforeDirect_(std::move(beforeDirect)), direct_(true) {}
-
-Spool::Spool(std::FILE* to) : to_(to), direct_(false) {}
-
-void Spool::write(std::string_view text) {
-  if (direct_) {
-    if (beforeDirect_) std::exchange(beforeDirect_, nullptr)();
-    put(to_, text);
-    return;
-  }
-  if (!spill_ && held_.size() + text.size() > kHeldBound) {
-    spill_.reset(std::tmpfile());
-    if (spill_) {
-      put(spill_.get(), held_);
-      std::string().swap(held_);
-    }
-  }
-  if (spill_) put(spill_.get(), text);
-  else held_ += text;  // no temporary file to be had: keep it all
-}
-
-void Spool::copyOut() {
-  if (direct_) return;
-  put(to_, held_);
-  std::string().swap(held_);
-  if (!spill_) return;
-  std::rewind(spill_.get());
-  char chunk[1 << 16];
-  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, spill_.get())) > 0;) put(to_, {chunk, n});
-  spill_.reset();
-}
-
-Args expandInputs(const Args& inputs) {
+// Folders stand for their "*.mid" files in byte order; anything else is
+// taken as a file name as it is. A folder without one is said so on
+// stderr and counts as a warning.
+Args expandInputs(const Args& inputs, bool& warned) {
   Args files;
   for (const std::string& input : inputs) {
     // Opened as a folder or not at all: no stat-then-open, and a FIFO is
@@ -135,65 +100,249 @@ Args expandInputs(const Args& inputs) {
       continue;
     }
     const std::vector<std::string> sorted = sortedMidiNames(plainFilesIn(fd));
-    if (sorted.empty()) std::fputs(fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input).c_str(), stderr);
+    if (sorted.empty()) {
+      std::fputs(fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input).c_str(), stderr);
+      warned = true;
+    }
     for (const std::string& name : sorted) files.push_back((fs::path(input) / name).string());
   }
   return files;
 }
 
-int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
-  // Every output is named before anything runs, so that what is written does
-  // not hang on which job gets there first.
-  bool failed = false, warned = false;
-  std::map<fs::path, std::size_t> writer;  // output -> the input writing it
-  std::vector<std::vector<fs::path>> outputs(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i)
-    for (const fs::path& o : outputsOf(inputs[i])) outputs[i].push_back(samePathKey(o));
-  std::map<fs::path, std::size_t> anyWriter;
-  for (std::size_t i = 0; i < inputs.size(); ++i)
-    for (const fs::path& o : outputs[i]) anyWriter.emplace(o, i);
-  Args files;
+// One input, and whether it runs: an input that is skipped gets one line
+// instead, on stdout when there is simply nothing to do, on stderr when it
+// is refused or warned about.
+struct Job {
+  std::string input;
+  std::string skipped;
+  Outcome outcome = Outcome::Done;
+};
+
+// Every output is named before anything runs, so that what is written does
+// not hang on which job gets there first.
+std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
+  std::vector<fs::path> keys;
+  std::vector<std::vector<std::pair<fs::path, fs::path>>> outputs(inputs.size());  // key, as named
+  std::map<fs::path, std::size_t> anyWriter;  // output -> the first input writing it
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    std::string why;
-    if (auto it = anyWriter.find(samePathKey(inputs[i])); it != anyWriter.end())
-      why = fmt::format("skipped: {} writes it in this run", inputs[it->second]);
-    for (const fs::path& o : outputs[i]) {
-      if (!why.empty()) break;
-      if (auto it = writer.find(o); it != writer.end())
-        why = fmt::format("skipped: {} writes {} too", inputs[it->second], o.filename().string());
+    keys.push_back(samePathKey(inputs[i]));
+    for (const fs::path& o : outputsOf(inputs[i])) {
+      outputs[i].emplace_back(samePathKey(o), o);
+      anyWriter.emplace(outputs[i].back().first, i);
     }
-    if (!why.empty()) {
-      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", inputs[i], why).c_str(), stderr);
-      failed = true;
-      continue;
-    }
-    for (const fs::path& o : outputs[i]) writer.emplace(o, i);
-    files.push_back(inputs[i]);
   }
-  if (inputs.empty()) failed = true;
+  std::vector<Job> jobs;
+  std::map<fs::path, std::size_t> named, writer;  // input -> its first naming; output -> the input writing it
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    Job& job = jobs.emplace_back(Job{inputs[i], {}, Outcome::Done});
+    auto skip = [&](Outcome outcome, const std::string& why) {
+      const std::string line = fmt::format("{}: skipped: {}\n", inputs[i], why);
+      job.skipped = outcome == Outcome::Done ? line : "ezgitar-cli: " + line;
+      job.outcome = outcome;
+    };
+    const auto [first, fresh] = named.emplace(keys[i], i);
+    const auto& mine = outputs[i];
+    const auto self = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return o.first == keys[i]; });
+    const auto byOther = anyWriter.find(keys[i]);
+    const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
+    // The window takes a file named just ".mid" for no selection.
+    if (fs::path(inputs[i]).filename() == ".mid") skip(Outcome::Warned, "no name before .mid");
+    else if (const std::string& earlier = inputs[first->second]; !fresh)
+      skip(Outcome::Done, earlier == inputs[i] ? std::string("named twice") : "the same file as " + earlier);
+    else if (self != mine.end())
+      skip(Outcome::Failed, fmt::format("the output {} is this input file itself; nothing is written for it",
+                                        self->second.string()));
+    else if (byOther != anyWriter.end())
+      skip(Outcome::Done, fmt::format("{} writes it in this run", inputs[byOther->second]));
+    else if (clash != mine.end())
+      skip(Outcome::Failed,
+           fmt::format("{} writes {} too", inputs[writer[clash->first]], clash->first.filename().string()));
+    else
+      for (const auto& o : mine) writer.emplace(o.first, i);
+  }
+  return jobs;
+}
+
+// Lines of files not yet printed wait in memory up to this much a stream,
+// then in a temporary file.
+constexpr std::size_t kHeldBound = std::size_t{128} << 10;
+// Files run ahead of the one being printed, per job: with two streams each,
+// held lines take at most 1 MiB of memory per job.
+constexpr std::size_t kFilesAheadPerJob = 4;
+
+}  // namespace
+
+Spool Spool::direct(std::FILE* to, std::function<void()> beforeFirst) {
+  Spool s(to, true);
+  s.beforeFirst_ = std::move(beforeFirst);
+  return s;
+}
+
+Spool Spool::held(std::FILE* to, std::function<bool()> awaitTurn) {
+  Spool s(to, false);
+  s.awaitTurn_ = std::move(awaitTurn);
+  return s;
+}
+
+// Plain write(2): what did not reach the file is known to the byte, and
+// stays in memory.
+std::size_t Spool::spill(std::string_view text) {
+  if (spillBroken_ || text.empty()) return 0;
+  if (!spill_) spill_.reset(std::tmpfile());
+  if (!spill_) {
+    spillBroken_ = true;
+    return 0;
+  }
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(::fileno(spill_.get()), text.data() + done, text.size() - done);
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR) continue;
+    else {
+      spillBroken_ = true;
+      break;
+    }
+  }
+  spilled_ += done;
+  return done;
+}
+
+void Spool::write(std::string_view text) {
+  if (!direct_ && held_.size() + text.size() > kHeldBound) {
+    held_.erase(0, spill(held_));
+    // A text past the bound on its own follows what is held into the spill.
+    if (held_.empty() && text.size() > kHeldBound) text.remove_prefix(spill(text));
+    if (held_.size() + text.size() > kHeldBound) {
+      if (!awaitTurn_()) return;  // the run is ending
+      copyOut();
+      direct_ = true;
+    }
+  }
+  if (direct_) {
+    if (beforeFirst_) std::exchange(beforeFirst_, nullptr)();
+    put(to_, text);
+    return;
+  }
+  if (held_.capacity() < kHeldBound) held_.reserve(kHeldBound);
+  held_ += text;
+}
+
+void Spool::copyOut() {
+  if (direct_) return;
+  if (spill_) {
+    char chunk[1 << 16];
+    for (std::uint64_t at = 0; at < spilled_;) {
+      const ssize_t n = ::pread(::fileno(spill_.get()), chunk, std::min<std::uint64_t>(sizeof chunk, spilled_ - at),
+                                static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        lostErrno_ = n < 0 ? errno : EIO;
+        break;
+      }
+      put(to_, {chunk, static_cast<std::size_t>(n)});
+      at += static_cast<std::uint64_t>(n);
+    }
+    spill_.reset();
+    spilled_ = 0;
+  }
+  put(to_, held_);
+  std::string().swap(held_);
+}
+
+void FileReport::fail(const Failure& why, std::string_view text) {
+  outcome = Outcome::Failed;
+  const bool outOfFiles = why.sysError == EMFILE || why.sysError == ENFILE;
+  if (outOfFiles && mayRunAgain_ && !out_.printedDirectly() && !err_.printedDirectly()) runAgain_ = true;
+  else error(text);
+}
+
+int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
+  if (options.outputFolder) {
+    // Said once here rather than by every input.
+    const int fd = ::open(options.outputFolder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      const int err = errno;
+      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", options.outputFolder->string(),
+                             err == ENOENT ? "no such folder" : describe(Failure::fromErrno(err)))
+                     .c_str(),
+                 stderr);
+      return kExitFailure;
+    }
+    ::close(fd);
+  }
+  bool failed = inputs.empty(), warned = false;
+  const std::vector<Job> jobs = planJobs(expandInputs(inputs, warned), outputsOf);
+  const std::size_t count = jobs.size();
+  auto runOne = [&](std::size_t i, FileReport& report) {
+    const Job& job = jobs[i];
+    if (job.skipped.empty()) return work(job.input, report);
+    if (job.outcome == Outcome::Done) report.info(job.skipped);
+    else report.error(job.skipped);
+    report.outcome = job.outcome;
+  };
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t wanted = std::min<std::size_t>(options.jobs ? options.jobs : cores, files.size());
+  const std::size_t wanted = std::min<std::size_t>(options.jobs ? options.jobs : cores, count);
+  const std::size_t ahead = kFilesAheadPerJob * wanted;
 
-  std::vector<std::unique_ptr<FileReport>> held(files.size());
-  std::vector<char> done(files.size(), 0);
+  // Shared by the jobs and this thread, under `mutex`.
+  enum class State : char { Running, WantsTurn, Done, RunAgain };
   std::mutex mutex;
-  std::condition_variable ready;
-  std::atomic<std::size_t> next{0};
-  auto worker = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-      work(files[i], *held[i]);
-      std::lock_guard lock(mutex);
-      done[i] = 1;
-      ready.notify_one();
+  std::condition_variable toPrinter, toJobs;
+  std::vector<State> state(count, State::Running);
+  std::vector<std::unique_ptr<FileReport>> held(count);
+  std::size_t next = 0;           // the next file a job takes
+  std::size_t printed = 0;        // files printed
+  std::size_t turn = count;       // the file whose job may print directly
+  std::size_t busy = 0;           // jobs working, not waiting for a turn
+  bool alone = false;             // the jobs take no new file
+  bool ending = false;            // nothing more is printed
+
+  auto awaitTurn = [&](std::size_t i) {
+    std::unique_lock lock(mutex);
+    if (turn == i) return true;
+    state[i] = State::WantsTurn;
+    --busy;
+    toPrinter.notify_one();
+    toJobs.wait(lock, [&] { return turn == i || ending; });
+    ++busy;
+    return !ending;
+  };
+  auto job = [&] {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      toJobs.wait(lock, [&] { return alone || ending || next >= count || next < printed + ahead; });
+      if (alone || ending || next >= count) return;
+      const std::size_t i = next++;
+      ++busy;
+      lock.unlock();
+      held[i] = std::make_unique<FileReport>(Spool::held(stdout, [&awaitTurn, i] { return awaitTurn(i); }),
+                                             Spool::held(stderr, [&awaitTurn, i] { return awaitTurn(i); }),
+                                             options.quiet, true);
+      runOne(i, *held[i]);
+      lock.lock();
+      --busy;
+      state[i] = held[i]->runAgain() ? State::RunAgain : State::Done;
+      toPrinter.notify_one();
     }
   };
   std::vector<std::jthread> pool;
+  // The jobs are told to stop before they are joined, however this ends.
+  struct EndJobs {
+    std::function<void()> end;
+    ~EndJobs() { end(); }
+  } endJobs{[&] {
+    {
+      std::lock_guard lock(mutex);
+      ending = true;
+    }
+    toJobs.notify_all();
+    pool.clear();
+  }};
   if (wanted > 1) {
-    for (auto& r : held) r = std::make_unique<FileReport>(Spool(stdout), Spool(stderr), options.quiet);
     for (std::size_t j = 0; j < wanted; ++j) {
       try {
-        pool.emplace_back(worker);
+        pool.emplace_back(job);
       } catch (const std::system_error&) {
         break;  // fewer jobs, then; this thread works if none started
       }
@@ -201,36 +350,67 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
   }
 
   // With one job the work runs here and prints as it goes; otherwise this
-  // thread only prints, in input order, as files are done.
-  ProgressBar bar(files.size(), !options.quiet && files.size() > 1 && ::isatty(STDERR_FILENO));
+  // thread prints, in input order, as files are done, and runs here any
+  // file the jobs never took.
+  ProgressBar bar(count, !options.quiet && count > 1 && ::isatty(STDERR_FILENO));
   int outErrno = 0;
   bool errFailed = false;
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
+    bool here = pool.empty();
+    if (!here) {
+      std::unique_lock lock(mutex);
+      if (alone && i >= next) {
+        here = true;
+      } else {
+        toPrinter.wait(lock, [&] { return state[i] != State::Running; });
+        if (state[i] == State::WantsTurn) {
+          lock.unlock();
+          bar.clear();
+          lock.lock();
+          turn = i;
+          toJobs.notify_all();
+          toPrinter.wait(lock, [&] { return state[i] == State::Done || state[i] == State::RunAgain; });
+        }
+        if (state[i] == State::RunAgain) {
+          // Out of open files beside the other jobs: from here on one file
+          // at a time, on this thread, once the jobs at work are done.
+          alone = here = true;
+          toJobs.notify_all();
+          toPrinter.wait(lock, [&] { return busy == 0; });
+        }
+      }
+    }
     FileReport* r = nullptr;
     std::optional<FileReport> direct;
-    if (pool.empty()) {
+    if (here) {
       auto clear = [&bar] { bar.clear(); };
-      direct.emplace(Spool(stdout, clear), Spool(stderr, clear), options.quiet);
-      work(files[i], *direct);
+      direct.emplace(Spool::direct(stdout, clear), Spool::direct(stderr, clear), options.quiet);
+      runOne(i, *direct);
       r = &*direct;
       bar.clear();
     } else {
-      std::unique_lock lock(mutex);
-      ready.wait(lock, [&] { return done[i] != 0; });
       r = held[i].get();
-      lock.unlock();
       bar.clear();
       r->copyOut();
+    }
+    if (const int lost = r->lostErrno()) {
+      std::fputs(fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
+                             describe(Failure::fromErrno(lost)))
+                     .c_str(),
+                 stderr);
+      failed = true;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) outErrno = errno ? errno : EIO;
     if (std::fflush(stderr) != 0 || std::ferror(stderr)) errFailed = true;
     failed |= r->outcome == Outcome::Failed;
     warned |= r->outcome == Outcome::Warned;
-    if (!pool.empty()) held[i].reset();
-    if (outErrno || errFailed) {
-      next = files.size();  // the jobs take no new file
-      break;
+    held[i].reset();
+    {
+      std::lock_guard lock(mutex);
+      printed = i + 1;
     }
+    toJobs.notify_all();
+    if (outErrno || errFailed) break;
     bar.show(i + 1);
   }
   bar.clear();
@@ -239,7 +419,9 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
     endLikeBrokenPipe();
   }
   if (outErrno) {
-    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n", describe(Failure::fromErrno(outErrno))).c_str(), stderr);
+    std::fputs(
+        fmt::format("ezgitar-cli: cannot write standard output: {}\n", describe(Failure::fromErrno(outErrno))).c_str(),
+        stderr);
     return kExitFailure;
   }
   if (errFailed || std::fflush(stderr) != 0) return kExitFailure;

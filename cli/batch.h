@@ -2,6 +2,7 @@
 // jobs, output in input order, and a progress bar on a terminal.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "midi/failure.h"
 
 namespace ezg::cli {
 
@@ -20,47 +22,74 @@ enum class Outcome { Done, Warned, Failed };
 struct BatchOptions {
   unsigned jobs = 0;  // 0: one per core
   bool quiet = false;
+  std::optional<std::filesystem::path> outputFolder;  // -o: checked once, before any input
 };
 
 // Text bound for one stream. Printed at once when it is its file's turn;
-// otherwise held in memory up to a bound, then in an unnamed temporary
-// file, and copied out when that file's turn comes.
+// otherwise held: in memory up to a bound, past it in an unnamed temporary
+// file. Where the temporary file takes no more (none to be had, a full or
+// read-only /tmp), the text stays in memory and the job waits for its
+// file's turn, then prints what it holds and goes on directly. Nothing is
+// dropped unless the run is ending for another failure.
 class Spool {
  public:
-  Spool(std::FILE* to, std::function<void()> beforeDirect);  // direct
-  explicit Spool(std::FILE* to);                             // held
+  // Prints at once; `beforeFirst` runs before the first text.
+  static Spool direct(std::FILE* to, std::function<void()> beforeFirst);
+  // Holds the text; `awaitTurn` blocks until its file may print, and says
+  // false when the run ends first.
+  static Spool held(std::FILE* to, std::function<bool()> awaitTurn);
   void write(std::string_view text);
+  // Prints what is held.
   void copyOut();
+  bool printedDirectly() const { return direct_; }
+  // 0, or why held text could not be read back from its temporary file.
+  int lostErrno() const { return lostErrno_; }
 
  private:
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
+  Spool(std::FILE* to, bool direct) : to_(to), direct_(direct) {}
+  std::size_t spill(std::string_view text);
+
   std::FILE* to_;
-  std::function<void()> beforeDirect_;
   bool direct_;
+  std::function<void()> beforeFirst_;
+  std::function<bool()> awaitTurn_;
   std::string held_;
   std::unique_ptr<std::FILE, Closer> spill_;
+  std::uint64_t spilled_ = 0;
+  bool spillBroken_ = false;
+  int lostErrno_ = 0;
 };
 
 // What one file's work prints, and how it ended.
 class FileReport {
  public:
-  FileReport(Spool out, Spool err, bool quiet) : out_(std::move(out)), err_(std::move(err)), quiet_(quiet) {}
+  FileReport(Spool out, Spool err, bool quiet, bool mayRunAgain = false)
+      : out_(std::move(out)), err_(std::move(err)), quiet_(quiet), mayRunAgain_(mayRunAgain) {}
   void result(std::string_view text) { out_.write(text); }  // stdout, even with --quiet
   void info(std::string_view text) {                        // stdout, unless --quiet
     if (!quiet_) out_.write(text);
   }
   void error(std::string_view text) { err_.write(text); }  // stderr
+  // The work failed for `why`, told in `text` on stderr. Beside other jobs,
+  // a failure for want of open files is not told: the file is run again
+  // alone.
+  void fail(const Failure& why, std::string_view text);
+  bool runAgain() const { return runAgain_; }
   void copyOut() {
     out_.copyOut();
     err_.copyOut();
   }
+  int lostErrno() const { return out_.lostErrno() ? out_.lostErrno() : err_.lostErrno(); }
   Outcome outcome = Outcome::Done;
 
  private:
   Spool out_, err_;
   bool quiet_;
+  bool mayRunAgain_;
+  bool runAgain_ = false;
 };
 
 using Work = std::function<void(const std::string& file, FileReport& report)>;
@@ -68,15 +97,13 @@ using Work = std::function<void(const std::string& file, FileReport& report)>;
 // before anything is written.
 using OutputsOf = std::function<std::vector<std::filesystem::path>(const std::string& file)>;
 
-// Folders stand for their "*.mid" files in byte order; anything else is
-// taken as a file name as it is. A folder without one is said so on stderr.
-Args expandInputs(const Args& inputs);
-
-// Refuses, one line each, inputs that would write what an earlier input
-// writes or that another input writes, then runs `work` for the rest and
-// prints each file's lines in input order. Returns 2 when any file failed or
-// was refused, or stdout/stderr could not be written, else 1 when any
-// warned, else 0. No input at all is a failure too.
+// Runs `work` for each input, folders standing for their "*.mid" files in
+// byte order, and prints each file's lines in input order. Before anything
+// runs: a folder without such a file is a warning; an input named again, or
+// written by another input in this run, is skipped with a quiet line; an
+// input whose output is the input itself, or that writes what an earlier
+// input writes, is refused. Returns 2 when any file failed or was refused,
+// or stdout/stderr could not be written, else 1 when any warned, else 0.
 int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work);
 
 // "song.mid" -> "song"; a name without ".mid" is kept whole.

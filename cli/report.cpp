@@ -24,8 +24,12 @@ namespace {
 std::optional<FileBuffer> readInput(const std::string& input, FileReport& report) {
   Bytes bytes;
   const Status failed = readWholeFile(input, bytes);
-  if (failed || bytes.empty()) {
-    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, failed ? describe(*failed) : "empty file"));
+  if (failed) {
+    report.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed)));
+    return std::nullopt;
+  }
+  if (bytes.empty()) {
+    report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
     report.outcome = Outcome::Failed;
     return std::nullopt;
   }
@@ -61,8 +65,8 @@ void reportOne(const std::string& input, const std::optional<fs::path>& outDir, 
     failed = out.commit();
   }
   if (failed) {
-    report.error(fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, target.string(), describe(*failed)));
-    report.outcome = Outcome::Failed;
+    report.fail(*failed,
+                fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, target.string(), describe(*failed)));
     return;
   }
   report.info(fmt::format("{} -> {}\n", input, target.string()));
@@ -82,14 +86,14 @@ int runReport(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = *line.output;
   return runBatch(
-      expandInputs(line.inputs), {line.jobs, line.quiet},
+      line.inputs, {line.jobs, line.quiet, outDir},
       [&](const std::string& input) { return std::vector<fs::path>{reportTarget(input, outDir)}; },
       [&](const std::string& input, FileReport& report) { reportOne(input, outDir, separator, report); });
 }
 
 int runTest(const CommandLine& line) {
   return runBatch(
-      expandInputs(line.inputs), {line.jobs, line.quiet}, [](const std::string&) { return std::vector<fs::path>{}; },
+      line.inputs, {line.jobs, line.quiet, {}}, [](const std::string&) { return std::vector<fs::path>{}; },
       testOne);
 }
 

@@ -44,7 +44,7 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, std::int64_
         },
         which, out);
   } catch (const std::bad_alloc&) {
-    // A packet as long as the file is held whole.
+    // Memory ran out even for a few blocks.
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
   }
   if (!failure) failure = in.checkUnchanged(at);
@@ -53,21 +53,24 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, std::int64_
 }
 
 void splitOne(const std::string& input, const std::optional<fs::path>& outDir, FileReport& report) {
-  auto fail = [&](const std::string& why) {
-    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, why));
-    report.outcome = Outcome::Failed;
+  auto fail = [&](const Failure& failure, const std::string& why) {
+    report.fail(failure, fmt::format("ezgitar-cli: {}: {}\n", input, why));
   };
   // Read in blocks as it is split: memory stays small for any size, and the
   // copies are written while the input is still arriving.
   InputFile in;
-  if (Status failed = in.open(input)) return fail(describe(*failed));
-  if (in.size() == 0) return fail("empty file");
+  if (Status failed = in.open(input)) return fail(*failed, describe(*failed));
+  if (in.size() == 0) {
+    report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
+    report.outcome = Outcome::Failed;
+    return;
+  }
 
   const std::vector<fs::path> names = splitOutputs(input, outDir);
   // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail("cannot write " + out->name() + ": " + describe(*failed));
+    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
   // The two copies are made side by side: on a second core the split takes
   // the time of one copy.
   Status failed13, failed24;
@@ -83,11 +86,11 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     if (!other) failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24);
   }
   for (const Status& failed : {failed13, failed24})
-    if (failed) return fail(describe(*failed));
+    if (failed) return fail(*failed, describe(*failed));
   // Read and checked: replacing the pair needs a descriptor or two of its own.
   in.close();
   if (Status failed = commitBoth(out13, out24))
-    return fail("cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
   report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));
 }
 
@@ -97,7 +100,7 @@ int runSplit(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = *line.output;
   return runBatch(
-      expandInputs(line.inputs), {line.jobs, line.quiet},
+      line.inputs, {line.jobs, line.quiet, outDir},
       [&](const std::string& input) { return splitOutputs(input, outDir); },
       [&](const std::string& input, FileReport& report) { splitOne(input, outDir, report); });
 }

@@ -369,6 +369,16 @@ bool SafeFile::replaces(const std::string& other) const {
   return hadTarget_ && ::stat(other.c_str(), &st) == 0 && st.st_dev == targetDev_ && st.st_ino == targetIno_;
 }
 
+void SafeFile::patch(std::uint64_t offset, std::uint8_t value) {
+  if (failure_ || finished_) return;
+  // The buffer first, so that the byte is not written over again.
+  if (std::fflush(file_) != 0) {
+    failErrno(errno);
+    return;
+  }
+  if (::pwrite(::fileno(file_), &value, 1, static_cast<off_t>(offset)) != 1) failErrno(errno);
+}
+
 void SafeFile::startWriteback() {
   if (failure_ || finished_ || !file_) return;
   if (std::fflush(file_) != 0) {

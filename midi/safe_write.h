@@ -33,6 +33,7 @@ class SafeFile final : public OutputFile {
   SafeFile& operator=(const SafeFile&) = delete;
 
   void write(std::string_view bytes) override;
+  void patch(std::uint64_t offset, std::uint8_t value) override;
   Status finish() override;
   void startWriteback() override;
   Status commit() override;

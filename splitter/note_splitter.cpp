@@ -181,24 +181,32 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
 std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
   // Small enough to stay in the cache between the read and the write.
   constexpr std::size_t kBlock = std::size_t{1} << 16;
-  // The velocity offsets still to be set to 0, in increasing order. Every
-  // byte before the bend of the last silenced packet is final: a later
-  // packet's notes all lie after its own bend.
+  // Past this much held, the bytes go out anyway and a velocity among them
+  // that must be 0 is set in the output later: memory stays the same
+  // whether bends are many, rare or absent.
+  constexpr std::size_t kHoldBound = 4 * kBlock;
+  // held[0, heldEnd) are the input bytes from offset heldStart on; all
+  // before heldStart are written.
+  std::vector<std::uint8_t> held(kHoldBound + kBlock);
+  std::size_t heldEnd = 0;
+  std::int64_t heldStart = 0;
+  // The velocity offsets still to be set to 0 as they are written, in
+  // increasing order. Every byte before the bend of the last silenced
+  // packet is final: a later packet's notes all lie after its own bend.
   std::vector<std::int64_t> patches;
   std::int64_t final = 0;
   PacketScanner scanner(pairRule(
       which,
       [&](const Packet& packet) {
-        for (std::int64_t v : velocityOffsets(packet))
-          if (v != 0) patches.push_back(v);
+        for (std::int64_t v : velocityOffsets(packet)) {
+          if (v == 0) continue;
+          if (v < heldStart) out.patch(static_cast<std::uint64_t>(v), 0);
+          else patches.push_back(v);
+        }
         final = packet.bendOffset;
       },
       [](std::int64_t) {}));
 
-  // held[0, heldEnd) are the input bytes from offset heldStart on.
-  std::vector<std::uint8_t> held(kBlock);
-  std::size_t heldEnd = 0;
-  std::int64_t heldStart = 0;
   // Offsets at or past the end of the file are never reached, so never set.
   auto writeUpTo = [&](std::int64_t end) {
     std::size_t done = 0;
@@ -211,13 +219,12 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
     heldStart = end;
   };
   for (;;) {
-    // A packet longer than a block is held whole until it closes.
-    if (held.size() - heldEnd < kBlock) held.resize(heldEnd + kBlock);
     const std::size_t got = input(std::span(held).subspan(heldEnd, kBlock));
     if (got == 0) break;
     scanner.feed(std::span(held).subspan(heldEnd, got));
     heldEnd += got;
     if (final > heldStart) writeUpTo(final);
+    if (heldEnd > kHoldBound) writeUpTo(heldStart + static_cast<std::int64_t>(heldEnd));
   }
   const std::int64_t count = scanner.finish();
   writeUpTo(heldStart + static_cast<std::int64_t>(heldEnd));

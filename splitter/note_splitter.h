@@ -63,8 +63,9 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 using ReadMore = std::function<std::size_t(std::span<std::uint8_t> into)>;
 
 // One copy written to `out` while the input is read, without holding it:
-// only the bytes from the last silenced packet on wait for their packet.
-// Returns the packet count.
+// only the bytes from the last silenced packet on wait for their packet, and
+// at most a few blocks of them; a velocity already written when its packet
+// closes is set through ByteSink::patch. Returns the packet count.
 std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out);
 
 // Both copies of bytes in memory, streamed one after the other.

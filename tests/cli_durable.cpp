@@ -2,14 +2,18 @@
 // reach the disk.
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -148,6 +152,89 @@ TEST_F(CliInterrupted, ConcurrentRunsIntoOneFolderNeverMixTheirPairs) {
     }
     EXPECT_EQ(dir.read("out/a_13.mid").size(), dir.read("out/a_24.mid").size()) << "round " << round;
     EXPECT_EQ(dir.names("out"), (std::vector<std::string>{"a_13.mid", "a_24.mid"}));
+  }
+}
+
+// Runs ezgitar-cli in `folder` with /tmp a fresh tmpfs mounted with
+// `options` ("ro", "size=1m") in a private mount namespace; stdout and
+// stderr go to the folder's `out` and "err". The exit status and the peak
+// memory in KiB, or nothing when no namespace can be made here.
+std::optional<std::pair<int, long>> cliOverTmp(const fs::path& folder, const std::string& options,
+                                               const std::string& out, std::vector<std::string> args) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Opened before /tmp is covered: the test's folder may lie under it.
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open("err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(126);
+    const bool readOnly = options == "ro";
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", "/tmp", "tmpfs", readOnly ? MS_RDONLY : 0, readOnly ? nullptr : options.c_str()) != 0)
+      ::_exit(77);
+    std::vector<char*> argv = {const_cast<char*>("peak_memory"), const_cast<char*>("peak"),
+                               const_cast<char*>(EZGITAR_CLI)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(PEAK_MEMORY, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return std::nullopt;
+  std::ifstream peak(folder / "peak");
+  long kib = -1;
+  peak >> kib;
+  return std::pair{WIFEXITED(status) ? WEXITSTATUS(status) : -1, kib};
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+using CliHeldLines = Cli;
+
+// Lines of a file waiting for its turn go to a temporary file in /tmp; a
+// full or read-only /tmp neither loses them nor makes them pile up in
+// memory.
+TEST_F(CliHeldLines, AreAllPrintedInOrderWhatever_tmpIs) {
+  // 600,000 warnings each, some 24 MB of lines a file; kept in files, so
+  // that this process stays small for the peak memory of the runs.
+  for (const char* name : {"w1.mid", "w2.mid"}) dir.write(name, build::wrapTrack(Bytes(600'000, 0x90)));
+  dir.write("small.mid", song);
+  ASSERT_EQ(cli("test -j 1 w1.mid w2.mid small.mid >one").status, 1);
+  for (const std::string options : {"size=1m", "ro"}) {
+    const auto run = cliOverTmp(dir.path(), options, options, {"test", "-j", "2", "w1.mid", "w2.mid", "small.mid"});
+    if (!run) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(run->first, 1) << options << ": " << dir.read("err");
+    if (!kSanitized) {
+      EXPECT_LT(run->second, 16 << 10) << options << ": peak KiB";
+    }
+  }
+  for (const std::string options : {"size=1m", "ro"})
+    EXPECT_EQ(runCommand("cmp " + q("one") + " " + q(options)).status, 0) << options;
+}
+
+// A job that runs out of open files beside the others is run again alone.
+TEST_F(CliHeldLines, AnyNumberOfJobsDoesWhatOneJobDoesUnderAnOpenFileLimit) {
+  if (runCommand("command -v prlimit").status != 0) GTEST_SKIP() << "no prlimit";
+  for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) dir.write(name, song);
+  for (const std::string cmd : {"split", "report", "test"}) {
+    // The fewest open files one job needs here.
+    int limit = 4;
+    CommandResult one;
+    for (; limit < 32; ++limit) {
+      one = cli(cmd + " -j 1 a.mid b.mid c.mid d.mid", "prlimit --nofile=" + std::to_string(limit) + " ");
+      if (one.status == 0) break;
+    }
+    ASSERT_EQ(one.status, 0) << cmd << ": " << one.err;
+    const auto four = cli(cmd + " -j 4 a.mid b.mid c.mid d.mid", "prlimit --nofile=" + std::to_string(limit) + " ");
+    EXPECT_EQ(four.status, 0) << cmd << " at " << limit << " open files: " << four.err;
+    EXPECT_EQ(four.out, one.out) << cmd;
   }
 }
 
