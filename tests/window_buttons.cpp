@@ -1,10 +1,10 @@
-// Start's split, and the hidden "to TXT" and "TEST" buttons.
+// Start's split, a close in the middle of it, and the hidden "to TXT" and
+// "TEST" buttons.
+#include "splitter/note_splitter.h"
 #include "tests/support/window.h"
 
 namespace ezg::testing {
 namespace {
-
-using Pointers = std::vector<Pointer>;
 
 // A note whose delta time has four bytes, and a bend worth 3.125 cents.
 const Bytes kWarningSong =
@@ -17,54 +17,70 @@ class WindowSplit : public WindowTest {
       dir.write(name, bytes);
     dir.write("şarkı.mid", kWarningSong);
     dir.write("şarkı.txt", "old report");
-    form = start();
+    start();
   }
-  void split(const std::string& entry) {
-    select(*form, entry);
-    form->Command3_Click();
-  }
-  std::unique_ptr<Form1> form;
 };
 
-TEST_F(WindowSplit, StartUpShowsTheStripClosed) { EXPECT_TRUE(stripAt(*form, kStripClosedRow)); }
-
-TEST_F(WindowSplit, TheStripMovesAPairAtATimeWithAPauseAfterEach) {
-  split("ney");
-  EXPECT_TRUE(stripAt(*form, 233));
-  EXPECT_EQ(platform.pumpCount, 6 * kPausePumpPasses);
-  EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
+TEST_F(WindowSplit, TheStripMovesAtOnceAfterEachPairWithAPauseAfterEach) {
+  view.strip.clear();
+  view.repaints.clear();
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 235, 235, 234, 234, 233}));  // packets 1, 3, ... 11
+  EXPECT_EQ(view.repaints, std::vector<Repaint>(6, Repaint::Now));
+  EXPECT_EQ(view.pumpCount, 6 * kPausePumpPasses);
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
 }
 
 TEST_F(WindowSplit, TheListOffersBothCopiesAndACopySplitsInTurn) {
-  split("ney");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
-  split("ney_13");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
+  startWith("ney");
+  EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
+  startWith("ney_13");
+  EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
 }
 
 TEST_F(WindowSplit, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
-  platform.onPump = [&](int pass) {
+  view.onPump = [&](int pass) {
     if (pass != 5'000) return;
-    select(*form, "tek");
+    view.select("tek");
     form->Command3_Click();
     form->Command1_Click();
     form->Command2_Click();
   };
-  split("ney");
-  EXPECT_TRUE(platform.messages.empty());
+  startWith("ney");
+  EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(dir.exists("tek_13.mid"));
+  EXPECT_EQ(form->loaded().baseName, "ney");
 }
 
 TEST_F(WindowSplit, AListClickDuringASplitClosesTheStripUntilTheNextPair) {
-  bool closed = false;
-  platform.onPump = [&](int pass) {
-    if (pass != 25'000) return;  // after the update for packet 5, row 235
-    form->List_MID_Click();
-    closed = stripAt(*form, kStripClosedRow);
+  view.onPump = [&](int pass) {
+    if (pass == 25'000) form->List_MID_Click();  // after the update for packet 5
   };
-  split("ney");
-  EXPECT_TRUE(closed);
-  EXPECT_TRUE(stripAt(*form, 233));
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, 236, 234, 234, 233}));
+}
+
+// The window goes at once; the split ends unpaced and writes whole copies,
+// then the run's record.
+TEST_F(WindowSplit, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritten) {
+  for (CloseFrom from : {CloseFrom::User, CloseFrom::Signal}) {
+    view = FakeView();
+    start();
+    view.onPump = [&](int pass) {
+      if (pass != 15'000) return;
+      form->closeRequest(from);
+      EXPECT_EQ(view.visible[Control::Form1], false);
+      EXPECT_EQ(view.closes, 0);
+    };
+    startWith("ney");
+    EXPECT_EQ(view.pumpCount, 15'000);
+    EXPECT_EQ(view.strip, (std::vector<int>{kStripClosedRow, 236, 235}));
+    const SplitCopies copies = splitNotes(FileBuffer(notes(12)));
+    EXPECT_EQ(dir.read("ney_13.mid"), asString(copies.copy13));
+    EXPECT_EQ(dir.read("ney_24.mid"), asString(copies.copy24));
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_EQ(dir.read("pars.bin").size(), from == CloseFrom::User ? 20u : 40u);
+  }
 }
 
 TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
@@ -72,9 +88,8 @@ TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   dir.write("ney_24.mid", "old 24 and longer");
   platform.failOutputName = "ney_24.mid";
   platform.failAfterBytes = 10;
-  split("ney");
-  EXPECT_EQ(platform.messages,
-            Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
+  startWith("ney");
+  EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
   EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
   EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
   EXPECT_EQ(dir.names().size(), 7u);  // no temporaries
@@ -83,7 +98,7 @@ TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
 TEST_F(WindowSplit, ReportAndTestAskForAStartFirst) {
   form->Command2_Click();
   form->Command1_Click();
-  EXPECT_EQ(platform.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
+  EXPECT_EQ(view.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
   EXPECT_EQ(dir.names().size(), 5u);
 }
 
@@ -94,19 +109,19 @@ class LoadedSong : public WindowSplit {
  protected:
   void SetUp() override {
     WindowSplit::SetUp();
-    split("şarkı");
+    startWith("şarkı");
     ASSERT_TRUE(form->loaded().loaded());
     files = dir.names();
-    platform.messages.clear();
-    platform.pointers.clear();
+    view.messages.clear();
+    view.pointers.clear();
   }
   std::vector<std::string> files;
 };
 
 TEST_F(LoadedSong, TestWarnsLikeTheReportAndTouchesNoFile) {
-  form->Command1->click();
-  EXPECT_EQ(platform.messages, Messages{kWarning});
-  EXPECT_TRUE(platform.pointers.empty());
+  form->Command1_Click();
+  EXPECT_EQ(view.messages, Messages{kWarning});
+  EXPECT_TRUE(view.pointers.empty());
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
   EXPECT_EQ(dir.read("şarkı.txt"), "old report");
   EXPECT_EQ(dir.names(), files);
@@ -114,9 +129,9 @@ TEST_F(LoadedSong, TestWarnsLikeTheReportAndTouchesNoFile) {
 
 TEST_F(LoadedSong, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
   platform.separator = ',';
-  form->Command2->click();
-  EXPECT_EQ(platform.messages, Messages{kWarning});
-  EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
+  form->Command2_Click();
+  EXPECT_EQ(view.messages, Messages{kWarning});
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.txt");
   EXPECT_NE(dir.read("şarkı.txt").find("   03,13 Cent\r\n"), std::string::npos);
 }
@@ -124,9 +139,9 @@ TEST_F(LoadedSong, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
 TEST_F(LoadedSong, AFailedReportWriteNamesTheFileAndKeepsTheOldOne) {
   platform.failOutputName = "şarkı.txt";
   platform.failAfterBytes = 100;
-  form->Command2->click();
-  EXPECT_EQ(platform.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı: diskte yer kalmadı."}));
-  EXPECT_EQ(platform.pointers.back(), Pointer::Default);
+  form->Command2_Click();
+  EXPECT_EQ(view.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı: diskte yer kalmadı."}));
+  EXPECT_EQ(view.pointers.back(), Pointer::Default);
   EXPECT_EQ(dir.read("şarkı.txt"), "old report");
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
   EXPECT_EQ(dir.names(), files);  // no temporaries
