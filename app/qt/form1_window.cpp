@@ -50,9 +50,9 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
   setBackground(this, qColour(Form1::kBackColour));
   setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
 
-  QWidget* made[kControlCount] = {this};
+  widgets_[static_cast<std::size_t>(Control::Form1)] = this;
   for (const ControlDesign& c : Form1::controls()) {
-    QWidget* parent = made[static_cast<int>(c.parent)];
+    QWidget* parent = widget(c.parent);
     QWidget* w = nullptr;
     switch (c.control) {
       case Control::Command1: w = Command1 = new QPushButton(parent); break;
@@ -63,7 +63,7 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
       case Control::File_MID: w = File_MID = new QListWidget(parent); break;
       case Control::Picture1: w = Picture1 = new PictureBox(parent); break;
       case Control::Picture2: w = Picture2 = new PictureBox(parent); break;
-      case Control::Form1: break;
+      case Control::Form1: continue;
     }
     w->setObjectName(QString::fromLatin1(c.name));
     w->setGeometry(c.place.left, c.place.top, c.place.width, c.place.height);
@@ -72,9 +72,10 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
       button->setText(QString::fromUtf8(c.caption));
       button->setFont(designFont(18, true));
     }
-    made[static_cast<int>(c.control)] = w;
+    widgets_[static_cast<std::size_t>(c.control)] = w;
   }
-  for (int i = 1; i + 1 < kControlCount; ++i) setTabOrder(made[i], made[i + 1]);
+  // Controls are numbered in tab order.
+  for (std::size_t i = 1; i + 1 < widgets_.size(); ++i) setTabOrder(widgets_[i], widgets_[i + 1]);
 
   // A plain frame without caption or shading: every pixel of it is the
   // window's colour.
@@ -96,21 +97,6 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
   // same way; a click on the entry already selected resets it too.
   connect(List_MID, &QListWidget::itemSelectionChanged, this, [this] { form_.List_MID_Click(); });
   connect(List_MID, &QListWidget::itemClicked, this, [this] { form_.List_MID_Click(); });
-}
-
-QWidget* Form1Window::widget(Control control) {
-  switch (control) {
-    case Control::Form1: return this;
-    case Control::Command1: return Command1;
-    case Control::Command2: return Command2;
-    case Control::Command3: return Command3;
-    case Control::Frame_MID: return Frame_MID;
-    case Control::List_MID: return List_MID;
-    case Control::File_MID: return File_MID;
-    case Control::Picture1: return Picture1;
-    case Control::Picture2: return Picture2;
-  }
-  return this;
 }
 
 void Form1Window::setCaption(const std::string& text) { setWindowTitle(QString::fromUtf8(text)); }

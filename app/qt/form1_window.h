@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+#include <array>
 
 #include "app/form1.h"
 #include "app/view.h"
@@ -64,8 +65,9 @@ class Form1Window : public QWidget, public View {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QWidget* widget(Control control);
+  QWidget* widget(Control control) { return widgets_[static_cast<std::size_t>(control)]; }
 
+  std::array<QWidget*, kControlCount> widgets_{};  // by Control
   QPointer<QMessageBox> box_;
   bool closed_ = false;
   Form1 form_;  // calls on its view from start-up on
