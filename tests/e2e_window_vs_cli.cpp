@@ -6,7 +6,6 @@
 
 #include "app/qt/form1_window.h"
 #include "app/qt/qt_platform.h"
-#include "tests/support/qt_app.h"
 #include "tests/support/run_command.h"
 #include "tests/support/window.h"
 #include "tools/midi_builder.h"
@@ -15,10 +14,17 @@ namespace ezg {
 namespace {
 
 using testing::shellQuote;
+void qtApp() {
+  static int argc = 1;
+  static char name[] = "ezgitar-tests";
+  static char* argv[] = {name, nullptr};
+  if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
 using WindowVsCli = testing::WindowTest;  // its folder, but the real platform and window
 
 TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
-  testing::qtApp();
+  qtApp();
   testing::TempDir cliOut;
   QtPlatform real(dir.path().string());
   // A message box would wait for a click that never comes: close any that
@@ -55,7 +61,7 @@ TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
 }
 
 TEST(QtPlatformLocale, TheCentsFollowTheUsersRegionalFormat) {
-  testing::qtApp();
+  qtApp();
   const QLocale saved;
   QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
   EXPECT_EQ(QtPlatform().decimalSeparator(), ',');

@@ -1,16 +1,19 @@
-// Start's split, a close in the middle of it, and the hidden "to TXT" and
-// "TEST" buttons.
+// Start: what it takes from the list, the split with its strip and pause, a
+// close in the middle of it; and the hidden "to TXT" and "TEST" buttons.
 #include "splitter/note_splitter.h"
 #include "tests/support/window.h"
 
 namespace ezg::testing {
 namespace {
 
+namespace fs = std::filesystem;
+
 // A note whose delta time has four bytes, and a bend worth 3.125 cents.
 const Bytes kWarningSong =
     build::wrapTrack({0x00, 0xE0, 0x00, 0x41, 0x00, 0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});
+const std::string kWarning = "Çok büyük Tick ! !";
 
-class WindowSplit : public WindowTest {
+class Start : public WindowTest {
  protected:
   void SetUp() override {
     for (auto [name, bytes] : {std::pair{"pars.bin", Bytes{}}, {"ney.mid", notes(12)}, {"tek.mid", notes(1)}})
@@ -19,26 +22,79 @@ class WindowSplit : public WindowTest {
     dir.write("şarkı.txt", "old report");
     start();
   }
+  // Start has loaded `entry`; what came before is forgotten.
+  void loaded(const std::string& entry) {
+    startWith(entry);
+    ASSERT_EQ(form->loaded().baseName, entry);
+    view.messages.clear();
+    view.pointers.clear();
+  }
 };
 
-TEST_F(WindowSplit, TheStripMovesAtOnceAfterEachPairWithAPauseAfterEach) {
-  view.strip.clear();
-  view.repaints.clear();
+TEST_F(Start, WithNothingOrTheEmptyEntryOfDotMidSelectedAsksForAFile) {
+  dir.write(".mid", notes(2));
+  form->midiListFill();
+  loaded("ney");
+  for (const char* entry : {"none", ""}) startWith(entry);
+  EXPECT_EQ(view.messages, Messages(2, "Bir dosya seçin."));
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default, Pointer::Hourglass, Pointer::Default}));
+  EXPECT_EQ(form->loaded().baseName, "ney");
+}
+
+TEST_F(Start, AFileThatCannotBeReadIsNamedAndTheLoadedOneKept) {
+  for (const char* name : {"gone.mid", "dir.mid", "empty.mid"}) dir.write(name, notes(2));
+  form->midiListFill();
+  loaded("tek");
+  dir.write("empty.mid", "");
+  fs::remove(dir / "gone.mid");
+  fs::remove(dir / "dir.mid");
+  fs::create_directory(dir / "dir.mid");
+  for (const char* entry : {"gone", "dir", "empty"}) startWith(entry);
+  EXPECT_EQ(view.messages, (Messages{"gone.mid dosyası okunamadı: dosya yok.",
+                                     "dir.mid dosyası okunamadı: bu düz bir dosya değil.",
+                                     "empty.mid dosyası boş."}));
+  EXPECT_EQ(form->loaded().baseName, "tek");
+  EXPECT_EQ(view.pointers.back(), Pointer::Default);
+}
+
+TEST_F(Start, CopiesThatDoNotFitAreRefusedByNameAndTheLoadedFileKept) {
+  loaded("tek");
+  view.onPump = [](int) { throw std::bad_alloc(); };
   startWith("ney");
-  EXPECT_EQ(view.strip, (std::vector<int>{236, 235, 235, 234, 234, 233}));  // packets 1, 3, ... 11
-  EXPECT_EQ(view.repaints, std::vector<Repaint>(6, Repaint::Now));
-  EXPECT_EQ(view.pumpCount, 6 * kPausePumpPasses);
+  EXPECT_EQ(view.messages, Messages{"ney.mid dosyası okunamadı: dosya belleğe sığmayacak kadar büyük."});
+  EXPECT_EQ(form->loaded().baseName, "tek");
+  EXPECT_FALSE(dir.exists("ney_13.mid") || dir.exists("ney_24.mid"));
+  view.onPump = nullptr;
+  startWith("ney");  // the window is not left splitting
+  EXPECT_EQ(form->loaded().baseName, "ney");
+}
+
+TEST_F(Start, TheStripMovesAtOnceAfterEachPairWithAPauseAfterEach) {
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, 234, 234, 233}));  // start-up, packets 1, 3, ... 11
+  constexpr Repaint kNow = Repaint::Now;
+  EXPECT_EQ(view.repaints, (std::vector<Repaint>{Repaint::WhenDue, kNow, kNow, kNow, kNow, kNow, kNow}));
+  EXPECT_EQ(view.pumps, 6 * kPausePumpPasses);
   EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
 }
 
-TEST_F(WindowSplit, TheListOffersBothCopiesAndACopySplitsInTurn) {
+TEST_F(Start, AListClickDuringASplitClosesTheStripUntilTheNextPair) {
+  view.onPump = [&](int pass) {
+    if (pass == 25'000) form->List_MID_Click();  // after the update for packet 5
+  };
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, kStripClosedRow, 234, 234, 233}));
+  EXPECT_EQ(view.repaints[4], Repaint::WhenDue);
+}
+
+TEST_F(Start, TheListOffersBothCopiesAndACopySplitsInTurn) {
   startWith("ney");
   EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
   startWith("ney_13");
   EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
 }
 
-TEST_F(WindowSplit, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
+TEST_F(Start, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
   view.onPump = [&](int pass) {
     if (pass != 5'000) return;
     view.select("tek");
@@ -52,29 +108,19 @@ TEST_F(WindowSplit, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
   EXPECT_EQ(form->loaded().baseName, "ney");
 }
 
-TEST_F(WindowSplit, AListClickDuringASplitClosesTheStripUntilTheNextPair) {
-  view.onPump = [&](int pass) {
-    if (pass == 25'000) form->List_MID_Click();  // after the update for packet 5
-  };
-  startWith("ney");
-  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, 236, 234, 234, 233}));
-}
-
 // The window goes at once; the split ends unpaced and writes whole copies,
 // then the run's record.
-TEST_F(WindowSplit, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritten) {
+TEST_F(Start, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritten) {
   for (CloseFrom from : {CloseFrom::User, CloseFrom::Signal}) {
-    view = FakeView();
     start();
     view.onPump = [&](int pass) {
       if (pass != 15'000) return;
       form->closeRequest(from);
-      EXPECT_EQ(view.visible[Control::Form1], false);
+      EXPECT_FALSE(view.visible[Control::Form1]);
       EXPECT_EQ(view.closes, 0);
     };
     startWith("ney");
-    EXPECT_EQ(view.pumpCount, 15'000);
-    EXPECT_EQ(view.strip, (std::vector<int>{kStripClosedRow, 236, 235}));
+    EXPECT_EQ(view.pumps, 15'000);  // no pause after the close
     const SplitCopies copies = splitNotes(FileBuffer(notes(12)));
     EXPECT_EQ(dir.read("ney_13.mid"), asString(copies.copy13));
     EXPECT_EQ(dir.read("ney_24.mid"), asString(copies.copy24));
@@ -83,68 +129,41 @@ TEST_F(WindowSplit, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritte
   }
 }
 
-TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
+TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   dir.write("ney_13.mid", "old 13");
   dir.write("ney_24.mid", "old 24 and longer");
   platform.failOutputName = "ney_24.mid";
   platform.failAfterBytes = 10;
   startWith("ney");
   EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
-  EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
-  EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
-  EXPECT_EQ(dir.names().size(), 7u);  // no temporaries
+  EXPECT_EQ(dir.read("ney_13.mid") + dir.read("ney_24.mid"), "old 13old 24 and longer");
 }
 
-TEST_F(WindowSplit, ReportAndTestAskForAStartFirst) {
+TEST_F(Start, ReportAndTestAskForAStartFirst) {
   form->Command2_Click();
   form->Command1_Click();
   EXPECT_EQ(view.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
   EXPECT_EQ(dir.names().size(), 5u);
 }
 
-const std::string kWarning = "Çok büyük Tick ! !";
-
-// Start has loaded the song with the four-byte delta.
-class LoadedSong : public WindowSplit {
- protected:
-  void SetUp() override {
-    WindowSplit::SetUp();
-    startWith("şarkı");
-    ASSERT_TRUE(form->loaded().loaded());
-    files = dir.names();
-    view.messages.clear();
-    view.pointers.clear();
-  }
-  std::vector<std::string> files;
-};
-
-TEST_F(LoadedSong, TestWarnsLikeTheReportAndTouchesNoFile) {
+TEST_F(Start, TestWarnsLikeTheReportAndTouchesNoFile) {
+  loaded("şarkı");
+  const auto files = dir.names();
   form->Command1_Click();
   EXPECT_EQ(view.messages, Messages{kWarning});
   EXPECT_TRUE(view.pointers.empty());
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
-  EXPECT_EQ(dir.read("şarkı.txt"), "old report");
   EXPECT_EQ(dir.names(), files);
 }
 
-TEST_F(LoadedSong, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
+TEST_F(Start, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
+  loaded("şarkı");
   platform.separator = ',';
   form->Command2_Click();
   EXPECT_EQ(view.messages, Messages{kWarning});
   EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.txt");
   EXPECT_NE(dir.read("şarkı.txt").find("   03,13 Cent\r\n"), std::string::npos);
-}
-
-TEST_F(LoadedSong, AFailedReportWriteNamesTheFileAndKeepsTheOldOne) {
-  platform.failOutputName = "şarkı.txt";
-  platform.failAfterBytes = 100;
-  form->Command2_Click();
-  EXPECT_EQ(view.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı: diskte yer kalmadı."}));
-  EXPECT_EQ(view.pointers.back(), Pointer::Default);
-  EXPECT_EQ(dir.read("şarkı.txt"), "old report");
-  EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
-  EXPECT_EQ(dir.names(), files);  // no temporaries
 }
 
 }  // namespace
