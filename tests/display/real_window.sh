@@ -18,13 +18,12 @@ work=$(mktemp -d)
 [ -n "${EZGITAR_KEEP:-}" ] && echo "work folder: $work"
 xvfb=
 cleanup() {
-  kill $(jobs -p) 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
+  kill -9 $(jobs -p) 2>/dev/null
   [ -n "${EZGITAR_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 failures=0
+step() { echo "[${SECONDS}s] $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
@@ -38,13 +37,17 @@ until_true() {
   done
 }
 
+# No client call may hang the test: each is cut off and, where it sits in a
+# poll, tried again.
+x() { timeout 10 "$@"; }
+
 # A display of our own: the server picks a free number and writes it once it
 # takes connections; a client then proves it answers.
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 until_true 20 test -s "$work/display" || { echo "FAIL: the X server did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=:$(head -1 "$work/display")
-until_true 20 xdpyinfo >/dev/null 2>&1 || { echo "FAIL: $DISPLAY does not answer"; exit 1; }
+until_true 20 x xdpyinfo >/dev/null 2>&1 || { echo "FAIL: $DISPLAY does not answer"; exit 1; }
 
 # A program folder of its own holding the given files, started from another
 # current folder: `prog` is the folder, `pid` the program, its standard
@@ -59,7 +62,7 @@ launch() {
   pid=$!
 }
 # The first visible window with exactly this name, while the program runs.
-visible_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+visible_window() { x xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 find_window() {
   local deadline=$((SECONDS + 20)) found
   while [ "$SECONDS" -lt "$deadline" ]; do
@@ -86,14 +89,14 @@ pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
 strip_of() { convert "$1" -crop 50x235+288+37 +repage rgb:- | md5sum; }
 # Window $1 into $2, drawn: its background is the window's colour.
-shot() { import -window "$1" "$2" 2>/dev/null && [ "$(pixel "$2" 5 5)" = 255,128,0 ]; }
+shot() { x import -window "$1" "$2" 2>/dev/null && [ "$(pixel "$2" 5 5)" = 255,128,0 ]; }
 # The main window is up and painted: `w` is its id.
 main_window() { w=$(find_window "Ezgitar sürüm 5") && until_true 10 shot "$w" "$work/probe.png"; }
 # The strip shows something other than in $1, or the same, in a new shot.
 strip_differs() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" != "$(strip_of "$1")" ]; }
 strip_same() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" = "$(strip_of "$1")" ]; }
-click() { xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; }
-focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && [ "$(xdotool getwindowfocus)" = "$1" ]; }
+click() { x xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; }
+focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && [ "$(x xdotool getwindowfocus)" = "$1" ]; }
 clipboard_is() { [ "$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)" = "$1" ]; }
 # A message box (titled with the application's name) is up and says $2:
 # Ctrl+C must put exactly that on the clipboard. `box` is its id.
@@ -101,13 +104,13 @@ box=
 box_says() {
   box=$(find_window Ezgitar) || { fail "$1: no message box"; return 1; }
   until_true 10 focus "$box" || { fail "$1: the box never took the focus"; return 1; }
-  xdotool key ctrl+c
+  x xdotool key ctrl+c
   until_true 10 clipboard_is "$2" ||
     fail "$1: got '$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)', want '$2'"
 }
 # OK closes the box.
 answer_box() {
-  xdotool key Return
+  x xdotool key Return
   until_true 10 eval '[ -z "$(visible_window Ezgitar)" ]' || fail "$1: the box stayed up"
 }
 
@@ -131,6 +134,7 @@ song=$work/song.mid
 "$make_midi" "$song" 150 7
 
 # --- Start-up messages: the main window never maps, the log is untouched.
+step "start-up messages"
 launch nomidi "$work/empty/pars.bin"
 box_says "no-MIDI message" "midi dosyalarınızı uygulama klasörüne taşıyın." && answer_box "no-MIDI message"
 ends_well "no-MIDI exit"
@@ -139,14 +143,15 @@ launch nolog "$song"
 box_says "no-pars.bin message" " pars.bin dosyası bulunamadı." && answer_box "no-pars.bin message"
 ends_well "no-pars.bin exit"
 cat "$work"/*.stderr | grep -q "sürüm" && fail "start-up printed about the window"
-xdotool search --name "sürüm" >/dev/null 2>&1 && fail "a main window was created"
+x xdotool search --name "sürüm" >/dev/null 2>&1 && fail "a main window was created"
 
 # --- The window itself.
+step "the window"
 launch main "$song" "$work/empty/pars.bin"
 main_window || { fail "no main window"; cat "$prog.stderr"; exit 1; }
-check "_NET_WM_NAME" "$(xprop -id "$w" _NET_WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
-check "WM_NAME" "$(xprop -id "$w" WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
-check "client size" "$(xwininfo -id "$w" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" 367x466
+check "_NET_WM_NAME" "$(x xprop -id "$w" _NET_WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
+check "WM_NAME" "$(x xprop -id "$w" WM_NAME | sed 's/^[^=]*= //')" '"Ezgitar sürüm 5"'
+check "client size" "$(x xwininfo -id "$w" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')" 367x466
 cp "$work/probe.png" "$work/start.png"
 # The frame, edges included, is the window's colour around its list.
 for strip in 240x16+40+32 240x4+40+268 8x240+40+32 12x240+268+32; do
@@ -161,6 +166,7 @@ col=$(convert "$work/start.png" -crop 1x140+160+300 +repage txt:- | awk -F'[ ,:]
 check "Start top, bottom" "$(echo "$col" | head -1),$(echo "$col" | tail -1)" 360,416
 
 # A split writes what the command line writes; an arrow key closes the strip.
+step "a split"
 split_first
 until_true 20 test -e "$prog/song_24.mid" || fail "the split wrote no copies"
 "$cli" split -q -o "$work/cli" "$song"
@@ -168,16 +174,16 @@ same_as_cli song
 until_true 10 strip_differs "$work/start.png" || fail "the split did not move the strip"
 # Start has the focus; Tab reaches the list without changing its selection.
 until_true 10 focus "$w" || fail "the window never took the focus"
-xdotool key Tab Down
+x xdotool key Tab Down
 until_true 10 strip_same "$work/start.png" || fail "Down did not close the strip"
 # Ctrl+click takes the selection away: Start asks for one.
-xdotool keydown ctrl
+x xdotool keydown ctrl
 click "$w" 60 78
-xdotool keyup ctrl
+x xdotool keyup ctrl
 click "$w" 160 388
 box_says "no selection" "Bir dosya seçin." && answer_box "no selection"
 [ -e "$prog/song_13_13.mid" ] && fail "Start split a deselected entry"
-"$send_close" "$w"
+x "$send_close" "$w"
 ends_well "closed"
 log_size "run log" 20
 
@@ -186,11 +192,12 @@ log_size "run log" 20
 # a signal shows no box at all. Both put the reason on standard error.
 cannot_save="pars.bin dosyası yazılamadı: dosya salt okunur. Eski kayıtlar olduğu gibi duruyor."
 for how in box term; do
+  step "read-only log, $how"
   launch "readonly-$how" "$song" "$work/one/pars.bin"
   chmod 444 "$prog/pars.bin"
   main_window || { fail "readonly-$how: no main window"; continue; }
   if [ "$how" = box ]; then
-    "$send_close" "$w"
+    x "$send_close" "$w"
     box_says "read-only log" "$cannot_save"
   fi
   kill -TERM "$pid"
@@ -206,13 +213,14 @@ long=$work/long.mid
 "$make_midi" "$long" 240000 3
 "$cli" split -q -o "$work/cli" "$long"
 for how in close term hup int; do
+  step "long split, $how"
   launch "long-$how" "$long" "$work/one/pars.bin"
   main_window || { fail "$how: no main window"; continue; }
   cp "$work/probe.png" "$work/long-start.png"
   split_first
   until_true 20 strip_differs "$work/long-start.png" || fail "$how: the split did not start"
   [ -e "$prog/long_13.mid" ] && fail "$how: the split was over before the request"
-  case $how in close) "$send_close" "$w" ;; *) kill "-${how^^}" "$pid" ;; esac
+  case $how in close) x "$send_close" "$w" ;; *) kill "-${how^^}" "$pid" ;; esac
   ends_well "$how: ends within 10 s"
   same_as_cli long "$how: "
   log_size "$how: run log" 40
@@ -224,4 +232,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
 fi
-echo "real window: all checks passed"
+step "real window: all checks passed"
