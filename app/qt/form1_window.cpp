@@ -99,6 +99,8 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
   connect(List_MID, &QListWidget::itemClicked, this, [this] { form_.List_MID_Click(); });
 }
 
+QWidget* Form1Window::widget(Control control) { return widgets_.at(static_cast<std::size_t>(control)); }
+
 void Form1Window::setCaption(const std::string& text) { setWindowTitle(QString::fromUtf8(text)); }
 
 void Form1Window::place(Control control, const Place& where) {

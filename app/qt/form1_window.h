@@ -65,7 +65,7 @@ class Form1Window : public QWidget, public View {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QWidget* widget(Control control) { return widgets_[static_cast<std::size_t>(control)]; }
+  QWidget* widget(Control control);
 
   std::array<QWidget*, kControlCount> widgets_{};  // by Control
   QPointer<QMessageBox> box_;
