@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/fake_platform.h"
 #include "app/qt/form1_window.h"
+#include "app/qt/qt_platform.h"
 #include "splitter/note_splitter.h"
 #include "tools/midi_builder.h"
 
@@ -40,8 +40,7 @@ class NoPause final : public ezg::Form1Window {
 
 void BM_WindowCostPerPair(benchmark::State& state) {
   Folder folder;
-  ezg::FakePlatform platform;
-  platform.programFolderPath = folder.dir.string();
+  ezg::QtPlatform platform(folder.dir.string());
   NoPause window(platform);
   if (!window.form().startUp()) state.SkipWithError("start-up ended early");
   window.show();

@@ -9,7 +9,7 @@
 #include <map>
 #include <optional>
 
-#include "app/fake_platform.h"
+#include "tests/support/fake_platform.h"
 #include "app/form1.h"
 #include "app/view.h"
 #include "splitter/strip.h"
