@@ -1,216 +1,167 @@
 #include "app/form1.h"
 
-#include <QCloseEvent>
-#include <QCoreApplication>
-#include <QFile>
-#include <QFont>
-#include <QFontDatabase>
-#include <QPainter>
-#include <QPainterPath>
-
 #include "app/messages.h"
-#include "report/report.h"
 #include "midi/midi_names.h"
+#include "report/report.h"
+#include "splitter/strip.h"
 
 namespace ezg {
-namespace {
 
-const QColor kBackground(255, 128, 0);
-
-// "MS Sans Serif" and "Arial" do not exist here; DejaVu Sans keeps the
-// sizes, weights and every Turkish letter.
-QFont designFont(double points, bool bold) {
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
+const std::array<ControlDesign, kControlCount - 1>& Form1::controls() {
+  using C = Control;
+  static const std::array<ControlDesign, kControlCount - 1> table{{
+      {C::Command1, "Command1", C::Form1, false, {248, 400, 113, 29}, "TEST"},
+      {C::Command2, "Command2", C::Form1, false, {248, 432, 113, 33}, "to TXT"},
+      {C::Command3, "Command3", C::Form1, true, {56, 360, 113, 57}, "Start"},
+      {C::Frame_MID, "Frame_MID", C::Form1, false, {8, 8, 201, 297}, ""},
+      {C::List_MID, "List_MID", C::Frame_MID, true, {8, 16, 65, 104}, ""},
+      {C::File_MID, "File_MID", C::Frame_MID, false, {32, 16, 25, 166}, ""},
+      {C::Picture1, "Picture1", C::Form1, false, {304, 8, 52, 475}, ""},
+      {C::Picture2, "Picture2", C::Form1, true, {288, 64, 50, 236}, ""},
+  }};
+  return table;
 }
 
-// A control with its design name, place and visibility.
-template <class Control>
-Control* makeControl(QWidget* parent, const char* name, QRect geometry, bool visible) {
-  auto* c = new Control(parent);
-  c->setObjectName(QString::fromLatin1(name));
-  c->setGeometry(geometry);
-  c->setVisible(visible);
-  return c;
+Form1::Form1(Platform& platform, View& view) : platform_(platform), view_(view) {
+  state(Control::Form1).place = {0, 0, kClientWidth, kClientHeight};
+  for (const ControlDesign& c : controls()) {
+    state(c.control).place = c.place;
+    state(c.control).visible = c.visible;
+  }
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, QRect geometry, bool visible) {
-  auto* b = makeControl<QPushButton>(parent, name, geometry, visible);
-  b->setText(QString::fromUtf8(caption));
-  b->setFont(designFont(18, true));
-  return b;
+const Place& Form1::placeOf(Control control) const { return controls_[static_cast<std::size_t>(control)].place; }
+
+void Form1::move(Control control, const Place& where) {
+  state(control).place = where;
+  view_.place(control, where);
 }
 
-void setBackground(QWidget* w, const QColor& colour) {
-  QPalette p = w->palette();
-  p.setColor(QPalette::Window, colour);
-  w->setPalette(p);
-  w->setAutoFillBackground(true);
+void Form1::show(Control control, bool visible) {
+  state(control).visible = visible;
+  view_.setVisible(control, visible);
 }
 
-QString displayName(const std::string& raw) { return QFile::decodeName(QByteArray::fromStdString(raw)); }
-
-}  // namespace
-
-void PictureBox::paintEvent(QPaintEvent*) {
-  if (surface_.isNull()) return;
-  QPainter painter(this);
-  painter.drawImage(0, 0, surface_);
-}
-
-void FileListBox::refresh(Platform& platform) {
-  std::vector<std::string> names;
-  scanStatus_ = platform.scanFolder(pattern_, names);
-  names_ = std::move(names);
-  clear();
-  for (const auto& n : names_) addItem(displayName(n));
-}
-
-Form1::Form1(Platform& platform, QWidget* parent) : QWidget(parent), platform_(platform) {
-  setObjectName(QStringLiteral("Form1"));
-  setFixedSize(kClientWidth, kClientHeight);
-  setBackground(this, kBackground);
-  setWindowIcon(QIcon(QPixmap::fromImage(makeAppIcon())));
-
-  Command1 = makeButton(this, "Command1", "TEST", {248, 400, 113, 29}, false);
-  Command2 = makeButton(this, "Command2", "to TXT", {248, 432, 113, 33}, false);
-  Command3 = makeButton(this, "Command3", "Start", {56, 360, 113, 57}, true);
-
-  // A plain frame without caption or shading: every pixel of it is the
-  // window's colour.
-  Frame_MID = makeControl<QFrame>(this, "Frame_MID", {8, 8, 201, 297}, false);
-  Frame_MID->setFrameStyle(QFrame::NoFrame | QFrame::Plain);
-  List_MID = makeControl<QListWidget>(Frame_MID, "List_MID", {8, 16, 65, 104}, true);
-  List_MID->setFont(designFont(12, true));
-  File_MID = makeControl<FileListBox>(Frame_MID, "File_MID", {32, 16, 25, 166}, false);
-  File_MID->setFont(designFont(9.75, false));
-  Picture1 = makeControl<PictureBox>(this, "Picture1", {304, 8, 52, 475}, false);
-  Picture2 = makeControl<PictureBox>(this, "Picture2", {288, 64, 50, 236}, true);
-  Picture2->setSurface(QImage(50, 236, QImage::Format_RGB32));
-  Picture2->surface().fill(Qt::white);
-
-  QWidget* order[] = {Command1, Command2, Command3, Frame_MID, List_MID, File_MID, Picture1, Picture2};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-  // Arrow keys move the selection as a click does, and reset the strip the
-  // same way; a click on the entry already selected resets it too.
-  connect(List_MID, &QListWidget::itemSelectionChanged, this, [this] { List_MID_Click(); });
-  connect(List_MID, &QListWidget::itemClicked, this, [this] { List_MID_Click(); });
+void Form1::setBackColour(Control control, Colour colour) {
+  state(control).backColour = colour;
+  view_.setBackColour(control, colour);
 }
 
 bool Form1::startUp() {
-  // 1. Everything happens in the program's own folder.
+  // Everything happens in the program's own folder.
   platform_.setCurrentFolder(platform_.programFolder());
-  // 2-3.
-  setWindowTitle(QStringLiteral("Ezgitar sürüm 5"));
+  view_.setCaption("Ezgitar sürüm 5");
   // The run flag lives in the run log and is false until it is loaded.
 
-  // 4-6.
-  File_MID->setPattern(std::string(kMidiPattern));
   const int found = midiListFill();
-  if (const Status& failed = File_MID->scanStatus()) {
-    platform_.messageBox(cannotScanMessage(platform_.programFolder(), *failed));
+  if (const Status& failed = scanStatus_) {
+    tell(cannotScanMessage(platform_.programFolder(), *failed));
     unload();
     return false;
   }
   if (found == 0) {
-    platform_.messageBox("midi dosyalarınızı uygulama klasörüne taşıyın.");
+    tell("midi dosyalarınızı uygulama klasörüne taşıyın.");
     unload();
     return false;
   }
 
-  // 7. Exactly "pars.bin": another case of the same name counts as missing.
+  // Exactly "pars.bin": another case of the same name counts as missing.
   if (platform_.lookUpPlainFile("pars.bin") != "pars.bin") {
-    platform_.messageBox(" pars.bin dosyası bulunamadı.");
+    tell(" pars.bin dosyası bulunamadı.");
     unload();
     return false;
   }
 
-  // 8.
   if (Status failed = runLog_.loadAndAppend(platform_, "pars.bin")) {
-    platform_.messageBox(cannotReadMessage("pars.bin", *failed));
+    tell(cannotReadMessage("pars.bin", *failed));
     unload();
     return false;
   }
 
-  // 9. Each size follows from the frame just placed.
-  Frame_MID->setGeometry(40, 32, 240, 240);
-  setBackground(Frame_MID, palette().color(QPalette::Window));
+  // The layout: each size follows from the frame just placed.
+  move(Control::Frame_MID, {40, 32, 240, 240});
+  setBackColour(Control::Frame_MID, state(Control::Form1).backColour);
+  const Place frame = placeOf(Control::Frame_MID);
+  // The frame measures its children in 1/15 pixel.
   constexpr int kTwipsPerPixel = 15;
-  const int listW = (Frame_MID->width() - 20) * kTwipsPerPixel;
-  const int listH = (Frame_MID->height() - 20) * kTwipsPerPixel;
-  List_MID->resize(listW / kTwipsPerPixel, listH / kTwipsPerPixel);
-  Command3->setGeometry(Frame_MID->x(), Command3->y(), Frame_MID->width(), Command3->height());
-  Picture2->setGeometry(Picture2->x(), Frame_MID->y() + 5, Picture2->width(), Frame_MID->height() - 5);
+  const int listWidth = (frame.width - 20) * kTwipsPerPixel;
+  const int listHeight = (frame.height - 20) * kTwipsPerPixel;
+  Place list = placeOf(Control::List_MID);
+  list.width = listWidth / kTwipsPerPixel;
+  list.height = listHeight / kTwipsPerPixel;
+  move(Control::List_MID, list);
+  Place start = placeOf(Control::Command3);
+  start.left = frame.left;
+  start.width = frame.width;
+  move(Control::Command3, start);
+  Place strip = placeOf(Control::Picture2);
+  strip.top = frame.top + 5;
+  strip.height = frame.height - 5;
+  move(Control::Picture2, strip);
 
-  // 10.
-  loadStripImage();
-  resetStrip();
+  view_.copyStrip(kStripClosedRow, Repaint::WhenDue);
 
-  // 11.
-  Frame_MID->setVisible(true);
+  show(Control::Frame_MID, true);
   noteNames_ = standardNoteNames();
   return true;
 }
 
 int Form1::midiListFill() {
-  File_MID->refresh(platform_);
-  const int count = File_MID->count();
+  std::vector<std::string> names;
+  scanStatus_ = platform_.scanFolder(std::string(kMidiPattern), names);
+  File_MID_ = std::move(names);
+  const int count = static_cast<int>(File_MID_.size());
   // Set by index: replace what is there, append past the end, and leave
   // entries beyond the new count alone.
   for (int i = 0; i < count; ++i) {
-    const std::string& name = File_MID->name(i);
-    std::string entry = listEntryFor(name);
-    QListWidgetItem* item = List_MID->item(i);
-    if (!item) {
-      item = new QListWidgetItem;
-      List_MID->addItem(item);
-    }
-    item->setText(displayName(entry));
-    item->setData(Qt::UserRole, QByteArray::fromStdString(entry));
+    std::string entry = listEntryFor(File_MID_[static_cast<std::size_t>(i)]);
+    view_.setListEntry(i, entry);
+    if (static_cast<std::size_t>(i) < listEntries_.size())
+      listEntries_[static_cast<std::size_t>(i)] = std::move(entry);
+    else
+      listEntries_.push_back(std::move(entry));
   }
   return count;
+}
+
+void Form1::tell(const std::string& text) {
+  if (closedBySignal_) {
+    platform_.writeError(text);
+    return;
+  }
+  boxUp_ = true;
+  view_.messageBox(text);
+  boxUp_ = false;
+  // A signal's close ended the box: nobody may have read it.
+  if (closedBySignal_) platform_.writeError(text);
 }
 
 void Form1::Command3_Click() {
   // A split is pumping events: the running one keeps the loaded file.
   if (splitting_) return;
-  platform_.setPointer(Pointer::Hourglass);
+  view_.setPointer(Pointer::Hourglass);
   LoadedFile next;
   if (load(next)) MidiYaz(next);
-  platform_.setPointer(Pointer::Default);
-}
-
-int Form1::selectedIndex() const {
-  // The current row is not the selection: Tab into the list makes a row
-  // current without selecting it, and Ctrl+click deselects but stays current.
-  const QModelIndexList rows = List_MID->selectionModel()->selectedIndexes();
-  return rows.isEmpty() ? -1 : rows.front().row();
+  view_.setPointer(Pointer::Default);
 }
 
 bool Form1::load(LoadedFile& next) {
-  const int index = selectedIndex();
-  QListWidgetItem* item = index >= 0 ? List_MID->item(index) : nullptr;
-  const std::string entry = item ? item->data(Qt::UserRole).toByteArray().toStdString() : std::string();
+  const int index = view_.selectedIndex();
+  const bool listed = index >= 0 && static_cast<std::size_t>(index) < listEntries_.size();
+  const std::string entry = listed ? listEntries_[static_cast<std::size_t>(index)] : std::string();
   if (entry.empty()) {
-    platform_.messageBox("Bir dosya seçin.");
+    tell("Bir dosya seçin.");
     return false;
   }
 
   const std::string fileName = entry + ".mid";
   Bytes bytes;
   if (Status failed = platform_.readFile(fileName, bytes)) {
-    platform_.messageBox(cannotReadMessage(fileName, *failed));
+    tell(cannotReadMessage(fileName, *failed));
     return false;
   }
   if (bytes.empty()) {
-    platform_.messageBox(fileName + " dosyası boş.");
+    tell(fileName + " dosyası boş.");
     return false;
   }
 
@@ -229,53 +180,30 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
   if (!splitting_) TxtYaz();
 }
-void Form1::List_MID_Click() { resetStrip(); }
+void Form1::List_MID_Click() { view_.copyStrip(kStripClosedRow, Repaint::WhenDue); }
 
-void Form1::closeEvent(QCloseEvent* event) {
-  // A running split writes its files first, then closes the window itself;
-  // until then nobody is watching, so the window goes at once.
+void Form1::closeRequest(CloseFrom from) {
+  if (from == CloseFrom::Signal) {
+    closedBySignal_ = true;
+    if (boxUp_) view_.endMessageBox();
+  }
+  if (unloading_) return;
+  // A running split writes its files first, then unloads; until then nobody
+  // is watching, so the window goes at once.
   if (splitting_) {
     closePending_ = true;
-    hide();
-    event->ignore();
+    show(Control::Form1, false);
     return;
   }
-  event->accept();
   unload();
-  // A window hidden during a split no longer counts as the last one to
-  // close, so the event loop is told to end here.
-  if (closePending_) QCoreApplication::quit();
 }
 
 void Form1::unload() {
-  if (unloaded_) return;
-  unloaded_ = true;
+  if (unloading_) return;
+  unloading_ = true;
   if (Status failed = runLog_.save(platform_))
-    platform_.messageBox(cannotWriteMessage("pars.bin", *failed) + " Eski kayıtlar olduğu gibi duruyor.");
-}
-
-QImage makeAppIcon() {
-  QImage icon(64, 64, QImage::Format_ARGB32);
-  icon.fill(Qt::transparent);
-  QPainter p(&icon);
-  p.setRenderHint(QPainter::Antialiasing);
-  // An orange tile with a zipper running down it and a note head on top.
-  p.setBrush(kBackground);
-  p.setPen(QPen(QColor(120, 50, 0), 2));
-  p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(255, 237, 2));
-  p.drawRect(QRectF(26, 6, 12, 52));
-  p.setBrush(QColor(60, 60, 40));
-  for (int y = 8; y < 56; y += 5) {
-    p.drawRect(QRectF(y < 30 ? 24 : 28, y, y < 30 ? 4 : 8, 3));
-    if (y < 30) p.drawRect(QRectF(36, y + 2, 4, 3));
-  }
-  p.drawRoundedRect(QRectF(27, 28, 10, 12), 2, 2);
-  p.setBrush(Qt::black);
-  p.drawEllipse(QRectF(6, 40, 14, 10));
-  p.drawRect(QRectF(17, 14, 3, 31));
-  return icon;
+    tell(cannotWriteMessage("pars.bin", *failed) + " Eski kayıtlar olduğu gibi duruyor.");
+  view_.closeWindow();
 }
 
 }  // namespace ezg

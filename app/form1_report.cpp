@@ -13,10 +13,10 @@ constexpr const char* kNothingLoaded = "Önce Start ile bir MIDI dosyası yükle
 
 void Form1::TxtYaz() {
   if (!loaded_.loaded()) {
-    platform_.messageBox(kNothingLoaded);
+    tell(kNothingLoaded);
     return;
   }
-  platform_.setPointer(Pointer::Hourglass);
+  view_.setPointer(Pointer::Hourglass);
   const std::string name = reportFileName(loaded_.baseName);
   // Nothing appears under the name until the whole report is written, so an
   // old report survives a failed run.
@@ -26,22 +26,22 @@ void Form1::TxtYaz() {
   Status failed = out->status();
   if (!failed) {
     position_ = ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
-                            [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
+                            [this](std::int64_t) { tell(kTickWarningText); });
     failed = out->commit();
   }
-  platform_.setPointer(Pointer::Default);
+  view_.setPointer(Pointer::Default);
   if (failed)
-    platform_.messageBox(cannotWriteMessage(name, *failed));
+    tell(cannotWriteMessage(name, *failed));
   else
     loaded_.currentFileName = name;
 }
 
 void Form1::TestEt() {
   if (!loaded_.loaded()) {
-    platform_.messageBox(kNothingLoaded);
+    tell(kNothingLoaded);
     return;
   }
-  position_ = ezg::TestEt(loaded_.buffer, [this](std::int64_t) { platform_.messageBox(kTickWarningText); });
+  position_ = ezg::TestEt(loaded_.buffer, [this](std::int64_t) { tell(kTickWarningText); });
 }
 
 }  // namespace ezg

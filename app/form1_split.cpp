@@ -1,5 +1,4 @@
 // Start's second half: the note splitter and the zipper strip.
-#include <QPainter>
 #include <cerrno>
 #include <new>
 
@@ -19,7 +18,7 @@ void Form1::MidiYaz(LoadedFile& next) {
   for (const auto* out : {out13.get(), out24.get()}) {
     if (Status failed = out->status()) {
       loaded_ = std::move(next);
-      platform_.messageBox(cannotWriteMessage(out->name(), *failed));
+      tell(cannotWriteMessage(out->name(), *failed));
       return;
     }
   }
@@ -33,7 +32,7 @@ void Form1::MidiYaz(LoadedFile& next) {
       // split runs at full speed.
       if (closePending_) return;
       progressUpdate(packetNumber);
-      for (int pass = 0; pass < kPausePumpPasses && !closePending_; ++pass) platform_.pumpEvents();
+      for (int pass = 0; pass < kPausePumpPasses && !closePending_; ++pass) view_.pumpEvents();
     });
     out13->write(asChars(copy));
     Bytes().swap(copy);
@@ -43,41 +42,21 @@ void Form1::MidiYaz(LoadedFile& next) {
     // A copy of the file does not fit: refuse it like a file too large to
     // read, and keep what was loaded before. Neither output is committed.
     splitting_ = false;
-    platform_.messageBox(cannotReadMessage(next.currentFileName, Failure{FailureCode::TooLarge, ENOMEM, next.currentFileName}));
-    if (closePending_) close();
+    tell(cannotReadMessage(next.currentFileName, Failure{FailureCode::TooLarge, ENOMEM, next.currentFileName}));
+    if (closePending_) unload();
     return;
   }
   loaded_ = std::move(next);
-  if (Status failed = commitBoth(*out13, *out24)) platform_.messageBox(cannotWritePairMessage(failed->detail, *failed));
+  if (Status failed = commitBoth(*out13, *out24)) tell(cannotWritePairMessage(failed->detail, *failed));
   midiListFill();
   splitting_ = false;
 
-  if (closePending_) close();
-}
-
-void Form1::loadStripImage() {
-  const auto bmp = stripBitmap();
-  const QImage image = QImage::fromData(bmp.data(), static_cast<int>(bmp.size()), "BMP");
-  // The same pixel format as Picture2, so each copy is a plain row copy.
-  Picture1->setSurface(image.convertToFormat(QImage::Format_RGB32));
-}
-
-void Form1::showStrip(int sourceRow) {
-  if (Picture1->surface().isNull()) return;
-  QPainter painter(&Picture2->surface());
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(QPoint(0, 0), Picture1->surface(), QRect(0, sourceRow, 50, kStripWindowRows));
-}
-
-void Form1::resetStrip() {
-  showStrip(kStripClosedRow);
-  Picture2->update();
+  if (closePending_) unload();
 }
 
 void Form1::progressUpdate(std::int64_t packetNumber) {
-  showStrip(stripSourceRow(packetNumber));
   // At once: the splitter keeps the thread until the next pause.
-  Picture2->repaint();
+  view_.copyStrip(stripSourceRow(packetNumber), Repaint::Now);
 }
 
 }  // namespace ezg

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -31,6 +33,12 @@ LocalDateTime FsPlatform::now() {
   std::tm tm{};
   localtime_r(&t, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+void FsPlatform::writeError(const std::string& text) {
+  const std::string line = text + "\n";
+  // One write, so the line is not mixed with another process's output.
+  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
 }
 
 bool FsPlatform::setCurrentFolder(const std::string& folder) {

@@ -1,5 +1,6 @@
-// Everything the window logic needs from the desktop and the file system.
-// The window talks to nothing else, so tests can swap in a fake.
+// Everything the window logic needs from the system: folders, files, the
+// clock, the user's number format and standard error. What the user sees is
+// the view's (app/view.h); tests swap in fakes for both.
 #pragma once
 
 #include <cstdint>
@@ -18,18 +19,14 @@ struct LocalDateTime {
   int hour = 0, minute = 0, second = 0;
 };
 
-enum class Pointer { Default, Hourglass };
-
 class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Desktop.
-  virtual void messageBox(const std::string& text) = 0;  // modal, OK only, no icon
-  virtual void setPointer(Pointer pointer) = 0;
-  virtual void pumpEvents() = 0;  // one pass: handle what is pending, return
-  virtual char decimalSeparator() = 0;
-  virtual LocalDateTime now() = 0;  // local time, whole seconds
+  virtual char decimalSeparator() = 0;  // the user's regional format
+  virtual LocalDateTime now() = 0;      // local time, whole seconds
+  // For a failure nobody is there to read in a box: one line, as given.
+  virtual void writeError(const std::string& text) = 0;
 
   // Folders. Names below are relative to the current folder.
   virtual std::string programFolder() = 0;
@@ -49,11 +46,13 @@ class Platform {
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
 };
 
-// Files, folders and clock from the C++ standard library and POSIX. The
-// desktop half is left to subclasses (the Qt one, and the test fake).
+// Files, folders, clock and standard error from the C++ standard library
+// and POSIX. The program folder and number format are left to subclasses
+// (the toolkit's, and the test fake).
 class FsPlatform : public Platform {
  public:
   LocalDateTime now() override;
+  void writeError(const std::string& text) override;
   bool setCurrentFolder(const std::string& folder) override;
   Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
   std::string lookUpPlainFile(const std::string& name) override;

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/fake_platform.h"
+#include "app/platform.h"
 #include "app/run_log.h"
 #include "midi/safe_write.h"
 
@@ -13,12 +13,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The real files and clock; the run log asks for nothing else.
+class Files final : public ezg::FsPlatform {
+ public:
+  char decimalSeparator() override { return '.'; }
+  std::string programFolder() override { return "."; }
+};
+
 void BM_RunLogLoadAndSave(benchmark::State& state) {
   const auto records = static_cast<std::size_t>(state.range(0));
   const fs::path dir = fs::temp_directory_path() / "ezgitar-bench-runlog";
   fs::create_directories(dir);
   const std::string log(records * ezg::kRunRecordSize, '\x11');
-  ezg::FakePlatform platform;
+  Files platform;
   platform.setCurrentFolder(dir.string());
   for (auto _ : state) {
     state.PauseTiming();

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/form1.h"
-#include "app/qt_platform.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/qt_platform.h"
 #include "tools/midi_builder.h"
 
 namespace {
@@ -46,16 +46,15 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
     ezg::QtPlatform platform(dir.string());
     QElapsedTimer clock;
     clock.start();
-    ezg::Form1 form(platform);
-    platform.setWindow(&form);
+    ezg::Form1Window window(platform);
     PaintWatch watch;
-    form.installEventFilter(&watch);
-    if (!form.startUp()) state.SkipWithError("start-up ended early");
-    form.show();
+    window.installEventFilter(&watch);
+    if (!window.form().startUp()) state.SkipWithError("start-up ended early");
+    window.show();
     while (!watch.painted) QApplication::processEvents();
     state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
     state.PauseTiming();
-    form.hide();
+    window.hide();
     state.ResumeTiming();
   }
   // Each run appended a record; keep the staged log as it was.

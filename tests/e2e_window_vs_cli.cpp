@@ -1,9 +1,11 @@
 // The real window on a staged folder, driven through its widgets, must
 // write the same bytes as ezgitar-cli for the same input.
+#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
-#include "app/qt_platform.h"
+#include "app/qt/form1_window.h"
+#include "app/qt/qt_platform.h"
 #include "tests/support/run_command.h"
 #include "tests/support/window.h"
 #include "tools/midi_builder.h"
@@ -12,9 +14,17 @@ namespace ezg {
 namespace {
 
 using testing::shellQuote;
-using WindowVsCli = testing::WindowTest;  // its folder, but the real platform
+void qtApp() {
+  static int argc = 1;
+  static char name[] = "ezgitar-tests";
+  static char* argv[] = {name, nullptr};
+  if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+using WindowVsCli = testing::WindowTest;  // its folder, but the real platform and window
 
 TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
+  qtApp();
   testing::TempDir cliOut;
   QtPlatform real(dir.path().string());
   // A message box would wait for a click that never comes: close any that
@@ -30,14 +40,15 @@ TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
   Bytes odd = build::makeMidi(build::makamMelody(8, 12));
   odd.insert(odd.end(), {0x00, 0xE0, 0x00, 0x40, 0x00, 0x90, 0x3C});  // ends inside a note
   dir.write("kırık.mid", odd);
-  Form1 form(real);
-  real.setWindow(&form);
-  ASSERT_TRUE(form.startUp());
-  form.show();
+  Form1Window window(real);
+  ASSERT_TRUE(window.form().startUp());
+  window.show();
   for (const std::string base : {"uşşak peşrevi", "kırık"}) {
-    select(form, base);
-    form.Command3->click();
-    form.Command2_Click();  // "to TXT" stays hidden; click it in code
+    const auto found = window.List_MID->findItems(QString::fromStdString(base), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << base;
+    window.List_MID->setCurrentItem(found.front());
+    window.Command3->click();
+    window.form().Command2_Click();  // "to TXT" stays hidden; click it in code
     const std::string input = shellQuote((dir / (base + ".mid")).string());
     for (const std::string cmd : {"split -o ", "report --decimal-separator . -o "}) {
       const auto r = testing::runCommand(EZGITAR_CLI " " + cmd + shellQuote(cliOut.path().string()) + " " + input);
@@ -50,7 +61,7 @@ TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
 }
 
 TEST(QtPlatformLocale, TheCentsFollowTheUsersRegionalFormat) {
-  testing::qtApp();
+  qtApp();
   const QLocale saved;
   QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
   EXPECT_EQ(QtPlatform().decimalSeparator(), ',');

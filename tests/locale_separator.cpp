@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QString>
 
-#include "app/qt_platform.h"
+#include "app/qt/qt_platform.h"
 #include "cli/locale_separator.h"
 
 namespace ezg::testing {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <set>
 
-#include "app/fake_platform.h"
+#include "tests/support/fake_platform.h"
 #include "app/messages.h"
 #include "tests/support/run_command.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/fake_platform.h"
+#include "tests/support/fake_platform.h"
 #include "app/run_log.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,135 +1,169 @@
-// Start's split, and the hidden "to TXT" and "TEST" buttons.
+// Start: what it takes from the list, the split with its strip and pause, a
+// close in the middle of it; and the hidden "to TXT" and "TEST" buttons.
+#include "splitter/note_splitter.h"
 #include "tests/support/window.h"
 
 namespace ezg::testing {
 namespace {
 
-using Pointers = std::vector<Pointer>;
+namespace fs = std::filesystem;
 
 // A note whose delta time has four bytes, and a bend worth 3.125 cents.
 const Bytes kWarningSong =
     build::wrapTrack({0x00, 0xE0, 0x00, 0x41, 0x00, 0x90, 0x3C, 0x40, 0x81, 0x80, 0x80, 0x00, 0xFF, 0x2F, 0x00});
+const std::string kWarning = "Çok büyük Tick ! !";
 
-class WindowSplit : public WindowTest {
+class Start : public WindowTest {
  protected:
   void SetUp() override {
     for (auto [name, bytes] : {std::pair{"pars.bin", Bytes{}}, {"ney.mid", notes(12)}, {"tek.mid", notes(1)}})
       dir.write(name, bytes);
     dir.write("şarkı.mid", kWarningSong);
     dir.write("şarkı.txt", "old report");
-    form = start();
+    start();
   }
-  void split(const std::string& entry) {
-    select(*form, entry);
-    form->Command3_Click();
+  // Start has loaded `entry`; what came before is forgotten.
+  void loaded(const std::string& entry) {
+    startWith(entry);
+    ASSERT_EQ(form->loaded().baseName, entry);
+    view.messages.clear();
+    view.pointers.clear();
   }
-  std::unique_ptr<Form1> form;
 };
 
-TEST_F(WindowSplit, StartUpShowsTheStripClosed) { EXPECT_TRUE(stripAt(*form, kStripClosedRow)); }
-
-TEST_F(WindowSplit, TheStripMovesAPairAtATimeWithAPauseAfterEach) {
-  split("ney");
-  EXPECT_TRUE(stripAt(*form, 233));
-  EXPECT_EQ(platform.pumpCount, 6 * kPausePumpPasses);
-  EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
+TEST_F(Start, WithNothingOrTheEmptyEntryOfDotMidSelectedAsksForAFile) {
+  dir.write(".mid", notes(2));
+  form->midiListFill();
+  loaded("ney");
+  for (const char* entry : {"none", ""}) startWith(entry);
+  EXPECT_EQ(view.messages, Messages(2, "Bir dosya seçin."));
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default, Pointer::Hourglass, Pointer::Default}));
+  EXPECT_EQ(form->loaded().baseName, "ney");
 }
 
-TEST_F(WindowSplit, TheListOffersBothCopiesAndACopySplitsInTurn) {
-  split("ney");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
-  split("ney_13");
-  EXPECT_EQ(entries(*form), (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
+TEST_F(Start, AFileThatCannotBeReadIsNamedAndTheLoadedOneKept) {
+  for (const char* name : {"gone.mid", "dir.mid", "empty.mid"}) dir.write(name, notes(2));
+  form->midiListFill();
+  loaded("tek");
+  dir.write("empty.mid", "");
+  fs::remove(dir / "gone.mid");
+  fs::remove(dir / "dir.mid");
+  fs::create_directory(dir / "dir.mid");
+  for (const char* entry : {"gone", "dir", "empty"}) startWith(entry);
+  EXPECT_EQ(view.messages, (Messages{"gone.mid dosyası okunamadı: dosya yok.",
+                                     "dir.mid dosyası okunamadı: bu düz bir dosya değil.",
+                                     "empty.mid dosyası boş."}));
+  EXPECT_EQ(form->loaded().baseName, "tek");
+  EXPECT_EQ(view.pointers.back(), Pointer::Default);
 }
 
-TEST_F(WindowSplit, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
-  platform.onPump = [&](int pass) {
+TEST_F(Start, CopiesThatDoNotFitAreRefusedByNameAndTheLoadedFileKept) {
+  loaded("tek");
+  view.onPump = [](int) { throw std::bad_alloc(); };
+  startWith("ney");
+  EXPECT_EQ(view.messages, Messages{"ney.mid dosyası okunamadı: dosya belleğe sığmayacak kadar büyük."});
+  EXPECT_EQ(form->loaded().baseName, "tek");
+  EXPECT_FALSE(dir.exists("ney_13.mid") || dir.exists("ney_24.mid"));
+  view.onPump = nullptr;
+  startWith("ney");  // the window is not left splitting
+  EXPECT_EQ(form->loaded().baseName, "ney");
+}
+
+TEST_F(Start, TheStripMovesAtOnceAfterEachPairWithAPauseAfterEach) {
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, 234, 234, 233}));  // start-up, packets 1, 3, ... 11
+  constexpr Repaint kNow = Repaint::Now;
+  EXPECT_EQ(view.repaints, (std::vector<Repaint>{Repaint::WhenDue, kNow, kNow, kNow, kNow, kNow, kNow}));
+  EXPECT_EQ(view.pumps, 6 * kPausePumpPasses);
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
+}
+
+TEST_F(Start, AListClickDuringASplitClosesTheStripUntilTheNextPair) {
+  view.onPump = [&](int pass) {
+    if (pass == 25'000) form->List_MID_Click();  // after the update for packet 5
+  };
+  startWith("ney");
+  EXPECT_EQ(view.strip, (std::vector<int>{236, 236, 235, 235, kStripClosedRow, 234, 234, 233}));
+  EXPECT_EQ(view.repaints[4], Repaint::WhenDue);
+}
+
+TEST_F(Start, TheListOffersBothCopiesAndACopySplitsInTurn) {
+  startWith("ney");
+  EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_24", "tek", "şarkı"}));
+  startWith("ney_13");
+  EXPECT_EQ(view.entries, (Messages{"ney", "ney_13", "ney_13_13", "ney_13_24", "ney_24", "tek", "şarkı"}));
+}
+
+TEST_F(Start, StartAndTheHiddenButtonsWaitWhileASplitRuns) {
+  view.onPump = [&](int pass) {
     if (pass != 5'000) return;
-    select(*form, "tek");
+    view.select("tek");
     form->Command3_Click();
     form->Command1_Click();
     form->Command2_Click();
   };
-  split("ney");
-  EXPECT_TRUE(platform.messages.empty());
+  startWith("ney");
+  EXPECT_TRUE(view.messages.empty());
   EXPECT_FALSE(dir.exists("tek_13.mid"));
+  EXPECT_EQ(form->loaded().baseName, "ney");
 }
 
-TEST_F(WindowSplit, AListClickDuringASplitClosesTheStripUntilTheNextPair) {
-  bool closed = false;
-  platform.onPump = [&](int pass) {
-    if (pass != 25'000) return;  // after the update for packet 5, row 235
-    form->List_MID_Click();
-    closed = stripAt(*form, kStripClosedRow);
-  };
-  split("ney");
-  EXPECT_TRUE(closed);
-  EXPECT_TRUE(stripAt(*form, 233));
+// The window goes at once; the split ends unpaced and writes whole copies,
+// then the run's record.
+TEST_F(Start, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritten) {
+  for (CloseFrom from : {CloseFrom::User, CloseFrom::Signal}) {
+    start();
+    view.onPump = [&](int pass) {
+      if (pass != 15'000) return;
+      form->closeRequest(from);
+      EXPECT_FALSE(view.visible[Control::Form1]);
+      EXPECT_EQ(view.closes, 0);
+    };
+    startWith("ney");
+    EXPECT_EQ(view.pumps, 15'000);  // no pause after the close
+    const SplitCopies copies = splitNotes(FileBuffer(notes(12)));
+    EXPECT_EQ(dir.read("ney_13.mid"), asString(copies.copy13));
+    EXPECT_EQ(dir.read("ney_24.mid"), asString(copies.copy24));
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_EQ(dir.read("pars.bin").size(), from == CloseFrom::User ? 20u : 40u);
+  }
 }
 
-TEST_F(WindowSplit, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
+TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   dir.write("ney_13.mid", "old 13");
   dir.write("ney_24.mid", "old 24 and longer");
   platform.failOutputName = "ney_24.mid";
   platform.failAfterBytes = 10;
-  split("ney");
-  EXPECT_EQ(platform.messages,
-            Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
-  EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
-  EXPECT_EQ(dir.read("ney_24.mid"), "old 24 and longer");
-  EXPECT_EQ(dir.names().size(), 7u);  // no temporaries
+  startWith("ney");
+  EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: diskte yer kalmadı. Eski iki dosya da korundu."});
+  EXPECT_EQ(dir.read("ney_13.mid") + dir.read("ney_24.mid"), "old 13old 24 and longer");
 }
 
-TEST_F(WindowSplit, ReportAndTestAskForAStartFirst) {
+TEST_F(Start, ReportAndTestAskForAStartFirst) {
   form->Command2_Click();
   form->Command1_Click();
-  EXPECT_EQ(platform.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
+  EXPECT_EQ(view.messages, Messages(2, "Önce Start ile bir MIDI dosyası yükleyin."));
   EXPECT_EQ(dir.names().size(), 5u);
 }
 
-const std::string kWarning = "Çok büyük Tick ! !";
-
-// Start has loaded the song with the four-byte delta.
-class LoadedSong : public WindowSplit {
- protected:
-  void SetUp() override {
-    WindowSplit::SetUp();
-    split("şarkı");
-    ASSERT_TRUE(form->loaded().loaded());
-    files = dir.names();
-    platform.messages.clear();
-    platform.pointers.clear();
-  }
-  std::vector<std::string> files;
-};
-
-TEST_F(LoadedSong, TestWarnsLikeTheReportAndTouchesNoFile) {
-  form->Command1->click();
-  EXPECT_EQ(platform.messages, Messages{kWarning});
-  EXPECT_TRUE(platform.pointers.empty());
+TEST_F(Start, TestWarnsLikeTheReportAndTouchesNoFile) {
+  loaded("şarkı");
+  const auto files = dir.names();
+  form->Command1_Click();
+  EXPECT_EQ(view.messages, Messages{kWarning});
+  EXPECT_TRUE(view.pointers.empty());
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
-  EXPECT_EQ(dir.read("şarkı.txt"), "old report");
   EXPECT_EQ(dir.names(), files);
 }
 
-TEST_F(LoadedSong, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
+TEST_F(Start, TheReportTakesTheUsersSeparatorAndBecomesTheCurrentFile) {
+  loaded("şarkı");
   platform.separator = ',';
-  form->Command2->click();
-  EXPECT_EQ(platform.messages, Messages{kWarning});
-  EXPECT_EQ(platform.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
+  form->Command2_Click();
+  EXPECT_EQ(view.messages, Messages{kWarning});
+  EXPECT_EQ(view.pointers, (Pointers{Pointer::Hourglass, Pointer::Default}));
   EXPECT_EQ(form->loaded().currentFileName, "şarkı.txt");
   EXPECT_NE(dir.read("şarkı.txt").find("   03,13 Cent\r\n"), std::string::npos);
-}
-
-TEST_F(LoadedSong, AFailedReportWriteNamesTheFileAndKeepsTheOldOne) {
-  platform.failOutputName = "şarkı.txt";
-  platform.failAfterBytes = 100;
-  form->Command2->click();
-  EXPECT_EQ(platform.messages, (Messages{kWarning, "şarkı.txt dosyası yazılamadı: diskte yer kalmadı."}));
-  EXPECT_EQ(platform.pointers.back(), Pointer::Default);
-  EXPECT_EQ(dir.read("şarkı.txt"), "old report");
-  EXPECT_EQ(form->loaded().currentFileName, "şarkı.mid");
-  EXPECT_EQ(dir.names(), files);  // no temporaries
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Start-up: the list, the layout, the two reasons to stop, and the run log.
+// Start-up: the list, the layout, the reasons to stop; closing and the run log.
 #include "tests/support/window.h"
 
 namespace ezg::testing {
@@ -6,7 +6,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Bytes kSong = build::makeMidi(build::makamMelody(4, 7));
+const Bytes kSong = notes(4);
 
 class StartUp : public WindowTest {};
 
@@ -14,24 +14,34 @@ TEST_F(StartUp, ListsTheMidiFilesByNameLessTheirLastFourCharacters) {
   for (const char* n : {"c.mid", "a.mid", "b.mid", ".mid", "x.mid.mid", "A.MID"}) dir.write(n, kSong);
   fs::create_directory(dir / "folder.mid");
   dir.write("pars.bin", "");
-  EXPECT_EQ(entries(*start()), (Messages{"", "a", "b", "c", "x.mid"}));
+  start();
+  EXPECT_EQ(view.entries, (Messages{"", "a", "b", "c", "x.mid"}));
+  // A fill sets entries by index and leaves those past the new count.
+  fs::remove(dir / ".mid");
+  EXPECT_EQ(form->midiListFill(), 4);
+  EXPECT_EQ(view.entries, (Messages{"a", "b", "c", "x.mid", "x.mid"}));
+  EXPECT_EQ(form->listEntries(), view.entries);
 }
 
-TEST_F(StartUp, ShowsOnlyTheFrameListStartAndStripLaidOutToTheFrame) {
+TEST_F(StartUp, LaysTheWindowOutToTheFrameAndShowsTheStripClosed) {
   dir.write("a.mid", kSong);
   dir.write("pars.bin", "");
-  auto form = start();
-  form->show();
-  EXPECT_EQ(form->List_MID->geometry(), QRect(8, 16, 220, 220));
-  EXPECT_EQ(form->Picture2->geometry(), QRect(288, 37, 50, 235));
-  using Widgets = std::initializer_list<QWidget*>;
-  for (auto* w : Widgets{form->Frame_MID, form->List_MID, form->Command3, form->Picture2}) EXPECT_TRUE(w->isVisible());
-  for (auto* w : Widgets{form->Command1, form->Command2, form->File_MID, form->Picture1}) EXPECT_FALSE(w->isVisible());
+  start();
+  EXPECT_EQ(view.caption, "Ezgitar sürüm 5");
+  EXPECT_EQ(view.places, (std::map<Control, Place>{{Control::Frame_MID, {40, 32, 240, 240}},
+                                                   {Control::List_MID, {8, 16, 220, 220}},
+                                                   {Control::Command3, {40, 360, 240, 57}},
+                                                   {Control::Picture2, {288, 37, 50, 235}}}));
+  EXPECT_EQ(view.colours, (std::map<Control, Colour>{{Control::Frame_MID, {255, 128, 0}}}));
+  EXPECT_EQ(view.visible, (std::map<Control, bool>{{Control::Frame_MID, true}}));
+  EXPECT_EQ(view.strip, std::vector<int>{kStripClosedRow});
+  EXPECT_EQ(view.repaints, std::vector<Repaint>{Repaint::WhenDue});
 }
 
 TEST_F(StartUp, WithNeitherMidiFilesNorALogOnlyTheMidiMessageShows) {
-  start(false)->close();
-  EXPECT_EQ(platform.messages, Messages{"midi dosyalarınızı uygulama klasörüne taşıyın."});
+  start(false);
+  EXPECT_EQ(view.messages, Messages{"midi dosyalarınızı uygulama klasörüne taşıyın."});
+  EXPECT_EQ(view.closes, 1);
   EXPECT_FALSE(dir.exists("pars.bin"));
 }
 
@@ -43,22 +53,32 @@ TEST_F(StartUp, ALogNotNamedExactlyParsBinCountsAsMissing) {
       fs::create_directory(dir / "pars.bin");  // a folder is not a plain file
     else if (!name.empty())
       dir.write(name, std::string(20, 'x'));
-    platform.messages.clear();
-    start(false)->close();
-    EXPECT_EQ(platform.messages, (Messages{" pars.bin dosyası bulunamadı."})) << name;
+    start(false);
+    EXPECT_EQ(view.messages, (Messages{" pars.bin dosyası bulunamadı."})) << name;
+    EXPECT_TRUE(view.places.empty()) << name;  // never laid out
+    EXPECT_EQ(view.closes, 1) << name;
     EXPECT_FALSE(fs::is_regular_file(dir / "pars.bin")) << name;
   }
 }
 
-TEST_F(StartUp, TheRunsRecordFollowsTheOldOnesStampedAtStartUpAndAtTheFirstClose) {
-  dir.write("a.mid", kSong);
-  dir.write("pars.bin", std::string(40, '\x5A'));
-  platform.clock = {2026, 12, 6, 9, 0, 0};
-  auto form = start();
-  platform.clock = {2026, 12, 6, 9, 45, 30};
-  EXPECT_TRUE(form->close());
+class Closing : public WindowTest {
+ protected:
+  void SetUp() override {
+    dir.write("a.mid", kSong);
+    dir.write("pars.bin", std::string(40, '\x5A'));
+    platform.clock = {2026, 12, 6, 9, 0, 0};
+    start();
+    platform.clock = {2026, 12, 6, 9, 45, 30};
+  }
+  void makeLogReadOnly() { fs::permissions(dir / "pars.bin", fs::perms::owner_read); }
+  const std::string kCannotSave = "pars.bin dosyası yazılamadı: dosya salt okunur. Eski kayıtlar olduğu gibi duruyor.";
+};
+
+TEST_F(Closing, TheRunsRecordFollowsTheOldOnesStampedAtStartUpAndAtTheFirstClose) {
+  form->closeRequest(CloseFrom::User);
   platform.clock = {2026, 12, 6, 10, 0, 0};
-  form->close();  // nothing more is written
+  form->closeRequest(CloseFrom::Signal);  // nothing more is written
+  EXPECT_EQ(view.closes, 1);
   const std::string log = dir.read("pars.bin");
   ASSERT_EQ(log.size(), 60u);
   EXPECT_EQ(log.substr(0, 40), std::string(40, '\x5A'));  // the old records byte for byte
@@ -68,15 +88,29 @@ TEST_F(StartUp, TheRunsRecordFollowsTheOldOnesStampedAtStartUpAndAtTheFirstClose
   EXPECT_EQ(r.end, toOleDate({2026, 12, 6, 9, 45, 30}));
 }
 
-TEST_F(StartUp, ALogThatCannotBeSavedIsNamedWithWhyAndLeftAsItWas) {
-  dir.write("a.mid", kSong);
-  dir.write("pars.bin", std::string(20, '\x42'));
-  auto form = start();
-  fs::permissions(dir / "pars.bin", fs::perms::owner_read);
-  form->close();
-  EXPECT_EQ(platform.messages,
-            Messages{"pars.bin dosyası yazılamadı: dosya salt okunur. Eski kayıtlar olduğu gibi duruyor."});
-  EXPECT_EQ(dir.read("pars.bin"), std::string(20, '\x42'));
+TEST_F(Closing, ALogThatCannotBeSavedIsNamedWithWhyAndLeftAsItWas) {
+  makeLogReadOnly();
+  form->closeRequest(CloseFrom::User);
+  EXPECT_EQ(view.messages, Messages{kCannotSave});
+  EXPECT_TRUE(platform.errors.empty());
+  EXPECT_EQ(view.closes, 1);
+  EXPECT_EQ(dir.read("pars.bin"), std::string(40, '\x5A'));
+}
+
+// A signal may come with nobody at the screen: its close waits for no box,
+// whether the box is still to come or already up.
+TEST_F(Closing, ASignalsCloseTellsAFailedSaveOnStandardErrorNotInABox) {
+  makeLogReadOnly();
+  for (bool boxUp : {false, true}) {
+    start();
+    platform.errors.clear();
+    if (boxUp) view.onMessage = [&] { form->closeRequest(CloseFrom::Signal); };
+    form->closeRequest(boxUp ? CloseFrom::User : CloseFrom::Signal);
+    EXPECT_EQ(view.boxesEnded, view.messages.size()) << boxUp;
+    EXPECT_EQ(view.messages.size(), boxUp ? 1u : 0u);
+    EXPECT_EQ(platform.errors, Messages{kCannotSave}) << boxUp;
+    EXPECT_EQ(view.closes, 1) << boxUp;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
-// Window tests: one QApplication per test program, and a fresh program
-// folder on the fake platform with helpers to start the window and pick rows.
+// Window tests: a fresh program folder on the fake platform, Form1 on a
+// view that records what it shows, and helpers to start it and press Start.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
 
-#include "app/fake_platform.h"
+#include "tests/support/fake_platform.h"
 #include "app/form1.h"
+#include "app/view.h"
 #include "splitter/strip.h"
 #include "tests/support/temp_dir.h"
 #include "tools/midi_builder.h"
@@ -15,46 +19,82 @@
 namespace ezg::testing {
 
 using Messages = std::vector<std::string>;
+using Pointers = std::vector<Pointer>;
 
 // A song of `count` plain notes, a packet each.
 inline Bytes notes(std::size_t count) { return build::makeMidi(std::vector<build::Note>(count)); }
 
-inline void qtApp() {
-  static int argc = 1;
-  static char name[] = "ezgitar-tests";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-}
+// Answers Form1's questions as the test sets them, and lets a test act while
+// a box is up or the pump runs.
+struct FakeView final : View {
+  std::string caption;
+  std::map<Control, Place> places;
+  std::map<Control, bool> visible;
+  std::map<Control, Colour> colours;
+  std::vector<std::string> entries;  // List_MID as shown
+  int selected = -1;
+  std::vector<int> strip;  // source rows copied, in order
+  std::vector<Repaint> repaints;
+  std::vector<Pointer> pointers;
+  std::vector<std::string> messages;
+  int pumps = 0, closes = 0;
+  std::size_t boxesEnded = 0;
+  std::function<void(int pass)> onPump;
+  std::function<void()> onMessage;
+
+  // Selects the entry that shows `name`, as a user's click would.
+  void select(const std::string& name) {
+    selected = static_cast<int>(std::find(entries.begin(), entries.end(), name) - entries.begin());
+    if (selected == static_cast<int>(entries.size())) selected = -1;
+  }
+
+  void setCaption(const std::string& text) override { caption = text; }
+  void place(Control c, const Place& where) override { places[c] = where; }
+  void setVisible(Control c, bool v) override { visible[c] = v; }
+  void setBackColour(Control c, Colour colour) override { colours[c] = colour; }
+  void setListEntry(int i, const std::string& name) override {
+    if (static_cast<std::size_t>(i) == entries.size()) entries.emplace_back();
+    entries.at(static_cast<std::size_t>(i)) = name;
+  }
+  int selectedIndex() override { return selected; }
+  void copyStrip(int row, Repaint repaint) override {
+    strip.push_back(row);
+    repaints.push_back(repaint);
+  }
+  void setPointer(Pointer p) override { pointers.push_back(p); }
+  void messageBox(const std::string& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage();
+  }
+  void endMessageBox() override { ++boxesEnded; }
+  void pumpEvents() override {
+    ++pumps;
+    if (onPump) onPump(pumps);
+  }
+  void closeWindow() override { ++closes; }
+};
 
 class WindowTest : public ::testing::Test {
  protected:
-  WindowTest() { qtApp(); platform.programFolderPath = dir.path().string(); }
+  WindowTest() { platform.programFolderPath = dir.path().string(); }
   // Start-up moves into the program folder; leave it before it is removed.
   ~WindowTest() override { std::filesystem::current_path(saved); }
 
-  std::unique_ptr<Form1> start(bool started = true) {
-    auto form = std::make_unique<Form1>(platform);
+  void start(bool started = true) {
+    view = FakeView();
+    form.emplace(platform, view);
     EXPECT_EQ(form->startUp(), started);
-    return form;
   }
-  static void select(Form1& form, const std::string& entry) {
-    auto found = form.List_MID->findItems(QString::fromStdString(entry), Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1) << entry;
-    form.List_MID->setCurrentItem(found.front());
-  }
-  // Whether the strip window shows the image from this source row down.
-  static bool stripAt(Form1& form, int row) {
-    return form.Picture2->surface() == form.Picture1->surface().copy(0, row, 50, kStripWindowRows);
-  }
-  static std::vector<std::string> entries(const Form1& form) {
-    std::vector<std::string> out;
-    for (int i = 0; i < form.List_MID->count(); ++i) out.push_back(form.List_MID->item(i)->text().toStdString());
-    return out;
+  void startWith(const std::string& entry) {
+    view.select(entry);
+    form->Command3_Click();
   }
 
   std::filesystem::path saved = std::filesystem::current_path();
   TempDir dir;
   FakePlatform platform;
+  FakeView view;
+  std::optional<Form1> form;
 };
 
 }  // namespace ezg::testing

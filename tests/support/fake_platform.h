@@ -1,8 +1,8 @@
 // A platform for tests: real files in a folder of the test's choosing, but
-// message boxes, pointer, pump, clock and separator are recorded or set.
+// clock, separator and standard error are set or recorded, and chosen reads
+// and writes fail.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,15 +13,9 @@ namespace ezg {
 class FakePlatform : public FsPlatform {
  public:
   std::string programFolderPath;
-  std::vector<std::string> messages;
-  std::vector<Pointer> pointers;
-  int pumpCount = 0;
+  std::vector<std::string> errors;  // lines for standard error
   char separator = '.';
   LocalDateTime clock{2026, 12, 6, 12, 0, 0};
-  // Called on every pump pass, for tests that click while work runs.
-  std::function<void(int)> onPump;
-  // Called on every message box, for tests that act while it is up.
-  std::function<void(const std::string&)> onMessage;
   // When set, outputs of that name fail with `failOutputCode` after this
   // many bytes.
   std::string failOutputName;
@@ -32,15 +26,7 @@ class FakePlatform : public FsPlatform {
   std::string failReadName;
   FailureCode failReadCode = FailureCode::Other;
 
-  void messageBox(const std::string& text) override {
-    messages.push_back(text);
-    if (onMessage) onMessage(text);
-  }
-  void setPointer(Pointer p) override { pointers.push_back(p); }
-  void pumpEvents() override {
-    ++pumpCount;
-    if (onPump) onPump(pumpCount);
-  }
+  void writeError(const std::string& text) override { errors.push_back(text); }
   char decimalSeparator() override { return separator; }
   LocalDateTime now() override { return clock; }
   std::string programFolder() override { return programFolderPath; }

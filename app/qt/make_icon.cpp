@@ -3,7 +3,7 @@
 #include <QImage>
 #include <cstdio>
 
-#include "app/form1.h"
+#include "app/qt/form1_window.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -1,9 +1,8 @@
-// The desktop half of the platform over Qt Widgets.
+// The program folder and the user's number format, from Qt; files, folders
+// and clock are the POSIX ones.
 #pragma once
 
 #include <QLocale>
-#include <QPointer>
-#include <QWidget>
 
 #include "app/platform.h"
 
@@ -20,17 +19,10 @@ class QtPlatform final : public FsPlatform {
   // An empty folder means the folder that holds the executable.
   explicit QtPlatform(std::string programFolder = {}) : programFolder_(std::move(programFolder)) {}
 
-  // The window whose pointer changes and that owns the message boxes.
-  void setWindow(QWidget* window) { window_ = window; }
-
-  void messageBox(const std::string& text) override;
-  void setPointer(Pointer pointer) override;
-  void pumpEvents() override;
   char decimalSeparator() override;
   std::string programFolder() override;
 
  private:
-  QPointer<QWidget> window_;
   std::string programFolder_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/unix_signals.h"
+#include "app/qt/unix_signals.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -13,7 +13,7 @@ namespace {
 
 // [0] is written by the handler, [1] read by the notifier.
 std::array<int, 2> pipeFds{-1, -1};
-constexpr std::array<int, 2> kCloseSignals{SIGTERM, SIGHUP};
+constexpr std::array<int, 3> kCloseSignals{SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onCloseSignal(int) {
   const int saved = errno;

@@ -1,4 +1,4 @@
-// SIGTERM and SIGHUP as close requests of the window. The handler only
+// SIGINT, SIGTERM and SIGHUP as close requests of the window. The handler only
 // writes a byte to a pipe; the close itself runs on the user-interface
 // thread when the event loop, or a split's pause, reads that byte.
 #pragma once
