@@ -16,7 +16,10 @@ void Form1::MidiYaz(LoadedFile& next) {
   auto out13 = platform_.createOutput(splitOutputName13(next.baseName));
   auto out24 = platform_.createOutput(splitOutputName24(next.baseName));
   for (const auto* out : {out13.get(), out24.get()}) {
-    if (Status failed = out->status()) {
+    Status failed = out->status();
+    // A copy's name that leads to the song itself would overwrite it.
+    if (!failed && out->replaces(next.currentFileName)) failed = Failure{FailureCode::OutputIsInput, 0, out->name()};
+    if (failed) {
       loaded_ = std::move(next);
       tell(cannotWriteMessage(out->name(), *failed));
       return;

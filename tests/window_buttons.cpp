@@ -139,6 +139,15 @@ TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   EXPECT_EQ(dir.read("ney_13.mid") + dir.read("ney_24.mid"), "old 13old 24 and longer");
 }
 
+TEST_F(Start, ACopyWhoseNameLeadsToTheSongItselfIsRefusedAndTheSongKept) {
+  const std::string song = dir.read("ney.mid");
+  fs::create_symlink("ney.mid", dir / "ney_24.mid");
+  startWith("ney");
+  EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: bu ad okunan dosyanın kendisini gösteriyor."});
+  EXPECT_EQ(dir.read("ney.mid"), song);
+  EXPECT_FALSE(dir.exists("ney_13.mid"));
+}
+
 TEST_F(Start, ReportAndTestAskForAStartFirst) {
   form->Command2_Click();
   form->Command1_Click();
