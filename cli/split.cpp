@@ -13,6 +13,7 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
+#include "cli/split_findings.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
@@ -29,20 +30,23 @@ std::vector<fs::path> splitOutputs(const std::string& input, const std::optional
 }
 
 // One copy, reading the input at its own offset so that both copies can
-// share the open file. The copy is synced here, on its own thread;
-// commitBoth() then finds it finished and tells any failure of that.
-Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, std::int64_t& packets) {
+// share the open file, and checked against the input as it is written. The
+// copy is synced here, on its own thread; commitBoth() then finds it
+// finished and tells any failure of that.
+Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, CopyCheck& check) {
   Status failure;
   std::uint64_t at = 0;
+  CheckedCopy checked(out, in, check);
   try {
-    packets = streamCopy(
+    streamCopy(
         [&](std::span<std::uint8_t> into) -> std::size_t {
           std::size_t got = 0;
           if (!failure) failure = in.readAt(at, into, got);
           at += got;
           return got;
         },
-        which, out);
+        which, checked);
+    check.finish();
   } catch (const std::bad_alloc&) {
     // A packet as long as the file is held whole.
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
@@ -71,22 +75,28 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   // The two copies are made side by side: on a second core the split takes
   // the time of one copy.
   Status failed13, failed24;
-  std::int64_t packets = 0, packets24 = 0;
+  CopyCheck check13, check24;
   {
     std::optional<std::jthread> other;
     try {
-      other.emplace([&] { failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24); });
+      other.emplace([&] { failed24 = makeCopy(in, SplitCopy::Copy24, out24, check24); });
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
-    failed13 = makeCopy(in, SplitCopy::Copy13, out13, packets);
-    if (!other) failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24);
+    failed13 = makeCopy(in, SplitCopy::Copy13, out13, check13);
+    if (!other) failed24 = makeCopy(in, SplitCopy::Copy24, out24, check24);
   }
   for (const Status& failed : {failed13, failed24})
     if (failed) return fail(describe(*failed));
   if (Status failed = commitBoth(out13, out24))
     return fail("cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
-  report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));
+  const SplitNames said{input, names[0].string(), names[1].string()};
+  const SplitCheck found{check13.input(), check13.copy(), check24.copy()};
+  report.info(splitSummary(said, found));
+  for (const std::string& warning : splitWarnings(said, found)) {
+    report.error(warning);
+    report.outcome = Outcome::Warned;
+  }
 }
 
 }  // namespace
