@@ -10,9 +10,13 @@
 // key 62 on channel 1 at tick 480", "a tempo's data", "a delta time".
 #pragma once
 
+#include <algorithm>
+#include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <span>
-#include <vector>
+
+#include "midi/vocabulary.h"
 
 namespace ezg::midi {
 
@@ -103,17 +107,20 @@ ByteName nameByte(const Event& e, std::int64_t offset);
 // that says more follows.
 bool structural(ByteRole role);
 
-// Receives the events in file order, in batches.
-class EventSink {
- public:
-  virtual ~EventSink() = default;
-  virtual void events(std::span<const Event> batch) = 0;
-  virtual void trouble(const TroubleAt& /*at*/) {}
+// What the reader hands its events and troubles to, in file order. The
+// reader takes the sink's own type, so each call is direct and inlined:
+// reading is one pass over data already in the cache.
+template <class S>
+concept EventSink = requires(S& s, const Event& e, const TroubleAt& t) {
+  s.event(e);  // e.bytes is valid only during the call
+  s.trouble(t);
 };
 
+// Unconstrained, so that a sink may hold its own reader; feed() checks.
+template <class Sink>
 class EventReader {
  public:
-  explicit EventReader(EventSink& sink);
+  explicit EventReader(Sink& sink) : sink_(sink) {}
   // The next bytes of the file. The events they complete are handed out
   // before it returns.
   void feed(std::span<const std::uint8_t> bytes);
@@ -127,6 +134,7 @@ class EventReader {
   std::size_t readAll(const std::uint8_t* p, std::size_t n, bool final);
   std::size_t readUnit(const std::uint8_t* p, std::size_t n, bool final);
   std::size_t chunkHead(const std::uint8_t* p, std::size_t n, bool final);
+  std::size_t trackEvents(const std::uint8_t* p, std::size_t n, bool final);
   std::size_t trackEvent(const std::uint8_t* p, std::size_t n, bool final);
   std::size_t data(const std::uint8_t* p, std::size_t n);
   Event& add(EventKind kind, const std::uint8_t* p, std::size_t length);
@@ -135,8 +143,10 @@ class EventReader {
   void report(Trouble why, std::int64_t at);
   void flush();
 
-  EventSink& sink_;
-  std::vector<Event> batch_;
+  Sink& sink_;
+  // The last event made, handed out once its fields are all set.
+  Event pending_;
+  bool hasPending_ = false;
   std::uint8_t carry_[32] = {};
   std::size_t carrySize_ = 0;
   Mode mode_ = Mode::ChunkHead;
@@ -156,5 +166,332 @@ class EventReader {
   std::uint8_t dataStatus_ = 0;
   std::uint8_t dataMetaType_ = 0;
 };
+
+namespace events_detail {
+
+// The largest slice of data one event covers, so a length fits its field.
+inline constexpr std::size_t kLargestSlice = std::size_t{1} << 30;
+
+inline bool isTagLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+inline std::uint32_t bigEndian32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+}  // namespace events_detail
+
+template <class Sink>
+void EventReader<Sink>::feed(std::span<const std::uint8_t> bytes) {
+  static_assert(EventSink<Sink>);
+  const std::uint8_t* p = bytes.data();
+  std::size_t n = bytes.size();
+  if (carrySize_ > 0) {
+    // The few bytes an event was short of last time, topped up from these.
+    const std::size_t old = carrySize_;
+    const std::size_t take = std::min(n, sizeof carry_ - old);
+    std::memcpy(carry_ + old, p, take);
+    carrySize_ += take;
+    const std::size_t used = readAll(carry_, carrySize_, false);
+    flush();  // its events point into the carry
+    if (used >= old) {
+      p += used - old;
+      n -= used - old;
+      carrySize_ = 0;
+    } else {
+      std::memmove(carry_, carry_ + used, carrySize_ - used);
+      carrySize_ -= used;
+      p += take;
+      n -= take;
+    }
+  }
+  const std::size_t used = readAll(p, n, false);
+  flush();
+  // No event needs more bytes ahead than the carry holds.
+  const std::size_t left = std::min(n - used, sizeof carry_ - carrySize_);
+  std::memcpy(carry_ + carrySize_, p + used, left);
+  carrySize_ += left;
+}
+
+template <class Sink>
+void EventReader<Sink>::finish() {
+  readAll(carry_, carrySize_, true);
+  carrySize_ = 0;
+  const bool inChunk = (mode_ == Mode::TrackEvent || mode_ == Mode::Data) && chunkLeft_ > 0;
+  if (cutByEnd_ || inChunk || (mode_ == Mode::Data && dataLeft_ > 0)) report(Trouble::CutByFileEnd, offset_);
+  flush();
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::readAll(const std::uint8_t* p, std::size_t n, bool final) {
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t used = readUnit(p + i, n - i, final);
+    if (used == kNeedMore) break;
+    i += used;
+  }
+  return i;
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::readUnit(const std::uint8_t* p, std::size_t n, bool final) {
+  switch (mode_) {
+    case Mode::ChunkHead: return chunkHead(p, n, final);
+    case Mode::TrackEvent: return trackEvents(p, n, final);
+    case Mode::Data: return data(p, n);
+    case Mode::AfterChunks: break;
+  }
+  const std::size_t take = std::min(n, events_detail::kLargestSlice);
+  add(EventKind::AfterChunks, p, take);
+  return take;
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::chunkHead(const std::uint8_t* p, std::size_t n, bool final) {
+  if (n < 8 && !final) return kNeedMore;
+  const bool tag = n >= 4 && std::all_of(p, p + 4, events_detail::isTagLetter);
+  const bool first = !sawChunk_;
+  if (first && (!tag || std::memcmp(p, "MThd", 4) != 0)) report(Trouble::NoHeader, offset_);
+  if (!tag) {
+    // Whatever follows is no chunk: the bytes after the last one.
+    mode_ = Mode::AfterChunks;
+    chunk_ = ChunkKind::None;
+    chunkLeft_ = 0;
+    return 0;
+  }
+  sawChunk_ = true;
+  chunk_ = first && std::memcmp(p, "MThd", 4) == 0 ? ChunkKind::Header
+         : std::memcmp(p, "MTrk", 4) == 0          ? ChunkKind::Track
+                                                   : ChunkKind::Other;
+  if (chunk_ == ChunkKind::Track) {
+    ++track_;
+    tick_ = 0;
+    running_ = 0;
+    endOfTrack_ = false;
+  }
+  if (n < 8) {
+    add(EventKind::ChunkHead, p, n).cut = true;
+    cutByEnd_ = true;
+    return n;
+  }
+  add(EventKind::ChunkHead, p, 8);
+  chunkLeft_ = events_detail::bigEndian32(p + 4);
+  if (chunkLeft_ == 0) mode_ = Mode::ChunkHead;
+  else if (chunk_ == ChunkKind::Track) mode_ = Mode::TrackEvent;
+  else startData(chunk_ == ChunkKind::Header ? EventKind::HeaderData : EventKind::ChunkData, chunkLeft_, 0, 0);
+  return 8;
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::trackEvents(const std::uint8_t* p, std::size_t n, bool final) {
+  // Nearly every event of a makam file is a short delta time and a channel
+  // message, well inside its chunk and the bytes at hand: those are read
+  // here in one loop, everything else one at a time below. The state is
+  // kept in locals: stores through the events could alias it otherwise.
+  constexpr std::size_t kAhead = 16;
+  flush();
+  std::size_t i = 0;
+  std::int64_t offset = offset_, chunkLeft = chunkLeft_, tick = tick_;
+  std::uint8_t runningStatus = running_;
+  while (n - i >= kAhead && chunkLeft >= static_cast<std::int64_t>(kAhead) && !endOfTrack_) {
+    const std::uint8_t* q = p + i;
+    std::size_t dl = 1;
+    std::int64_t delta = q[0];
+    if (delta >= kDataLimit) {
+      std::uint8_t b;
+      delta &= 0x7F;
+      do {
+        b = q[dl++];
+        delta = delta * 128 + (b & 0x7F);
+      } while (b >= kDataLimit && dl < 4);
+      if (b >= kDataLimit) break;
+    }
+    std::uint8_t s = q[dl];
+    const bool running = s < kDataLimit;
+    if (running) s = runningStatus;
+    if (s < kDataLimit || s >= kSysEx) break;
+    const std::size_t first = running ? dl : dl + 1;
+    const std::size_t end = first + static_cast<std::size_t>(channelDataBytes(s));
+    if (q[first] >= kDataLimit || (end > first + 1 && q[first + 1] >= kDataLimit)) break;
+    runningStatus = s;
+    tick += delta;
+    Event e;
+    e.offset = offset;
+    e.tick = tick;
+    e.bytes = q;
+    e.length = static_cast<std::uint32_t>(end);
+    e.track = track_;
+    e.kind = EventKind::Channel;
+    e.chunk = ChunkKind::Track;
+    e.deltaLength = static_cast<std::uint8_t>(dl);
+    e.status = s;
+    e.running = running;
+    sink_.event(e);
+    offset += static_cast<std::int64_t>(end);
+    chunkLeft -= static_cast<std::int64_t>(end);
+    i += end;
+  }
+  offset_ = offset;
+  chunkLeft_ = chunkLeft;
+  tick_ = tick;
+  running_ = runningStatus;
+  return i > 0 ? i : trackEvent(p, n, final);
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::trackEvent(const std::uint8_t* p, std::size_t n, bool final) {
+  if (chunkLeft_ == 0) {
+    mode_ = Mode::ChunkHead;
+    return 0;
+  }
+  if (endOfTrack_) {
+    skipRest(Trouble::AfterEndOfTrack);
+    return 0;
+  }
+  // An event ends with its chunk at the latest.
+  const auto lim = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(n), chunkLeft_));
+  const bool chunkEnds = static_cast<std::int64_t>(lim) == chunkLeft_;
+  EventKind kind = EventKind::Delta;
+  std::uint8_t status = 0, metaType = 0;
+  bool running = false;
+  std::uint8_t dl = 0;
+  std::int64_t delta = 0;
+  // Nothing changes before this, so a read that needs more bytes can start
+  // over once they have come.
+  auto emit = [&](std::size_t length, bool cut) {
+    tick_ += delta;
+    Event& e = add(kind, p, length);
+    e.deltaLength = dl;
+    e.status = status;
+    e.metaType = metaType;
+    e.running = running;
+    e.cut = cut;
+  };
+  auto cutShort = [&](std::size_t have) -> std::size_t {
+    if (!chunkEnds && !final) return kNeedMore;
+    if (chunkEnds) report(Trouble::PastChunkEnd, offset_ + static_cast<std::int64_t>(have));
+    else cutByEnd_ = true;
+    emit(have, true);
+    return have;
+  };
+  auto stopHere = [&](std::size_t have, Trouble why) {
+    emit(have, kind != EventKind::Delta);
+    skipRest(why);
+    return have;
+  };
+
+  for (;;) {
+    if (dl == lim) return cutShort(dl);
+    const std::uint8_t b = p[dl++];
+    delta = delta * 128 + (b & 0x7F);
+    if (b < kDataLimit) break;
+    if (dl == 4) return stopHere(dl, Trouble::LongNumber);
+  }
+  if (dl == lim) return cutShort(dl);
+  const std::uint8_t s = p[dl];
+  if (s < kDataLimit && running_ == 0) return stopHere(dl, Trouble::DataWithoutStatus);
+  if (s < kSysEx) {
+    kind = EventKind::Channel;
+    running = s < kDataLimit;
+    status = running ? running_ : s;
+    const std::size_t first = running ? dl : dl + 1u;
+    const std::size_t end = first + static_cast<std::size_t>(channelDataBytes(status));
+    for (std::size_t j = first; j < end; ++j) {
+      if (j == lim) return cutShort(j);
+      if (p[j] >= kDataLimit) return stopHere(j, Trouble::StatusInData);
+    }
+    running_ = status;
+    emit(end, false);
+    return end;
+  }
+  if (s != kMeta && s != kSysEx && s != kSysExEscape) return stopHere(dl, Trouble::UnknownStatus);
+  // Running status is kept across these: files that lean on it are read as
+  // their authors meant, and the rest lose nothing.
+  kind = s == kMeta ? EventKind::Meta : EventKind::SysEx;
+  status = s;
+  std::size_t j = dl + 1u;
+  if (s == kMeta) {
+    if (j == lim) return cutShort(j);
+    metaType = p[j++];
+  }
+  std::int64_t length = 0;
+  for (int k = 0;; ++k) {
+    if (j == lim) return cutShort(j);
+    const std::uint8_t b = p[j++];
+    length = length * 128 + (b & 0x7F);
+    if (b < kDataLimit) break;
+    if (k == 3) return stopHere(j, Trouble::LongNumber);
+  }
+  emit(j, false);
+  if (s == kMeta && metaType == kEndByte) endOfTrack_ = true;
+  if (length > chunkLeft_) {
+    report(Trouble::PastChunkEnd, offset_ + chunkLeft_);
+    length = chunkLeft_;
+  }
+  if (length > 0) startData(kind == EventKind::Meta ? EventKind::MetaData : EventKind::SysExData, length, s, metaType);
+  return j;
+}
+
+template <class Sink>
+std::size_t EventReader<Sink>::data(const std::uint8_t* p, std::size_t n) {
+  const auto take = static_cast<std::size_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(std::min(n, events_detail::kLargestSlice)), dataLeft_));
+  Event& e = add(dataKind_, p, take);
+  e.dataOffset = dataDone_;
+  e.status = dataStatus_;
+  e.metaType = dataMetaType_;
+  dataDone_ += static_cast<std::int64_t>(take);
+  dataLeft_ -= static_cast<std::int64_t>(take);
+  if (dataLeft_ == 0) mode_ = chunk_ == ChunkKind::Track ? Mode::TrackEvent : Mode::ChunkHead;
+  return take;
+}
+
+template <class Sink>
+Event& EventReader<Sink>::add(EventKind kind, const std::uint8_t* p, std::size_t length) {
+  flush();
+  Event& e = pending_;
+  e = Event{};
+  e.offset = offset_;
+  e.tick = tick_;
+  e.bytes = p;
+  e.length = static_cast<std::uint32_t>(length);
+  e.track = chunk_ == ChunkKind::Track ? track_ : -1;
+  e.kind = kind;
+  e.chunk = chunk_;
+  offset_ += static_cast<std::int64_t>(length);
+  if (chunk_ != ChunkKind::None) chunkLeft_ -= static_cast<std::int64_t>(length);
+  hasPending_ = true;
+  return e;
+}
+
+template <class Sink>
+void EventReader<Sink>::startData(EventKind kind, std::int64_t length, std::uint8_t status, std::uint8_t metaType) {
+  mode_ = Mode::Data;
+  dataKind_ = kind;
+  dataLeft_ = length;
+  dataDone_ = 0;
+  dataStatus_ = status;
+  dataMetaType_ = metaType;
+}
+
+template <class Sink>
+void EventReader<Sink>::skipRest(Trouble why) {
+  report(why, offset_);
+  if (chunkLeft_ > 0) startData(EventKind::Skipped, chunkLeft_, 0, 0);
+  else mode_ = Mode::ChunkHead;
+}
+
+template <class Sink>
+void EventReader<Sink>::report(Trouble why, std::int64_t at) {
+  // The events before it first, so a sink sees everything in file order.
+  flush();
+  sink_.trouble({why, at});
+}
+
+template <class Sink>
+void EventReader<Sink>::flush() {
+  if (!hasPending_) return;
+  hasPending_ = false;
+  sink_.event(pending_);
+}
 
 }  // namespace ezg::midi

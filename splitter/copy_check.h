@@ -40,7 +40,7 @@ struct CopyFacts {
   std::uint8_t firstStrayChangeTo = 0;
 };
 
-class CopyCheck final : private midi::EventSink {
+class CopyCheck final {
  public:
   CopyCheck() : reader_(*this) {}
   CopyCheck(const CopyCheck&) = delete;
@@ -53,23 +53,26 @@ class CopyCheck final : private midi::EventSink {
   const InputFacts& input() const { return input_; }
   const CopyFacts& copy() const { return copy_; }
 
+  // The reader's hooks.
+  void event(const midi::Event& e);
+  void trouble(const midi::TroubleAt& at);
+
  private:
   struct Change {
     std::int64_t offset;
     std::uint8_t to;
   };
 
-  void events(std::span<const midi::Event> batch) override;
-  void trouble(const midi::TroubleAt& at) override;
   void change(const midi::Event& e, const Change& c);
-  void ruleBytes(const midi::Event& e, std::size_t from, std::size_t to);
+  void ruleBytes(InputFacts& in, const midi::Event& e, std::size_t from, std::size_t to);
 
-  midi::EventReader reader_;
+  midi::EventReader<CopyCheck> reader_;
   InputFacts input_;
   CopyFacts copy_;
   std::int64_t offset_ = 0;
   std::vector<Change> changes_;  // found and not yet named
   std::size_t named_ = 0;        // of them, named
+  std::int64_t nextChange_ = 0;  // the offset of the next to name
   bool sawTrack_ = false;
 };
 
