@@ -97,6 +97,8 @@ struct ByteName {
   std::int32_t track = -1;
   std::int64_t tick = 0;
   bool running = false;
+
+  bool operator==(const ByteName&) const = default;
 };
 
 // Precondition: e.offset <= offset < e.end(), while e.bytes is valid.
@@ -424,7 +426,8 @@ std::size_t EventReader<Sink>::trackEvent(const std::uint8_t* p, std::size_t n, 
   emit(j, false);
   if (s == kMeta && metaType == kEndByte) endOfTrack_ = true;
   if (length > chunkLeft_) {
-    report(Trouble::PastChunkEnd, offset_ + chunkLeft_);
+    // Told at the event itself: the chunk's end may lie past the file's.
+    report(Trouble::PastChunkEnd, offset_ - static_cast<std::int64_t>(j));
     length = chunkLeft_;
   }
   if (length > 0) startData(kind == EventKind::Meta ? EventKind::MetaData : EventKind::SysExData, length, s, metaType);

@@ -101,7 +101,9 @@ TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {
   dir.write("empty.mid", "");
   const auto r = cli("split a.mid missing.mid empty.mid sub/b.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "a.mid: 2 packets -> a_13.mid, a_24.mid\nsub/b.mid: 2 packets -> sub/b_13.mid, sub/b_24.mid\n");
+  EXPECT_EQ(r.out,
+            "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n"
+            "sub/b.mid: 2 pitch bends, 2 notes; sub/b_13.mid silences 1 note, sub/b_24.mid 1\n");
   EXPECT_EQ(r.err, "ezgitar-cli: missing.mid: no such file\nezgitar-cli: empty.mid: empty file\n");
   EXPECT_EQ(dir.read("sub/b_13.mid").size(), song.size());
   EXPECT_EQ(dir.read("sub/b_24.mid").size(), song.size());
@@ -199,7 +201,8 @@ TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
             "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
             "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n");
   EXPECT_EQ(r.out,
-            "x/a.mid: 2 packets -> out/a_13.mid, out/a_24.mid\nb.mid: 2 packets -> out/b_13.mid, out/b_24.mid\n");
+            "x/a.mid: 2 pitch bends, 2 notes; out/a_13.mid silences 1 note, out/a_24.mid 1\n"
+            "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n");
 }
 
 TEST_F(Batch, AnInputThatAnotherInputWritesIsRefused) {
