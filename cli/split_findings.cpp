@@ -123,12 +123,14 @@ std::string nothingSilenced(const InputFacts& in) {
   if (in.bends[0] == 0)
     return fmt::format("the pitch bends are all on {}, and only those on channel 1 open packets", channelList(in));
   if (in.firstChannelRunning > 0)
-    return fmt::format("running status hides the notes: {} on channel 1 have no status byte of their own",
-                       counted(in.firstChannelRunning, "note", "notes"));
+    return fmt::format("running status hides the notes: {} on channel 1 {} no status byte of its own",
+                       counted(in.firstChannelRunning, "note", "notes"), in.firstChannelRunning == 1 ? "has" : "have");
   if (in.firstChannelZeroOns > 0)
-    return "the note-offs are written as note-ons with velocity 0, and those are what the split silenced";
-  return fmt::format("the split found {}, and none of them holds a note it could silence",
-                     counted(in.packets, "packet", "packets"));
+    return "the note-offs are written as note-ons with velocity 0, so the split silenced only those, whose velocity "
+           "was 0 already";
+  if (in.packets == 0) return "no pitch bend on channel 1 has its own status byte from position 31 on, where the split looks";
+  if (in.packets == 1) return "the split found only 1 packet, and a packet without a partner sounds in both copies";
+  return fmt::format("none of the {} packets the split found holds a note it could silence", in.packets);
 }
 
 std::string_view ruleByteMeaning(std::uint8_t b) {
@@ -219,11 +221,11 @@ std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck
                                    counted(in.packets, "packet", "packets"),
                                    counted(in.bends[0], "pitch bend", "pitch bends"));
     if (in.firstStrayBend) {
-      line += fmt::format("; the first 0xE0 that is none is at position {}, {}", position(*in.firstStrayBend),
+      line += fmt::format("; the first stray 0xE0 is at position {}: {}", position(*in.firstStrayBend),
                           describeByte(*in.firstStrayBend));
     } else if (in.firstUnseenBend) {
       const ByteName& n = *in.firstUnseenBend;
-      line += fmt::format("; the first one it misses is at position {}, {}", position(n), channelMessage(n, false));
+      line += fmt::format("; the first one it misses is at position {}: {}", position(n), channelMessage(n, false));
       line += n.running ? ", which has no status byte of its own"
                         : fmt::format(", before position {} where the split starts", kFirstScanPosition);
     }

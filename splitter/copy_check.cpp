@@ -57,14 +57,13 @@ bool isFirstChannelNote(std::uint8_t status) {
     const std::int64_t statusAt = e.offset + e.deltaLength;
     if (!e.running && statusAt >= kFirstScanOffset) ++input_.packets;
     else if (!input_.firstUnseenBend) input_.firstUnseenBend = midi::nameByte(e, statusAt);
-  } else if (kind == midi::kNoteOnKind || kind == midi::kNoteOffKind) {
-    if (first && e.running) ++input_.firstChannelRunning;
-    if (kind != midi::kNoteOnKind) return;
+  } else if (kind == midi::kNoteOnKind) {
     const std::size_t velocityAt = e.deltaLength + (e.running ? 1u : 2u);
     if (velocityAt >= e.length) return;  // cut short
     if (e.bytes[velocityAt] > 0) {
       ++input_.notes;
       if (first) ++input_.firstChannelNotes;
+      if (first && e.running) ++input_.firstChannelRunning;
     } else if (first) {
       ++input_.firstChannelZeroOns;
     }

@@ -21,7 +21,7 @@ struct InputFacts {
   std::int64_t notes = 0;                 // note-ons with a velocity above 0, every channel
   std::int64_t firstChannelNotes = 0;     // of them on channel 1
   std::int64_t firstChannelZeroOns = 0;   // note-ons with velocity 0 on channel 1: note-offs
-  std::int64_t firstChannelRunning = 0;   // notes on channel 1 without a status byte of their own
+  std::int64_t firstChannelRunning = 0;   // of the notes on channel 1, those without a status byte of their own
   std::int64_t packets = 0;               // the bytes 0xE0 the byte rule opens a packet at
   std::int64_t strayBends = 0;            // of them, no pitch bend's status byte on channel 1
   std::optional<midi::ByteName> firstStrayBend;
