@@ -139,10 +139,10 @@ std::string_view ruleByteMeaning(std::uint8_t b) {
 
 }  // namespace
 
-CheckedCopy::CheckedCopy(ByteSink& out, const InputFile& in, CopyCheck& check)
-    : out_(out), in_(in), check_(check), input_(kBlock) {}
+ComparedCopy::ComparedCopy(ByteSink& out, const InputFile& in, ChangeList& changes)
+    : out_(out), in_(in), changes_(changes), input_(kBlock) {}
 
-void CheckedCopy::write(std::string_view bytes) {
+void ComparedCopy::write(std::string_view bytes) {
   out_.write(bytes);
   std::span copy(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   while (readable_ && !copy.empty()) {
@@ -158,10 +158,24 @@ void CheckedCopy::write(std::string_view bytes) {
       }
       got += more;
     }
-    check_.feed(std::span(input_).first(n), copy.first(n));
+    changes_.compare(std::span(input_).first(n), copy.first(n));
     at_ += n;
     copy = copy.subspan(n);
   }
+}
+
+Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found) {
+  SplitChecker checker(changes13, changes24);
+  std::vector<std::uint8_t> block(kBlock);
+  std::uint64_t at = 0;
+  for (std::size_t got = 0;; at += got) {
+    if (Status failed = in.readAt(at, block, got)) return failed;
+    if (got == 0) break;
+    checker.feed(std::span(block).first(got));
+  }
+  if (Status failed = in.checkUnchanged(at)) return failed;
+  found = checker.finish();
+  return {};
 }
 
 std::string describeByte(const ByteName& n) {

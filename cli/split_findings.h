@@ -14,21 +14,25 @@
 
 namespace ezg::cli {
 
-// A copy on its way to `out`, held against the input it was made from:
-// each written block is compared with the same bytes read again from `in`.
-class CheckedCopy final : public ByteSink {
+// A copy on its way to `out`, compared with the input it was made from:
+// each written block is held against the same bytes read again from `in`,
+// and the bytes that differ are listed in `changes`.
+class ComparedCopy final : public ByteSink {
  public:
-  CheckedCopy(ByteSink& out, const InputFile& in, CopyCheck& check);
+  ComparedCopy(ByteSink& out, const InputFile& in, ChangeList& changes);
   void write(std::string_view bytes) override;
 
  private:
   ByteSink& out_;
   const InputFile& in_;
-  CopyCheck& check_;
+  ChangeList& changes_;
   std::vector<std::uint8_t> input_;
   std::uint64_t at_ = 0;
   bool readable_ = true;
 };
+
+// Reads `in` once more, as events, and names the changes of both copies.
+Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found);
 
 // The names a split's lines use: the input and the copies as the user sees them.
 struct SplitNames {

@@ -1,8 +1,11 @@
-// A split's copy held against its input, the input read as events: which
-// notes the copy silences, which changed bytes are no velocity of a note on
-// channel 1, and where the byte rule met a 0x80, 0x90 or 0xE0 that is not
-// the status byte it takes it for. Fed in pieces as the copy is written, so
-// the check needs no more memory than the split.
+// A split's copies held against their input, the input read as events:
+// which notes each copy silences, which changed bytes are no velocity of a
+// note on channel 1, and where the byte rule met a 0x80, 0x90 or 0xE0 that
+// is not the status byte it takes it for.
+//
+// In two steps, so that a copy is compared as it is written and the input
+// is read as events once for both: each copy's changed bytes are listed
+// (ChangeList, a byte or two each), then one pass over the input names them.
 #pragma once
 
 #include <array>
@@ -40,45 +43,66 @@ struct CopyFacts {
   std::uint8_t firstStrayChangeTo = 0;
 };
 
-class CopyCheck final {
+struct SplitCheck {
+  InputFacts input;
+  CopyFacts copy13, copy24;
+};
+
+// The bytes in which a copy differs from its input, in increasing order:
+// each kept as the distance from the one before and the copy's value.
+class ChangeList {
  public:
-  CopyCheck() : reader_(*this) {}
-  CopyCheck(const CopyCheck&) = delete;
-  CopyCheck& operator=(const CopyCheck&) = delete;
+  // The next bytes of the input and of the copy, at the same offsets.
+  void compare(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy);
 
-  // The next bytes of the input and the copy's bytes at the same offsets.
-  void feed(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy);
-  void finish();
+  struct Change {
+    std::int64_t offset;
+    std::uint8_t to;
+  };
+  class Reader {
+   public:
+    explicit Reader(const ChangeList& list) : list_(list) { next(); }
+    // The change at hand; its offset is INT64_MAX past the last.
+    const Change& at() const { return at_; }
+    void next();
 
-  const InputFacts& input() const { return input_; }
-  const CopyFacts& copy() const { return copy_; }
+   private:
+    const ChangeList& list_;
+    std::size_t read_ = 0;
+    Change at_{-1, 0};
+  };
+
+ private:
+  void add(std::int64_t offset, std::uint8_t to);
+
+  std::vector<std::uint8_t> encoded_;
+  std::int64_t compared_ = 0;  // bytes compared so far
+  std::int64_t last_ = -1;     // the offset of the last change added
+};
+
+// One pass over the input as events, naming both copies' changes.
+class SplitChecker final {
+ public:
+  SplitChecker(const ChangeList& changes13, const ChangeList& changes24)
+      : reader_(*this), changes_{ChangeList::Reader(changes13), ChangeList::Reader(changes24)} {}
+  SplitChecker(const SplitChecker&) = delete;
+  SplitChecker& operator=(const SplitChecker&) = delete;
+
+  void feed(std::span<const std::uint8_t> input);
+  SplitCheck finish();
 
   // The reader's hooks.
   void event(const midi::Event& e);
   void trouble(const midi::TroubleAt& at);
 
  private:
-  struct Change {
-    std::int64_t offset;
-    std::uint8_t to;
-  };
+  void change(const midi::Event& e, const ChangeList::Change& c, CopyFacts& copy);
+  void ruleBytes(const midi::Event& e, std::size_t from, std::size_t to);
 
-  void change(const midi::Event& e, const Change& c);
-  void ruleBytes(InputFacts& in, const midi::Event& e, std::size_t from, std::size_t to);
-
-  midi::EventReader<CopyCheck> reader_;
-  InputFacts input_;
-  CopyFacts copy_;
-  std::int64_t offset_ = 0;
-  std::vector<Change> changes_;  // found and not yet named
-  std::size_t named_ = 0;        // of them, named
-  std::int64_t nextChange_ = 0;  // the offset of the next to name
+  midi::EventReader<SplitChecker> reader_;
+  ChangeList::Reader changes_[2];
+  SplitCheck found_;
   bool sawTrack_ = false;
-};
-
-struct SplitCheck {
-  InputFacts input;
-  CopyFacts copy13, copy24;
 };
 
 // Both copies against the input, in memory.
