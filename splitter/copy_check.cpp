@@ -1,9 +1,13 @@
 #include "splitter/copy_check.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "midi/vocabulary.h"
 #include "splitter/note_splitter.h"
@@ -51,21 +55,38 @@ void ChangeList::compare(std::span<const std::uint8_t> input, std::span<const st
   compared_ += static_cast<std::int64_t>(n);
 }
 
+ChangeList::~ChangeList() { std::free(encoded_); }
+
+void ChangeList::grow() {
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  // A small list stays small; a large one takes whole huge pages.
+  const std::size_t capacity = capacity_ == 0 ? std::size_t{64} << 10 : std::max(capacity_ * 2, kHuge);
+  const std::size_t align = capacity >= kHuge ? kHuge : 4096;
+  auto* grown = static_cast<std::uint8_t*>(std::aligned_alloc(align, capacity));
+  if (!grown) throw std::bad_alloc();
+  if (align == kHuge) ::madvise(grown, capacity, MADV_HUGEPAGE);
+  if (size_ > 0) std::memcpy(grown, encoded_, size_);
+  std::free(encoded_);
+  encoded_ = grown;
+  capacity_ = capacity;
+}
+
 void ChangeList::add(std::int64_t offset, std::uint8_t to) {
-  // The distance as a number of 7-bit groups, low first, then the value.
+  // The distance as 7-bit groups, low first, then the value: at most 11 bytes.
+  if (capacity_ - size_ < 11) grow();
   auto gap = static_cast<std::uint64_t>(offset - last_);
-  for (; gap >= 0x80; gap >>= 7) encoded_.push_back(static_cast<std::uint8_t>(gap | 0x80));
-  encoded_.push_back(static_cast<std::uint8_t>(gap));
-  encoded_.push_back(to);
+  for (; gap >= 0x80; gap >>= 7) encoded_[size_++] = static_cast<std::uint8_t>(gap | 0x80);
+  encoded_[size_++] = static_cast<std::uint8_t>(gap);
+  encoded_[size_++] = to;
   last_ = offset;
 }
 
 void ChangeList::Reader::next() {
-  const std::vector<std::uint8_t>& e = list_.encoded_;
-  if (read_ == e.size()) {
+  if (read_ == list_.size_) {
     at_ = {INT64_MAX, 0};
     return;
   }
+  const std::uint8_t* e = list_.encoded_;
   std::uint64_t gap = 0;
   for (int shift = 0;; shift += 7) {
     const std::uint8_t b = e[read_++];

@@ -52,6 +52,11 @@ struct SplitCheck {
 // each kept as the distance from the one before and the copy's value.
 class ChangeList {
  public:
+  ChangeList() = default;
+  ChangeList(const ChangeList&) = delete;
+  ChangeList& operator=(const ChangeList&) = delete;
+  ~ChangeList();
+
   // The next bytes of the input and of the copy, at the same offsets.
   void compare(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy);
 
@@ -75,7 +80,14 @@ class ChangeList {
  private:
   void add(std::int64_t offset, std::uint8_t to);
 
-  std::vector<std::uint8_t> encoded_;
+  void grow();
+
+  // Grown in whole huge pages where the system has them: fresh memory costs
+  // a page fault per 4 KiB first touched, and on a virtual machine a fault
+  // costs more than the check itself.
+  std::uint8_t* encoded_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
   std::int64_t compared_ = 0;  // bytes compared so far
   std::int64_t last_ = -1;     // the offset of the last change added
 };
