@@ -72,12 +72,14 @@ void ChangeList::grow() {
 }
 
 void ChangeList::add(std::int64_t offset, std::uint8_t to) {
-  // The distance as 7-bit groups, low first, then the value: at most 11 bytes.
+  // The distance as 7-bit groups, low first, its lowest bit set when the
+  // value follows: the split only ever sets bytes to 0, so a change takes
+  // one byte, at most 11.
   if (capacity_ - size_ < 11) grow();
-  auto gap = static_cast<std::uint64_t>(offset - last_);
-  for (; gap >= 0x80; gap >>= 7) encoded_[size_++] = static_cast<std::uint8_t>(gap | 0x80);
-  encoded_[size_++] = static_cast<std::uint8_t>(gap);
-  encoded_[size_++] = to;
+  auto code = static_cast<std::uint64_t>(offset - last_) << 1 | (to != 0);
+  for (; code >= 0x80; code >>= 7) encoded_[size_++] = static_cast<std::uint8_t>(code | 0x80);
+  encoded_[size_++] = static_cast<std::uint8_t>(code);
+  if (to != 0) encoded_[size_++] = to;
   last_ = offset;
 }
 
@@ -87,13 +89,13 @@ void ChangeList::Reader::next() {
     return;
   }
   const std::uint8_t* e = list_.encoded_;
-  std::uint64_t gap = 0;
+  std::uint64_t code = 0;
   for (int shift = 0;; shift += 7) {
     const std::uint8_t b = e[read_++];
-    gap |= std::uint64_t{b & 0x7Fu} << shift;
+    code |= std::uint64_t{b & 0x7Fu} << shift;
     if (b < 0x80) break;
   }
-  at_ = {at_.offset + static_cast<std::int64_t>(gap), e[read_++]};
+  at_ = {at_.offset + static_cast<std::int64_t>(code >> 1), (code & 1) != 0 ? e[read_++] : std::uint8_t{0}};
 }
 
 // Inlined into the reader: it runs for every event of the file.

@@ -49,7 +49,8 @@ struct SplitCheck {
 };
 
 // The bytes in which a copy differs from its input, in increasing order:
-// each kept as the distance from the one before and the copy's value.
+// each kept as the distance from the one before and the copy's value, a
+// byte for nearly every change.
 class ChangeList {
  public:
   ChangeList() = default;
