@@ -1,6 +1,7 @@
 // The split core without the window's pause, on an 8 MB melody.
 #include <benchmark/benchmark.h>
 
+#include "splitter/copy_check.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "tools/midi_builder.h"
@@ -58,6 +59,19 @@ void BM_Scan(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.length());
 }
 BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
+
+// What the command line adds to a split: both copies held against the
+// input, which is read once more as events.
+void BM_CheckSplit(benchmark::State& state) {
+  const ezg::FileBuffer& file = melody8MB();
+  const ezg::SplitCopies copies = ezg::splitNotes(file);
+  for (auto _ : state) {
+    const ezg::SplitCheck found = ezg::checkSplit(file.span(), copies.copy13, copies.copy24);
+    benchmark::DoNotOptimize(found.copy13.silencedNotes + found.copy24.silencedNotes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.length());
+}
+BENCHMARK(BM_CheckSplit)->Unit(benchmark::kMillisecond);
 
 void BM_StripRow(benchmark::State& state) {
   std::int64_t i = 1;

@@ -1,5 +1,6 @@
 #include "cli/help.h"
 
+#include <string>
 
 namespace ezg::cli {
 namespace {
@@ -9,6 +10,17 @@ const std::vector<OptionHelp> kBatchOptions = {
     {"-q, --quiet", "print only errors and warnings"},
     {"-h, --help", "show this help and exit"},
 };
+
+// What the split is made for and what its warnings mean: in split --help
+// and in the main help, which makes the manual.
+constexpr const char* kSplitFits =
+    "The split is made for files with a pitch bend on channel 1 before each note and no running status,\n"
+    "as in makam collections; it reads each file as MIDI events and prints what the copies hold.";
+constexpr const char* kSplitWarnings =
+    "A warning on stderr (FILE: message, exit status 1, the copies still written) says where the split\n"
+    "did not do that: both copies equal the input, and why; a copy changed a byte that is no velocity\n"
+    "of a note on channel 1; a 0xE0 that is no pitch bend opened a packet; or bytes after the last track\n"
+    "chunk took part. Positions count from 1.";
 
 std::vector<OptionHelp> withBatch(std::vector<OptionHelp> own) {
   own.insert(own.end(), kBatchOptions.begin(), kBatchOptions.end());
@@ -23,10 +35,13 @@ const std::vector<CommandHelp>& commandHelps() {
        "Cuts each MIDI file into packets, each opened by a pitch bend on channel 1, and writes two practice\n"
        "copies in which the packets are silenced alternately, pair by pair: <name>_13.mid keeps packets\n"
        "1, 3, 5, ... sounding, <name>_24.mid packets 2, 4, 6, ... Every other byte stays as it was.\n"
-       "Prints one line per file with its packet count.",
+       "\n" + std::string(kSplitFits) + "\n" + kSplitWarnings + "\n"
+       "For example:\n"
+       "  song.mid: 482 pitch bends, 482 notes; song_13.mid silences 241 notes, song_24.mid 241",
        withBatch({{"-o, --output DIR", "write the copies into DIR instead of next to each input"}}),
        {{"ezgitar-cli split song.mid", "writes song_13.mid and song_24.mid next to song.mid"},
-        {"ezgitar-cli split -o practice ~/makam", "splits every .mid file of ~/makam into the folder practice"}}},
+        {"ezgitar-cli split -o practice ~/makam", "splits every .mid file of ~/makam into the folder practice"},
+        {"ezgitar-cli split -q ~/makam", "prints only the files the split does not fit"}}},
       {"report", "[OPTIONS] FILE|FOLDER...", "write the byte-by-byte report <name>.txt for each file",
        "Writes <name>.txt, a byte-by-byte report of the file: the header chunk, the head of the track and\n"
        "every following byte with its position, hexadecimal, decimal and character views, and what the\n"
@@ -65,6 +80,7 @@ void printMainHelp(std::FILE* to) {
                "\n"
                "Commands:\n");
   for (const CommandHelp& c : commandHelps()) std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+  std::fprintf(to, "\nSplit:\n%s\n%s\n", kSplitFits, kSplitWarnings);
   std::fprintf(to,
                "\n"
                "Options:\n"
@@ -81,7 +97,7 @@ void printMainHelp(std::FILE* to) {
 }
 
 void printCommandHelp(const CommandHelp& help, std::FILE* to) {
-  std::fprintf(to, "Usage: ezgitar-cli %s %s\n\n%s\n\nOptions:\n", help.name, help.synopsis, help.description);
+  std::fprintf(to, "Usage: ezgitar-cli %s %s\n\n%s\n\nOptions:\n", help.name, help.synopsis, help.description.c_str());
   for (const OptionHelp& o : help.options) std::fprintf(to, "  %-24s %s\n", o.flags, o.text);
   std::fprintf(to, "\nExamples:\n");
   for (const ExampleHelp& e : help.examples) std::fprintf(to, "  %s\n      %s\n", e.command, e.text);

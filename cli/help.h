@@ -21,7 +21,7 @@ struct CommandHelp {
   const char* name;
   const char* synopsis;  // after "ezgitar-cli NAME "
   const char* summary;   // one line for the command list
-  const char* description;
+  std::string description;
   std::vector<OptionHelp> options;
   std::vector<ExampleHelp> examples;
 };

@@ -2,6 +2,7 @@
 // and the strip.
 #include <cerrno>
 #include <filesystem>
+#include <latch>
 #include <new>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
+#include "cli/split_findings.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
@@ -29,26 +31,28 @@ std::vector<fs::path> splitOutputs(const std::string& input, const std::optional
 }
 
 // One copy, reading the input at its own offset so that both copies can
-// share the open file. The copy is synced here, on its own thread;
-// commitBoth() then finds it finished and tells any failure of that.
-Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, std::int64_t& packets) {
+// share the open file, and compared with the input as it is written. The
+// copy is handed to the disk here; it is synced once the check no longer
+// waits for it, and commitBoth() tells any failure of that.
+Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList& changes) {
   Status failure;
   std::uint64_t at = 0;
+  ComparedCopy compared(out, in, changes);
   try {
-    packets = streamCopy(
+    streamCopy(
         [&](std::span<std::uint8_t> into) -> std::size_t {
           std::size_t got = 0;
           if (!failure) failure = in.readAt(at, into, got);
           at += got;
           return got;
         },
-        which, out);
+        which, compared);
   } catch (const std::bad_alloc&) {
     // Memory ran out even for a few blocks.
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
   }
   if (!failure) failure = in.checkUnchanged(at);
-  if (!failure) out.finish();
+  if (!failure) out.startWriteback();
   return failure;
 }
 
@@ -73,25 +77,41 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
   // The two copies are made side by side: on a second core the split takes
   // the time of one copy.
-  Status failed13, failed24;
-  std::int64_t packets = 0, packets24 = 0;
+  Status failed13, failed24, failedCheck;
+  ChangeList changes13, changes24;
+  SplitCheck found;
   {
+    // The input is read as events once, for both copies, while the disk
+    // writes them.
+    std::latch listed(1);
     std::optional<std::jthread> other;
     try {
-      other.emplace([&] { failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24); });
+      other.emplace([&] {
+        failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
+        listed.count_down();
+        if (!failed24) out24.finish();
+      });
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
-    failed13 = makeCopy(in, SplitCopy::Copy13, out13, packets);
-    if (!other) failed24 = makeCopy(in, SplitCopy::Copy24, out24, packets24);
+    failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13);
+    if (other) listed.wait();
+    else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
+    if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
+    if (!failed13) out13.finish();
   }
-  for (const Status& failed : {failed13, failed24})
+  for (const Status& failed : {failed13, failed24, failedCheck})
     if (failed) return fail(*failed, describe(*failed));
   // Read and checked: replacing the pair needs a descriptor or two of its own.
   in.close();
   if (Status failed = commitBoth(out13, out24))
     return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
-  report.info(fmt::format("{}: {} packets -> {}, {}\n", input, packets, names[0].string(), names[1].string()));
+  const SplitNames said{input, names[0].string(), names[1].string()};
+  report.info(splitSummary(said, found));
+  for (const std::string& warning : splitWarnings(said, found)) {
+    report.error(warning);
+    report.outcome = Outcome::Warned;
+  }
 }
 
 }  // namespace

@@ -113,7 +113,9 @@ TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {
   dir.write("empty.mid", "");
   const auto r = cli("split a.mid missing.mid empty.mid sub/b.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "a.mid: 2 packets -> a_13.mid, a_24.mid\nsub/b.mid: 2 packets -> sub/b_13.mid, sub/b_24.mid\n");
+  EXPECT_EQ(r.out,
+            "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n"
+            "sub/b.mid: 2 pitch bends, 2 notes; sub/b_13.mid silences 1 note, sub/b_24.mid 1\n");
   EXPECT_EQ(r.err, "ezgitar-cli: missing.mid: no such file\nezgitar-cli: empty.mid: empty file\n");
   EXPECT_EQ(dir.read("sub/b_13.mid").size(), song.size());
   EXPECT_EQ(dir.read("sub/b_24.mid").size(), song.size());
@@ -204,14 +206,14 @@ TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
   fs::create_directory(dir / "again");
   for (const char* name : {"a.mid", "again/b.mid", ".mid"}) dir.write(name, song);
   ASSERT_EQ(cli("split -q again").status, 0);
-  const std::string split = "a.mid: 2 packets -> a_13.mid, a_24.mid\n";
+  const std::string split = "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n";
   const std::tuple<std::string, int, std::string, std::string> runs[] = {  // command, status, stdout, stderr
       {"split a.mid ./a.mid a.mid", 0,
        split + "./a.mid: skipped: the same file as a.mid\na.mid: skipped: named twice\n", ""},
       {"split -j 2 a_13.mid a.mid", 0, "a_13.mid: skipped: a.mid writes it in this run\n" + split, ""},
       {"split -q again", 0, "", ""},
       {"split again", 0,
-       "again/b.mid: 2 packets -> again/b_13.mid, again/b_24.mid\n"
+       "again/b.mid: 2 pitch bends, 2 notes; again/b_13.mid silences 1 note, again/b_24.mid 1\n"
        "again/b_13.mid: skipped: again/b.mid writes it in this run\n"
        "again/b_24.mid: skipped: again/b.mid writes it in this run\n",
        ""},
@@ -252,7 +254,8 @@ TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
             "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
             "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n");
   EXPECT_EQ(r.out,
-            "x/a.mid: 2 packets -> out/a_13.mid, out/a_24.mid\nb.mid: 2 packets -> out/b_13.mid, out/b_24.mid\n");
+            "x/a.mid: 2 pitch bends, 2 notes; out/a_13.mid silences 1 note, out/a_24.mid 1\n"
+            "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n");
 }
 
 TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {

@@ -52,7 +52,10 @@ TEST_F(WindowVsCli, StartAndReportWriteWhatTheCommandLineWrites) {
     const std::string input = shellQuote((dir / (base + ".mid")).string());
     for (const std::string cmd : {"split -o ", "report --decimal-separator . -o "}) {
       const auto r = testing::runCommand(EZGITAR_CLI " " + cmd + shellQuote(cliOut.path().string()) + " " + input);
-      EXPECT_EQ(r.status, 0) << r.err;
+      // The broken file's tail lies after its track chunk, and the split
+      // takes part of it for a note: said as a warning, the copies written.
+      const bool warns = cmd == "split -o " && base == "kırık";
+      EXPECT_EQ(r.status, warns ? 1 : 0) << r.err;
     }
     for (const std::string& out : {base + "_13.mid", base + "_24.mid", base + ".txt"})
       EXPECT_EQ(dir.read(out), cliOut.read(out)) << out;

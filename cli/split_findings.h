@@ -1,0 +1,52 @@
+// What ezgitar-cli split tells about the copies it wrote: the line that
+// says what they hold, and the warnings when the byte rule did not do what
+// a musician wants from it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "midi/events.h"
+#include "midi/read_file.h"
+#include "midi/sink.h"
+#include "splitter/copy_check.h"
+
+namespace ezg::cli {
+
+// A copy on its way to `out`, compared with the input it was made from:
+// each written block is held against the same bytes read again from `in`,
+// and the bytes that differ are listed in `changes`.
+class ComparedCopy final : public ByteSink {
+ public:
+  ComparedCopy(ByteSink& out, const InputFile& in, ChangeList& changes);
+  void write(std::string_view bytes) override;
+  void patch(std::uint64_t offset, std::uint8_t value) override;
+
+ private:
+  ByteSink& out_;
+  const InputFile& in_;
+  ChangeList& changes_;
+  std::vector<std::uint8_t> input_;
+  std::uint64_t at_ = 0;
+  bool readable_ = true;
+};
+
+// Reads `in` once more, as events, and names the changes of both copies.
+Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found);
+
+// The names a split's lines use: the input and the copies as the user sees them.
+struct SplitNames {
+  std::string input, copy13, copy24;
+};
+
+// "song.mid: 482 pitch bends, 964 notes; song_13.mid silences 241 notes, song_24.mid 241\n"
+std::string splitSummary(const SplitNames& names, const SplitCheck& found);
+
+// One "FILE: message\n" per warning; none for a file the split suits.
+std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck& found);
+
+// "the velocity of the note-on of key 62 on channel 1 at tick 480"
+std::string describeByte(const midi::ByteName& name);
+
+}  // namespace ezg::cli

@@ -1,0 +1,82 @@
+// What ezgitar-cli split says about the copies it wrote: one line of what
+// they hold, and warnings with exit status 1 where the byte rule misfires,
+// the copies written all the same.
+#include <gtest/gtest.h>
+
+#include "splitter/note_splitter.h"
+#include "tests/support/cli.h"
+#include "tests/support/split_files.h"
+
+namespace ezg::testing {
+namespace {
+
+using SplitSays = Cli;
+
+Bytes withTail(Bytes file, std::initializer_list<std::uint8_t> tail) {
+  file.insert(file.end(), tail);
+  return file;
+}
+
+// A packet longer than the split holds: its note-on's velocity is set in a
+// copy after it was written, and still counted.
+Bytes longPacket() {
+  Bytes ev = {0x00, 0xE0, 0x00, 0x40, 0x00, 0x90, 60, 0x50, 0x00, 0xFF, 0x01, 0x92, 0xA7, 0x60};
+  ev.insert(ev.end(), 300'000, 'a');
+  ev.insert(ev.end(), {0x00, 0x80, 60, 0x40});
+  return ev;
+}
+
+TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
+  const Bytes four = build::makeMidi(std::vector<build::Note>(4));
+  const std::tuple<const char*, Bytes, std::string> cases[] = {  // file, what stderr says
+      {"fits.mid", four, ""},
+      {"bare.mid", trackOf({kLeadTempo, {0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}),
+       "bare.mid: both copies equal the input: there is no pitch bend on channel 1\n"},
+      {"other.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE1), splitNotesEvents(2, 0xE4)}),
+       "other.mid: both copies equal the input: the pitch bends are all on channels 2 and 5, and only those on "
+       "channel 1 open packets\n"},
+      {"offs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}),
+       "offs.mid: both copies equal the input: the note-offs are written as note-ons with velocity 0, so the split "
+       "silenced only those, whose velocity was 0 already\n"},
+      {"text.mid", trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}),
+       "text_24.mid: position 45: a text event's first byte was set to 0; the rest of the track now reads "
+       "differently\n"},
+      {"tempo.mid", trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0},
+                             splitNotesEvents(2)}),
+       "tempo.mid: the split found 5 packets, but the file has 4 pitch bends on channel 1; the first stray 0xE0 is "
+       "at position 62: a tempo's data\n"},
+      {"long.mid", trackOf({kLeadTempo, longPacket(), splitNotesEvents(1)}), ""},
+      {"tail.mid", withTail(four, {0x00, 0x90, 0x3C, 0x40}),
+       "tail_13.mid: position 89: a byte after the last chunk was set to 0\n"
+       "tail.mid: position 87: bytes after the last track chunk took part in the split: it took the byte 0x90 there "
+       "for a note-on\n"},
+  };
+  for (const auto& [name, bytes, warned] : cases) {
+    dir.write(name, bytes);
+    const auto r = cli(std::string("split ") + name);
+    EXPECT_EQ(r.err, warned) << name;
+    EXPECT_EQ(r.status, warned.empty() ? 0 : 1) << name;
+    // The copies are what they always were.
+    const SplitCopies want = splitNotes(FileBuffer(bytes));
+    const std::string base = std::string(name).substr(0, std::string(name).size() - 4);
+    EXPECT_EQ(dir.read(base + "_13.mid"), asString(want.copy13)) << name;
+    EXPECT_EQ(dir.read(base + "_24.mid"), asString(want.copy24)) << name;
+  }
+  EXPECT_EQ(cli("split fits.mid").out, "fits.mid: 4 pitch bends, 4 notes; fits_13.mid silences 2 notes, fits_24.mid 2\n");
+  EXPECT_EQ(cli("split long.mid").out, "long.mid: 2 pitch bends, 2 notes; long_13.mid silences 1 note, long_24.mid 1\n");
+  EXPECT_EQ(cli("split -o " + q("") + " bare.mid").out,
+            "bare.mid: 0 pitch bends, 1 note; " + (dir / "bare_13.mid").string() + " silences 0 notes, " +
+                (dir / "bare_24.mid").string() + " 0\n");
+}
+
+TEST_F(SplitSays, OnlyTheWarningsWhenQuiet) {
+  dir.write("fits.mid", build::makeMidi(build::makamMelody(9, 3)));
+  dir.write("bare.mid", trackOf({{0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}));
+  const auto r = cli("split -q fits.mid bare.mid");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "bare.mid: both copies equal the input: there is no pitch bend on channel 1\n");
+}
+
+}  // namespace
+}  // namespace ezg::testing

@@ -1,0 +1,36 @@
+// MIDI files in the shapes other programs write, built in code, for the
+// split's checks.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "tools/midi_builder.h"
+
+namespace ezg::testing {
+
+// A tempo that puts the first event after it at position 30, its status
+// byte at 31, where the split starts looking.
+inline const Bytes kLeadTempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+
+// `count` notes: a pitch bend with `bend` as its status byte, a note-on and
+// a note-off written as `off` with `offVelocity`, each after its delta time.
+inline Bytes splitNotesEvents(int count, std::uint8_t bend = 0xE0, std::uint8_t off = 0x80,
+                              std::uint8_t offVelocity = 0x40) {
+  Bytes ev;
+  for (int i = 0; i < count; ++i) {
+    const auto key = static_cast<std::uint8_t>(60 + i % 12);
+    ev.insert(ev.end(), {0x00, bend, 0x00, 0x40, 0x00, 0x90, key, 0x50, 0x83, 0x60, off, key, offVelocity});
+  }
+  return ev;
+}
+
+// One track of these events and an end of track.
+inline Bytes trackOf(std::initializer_list<Bytes> parts) {
+  Bytes ev;
+  for (const Bytes& p : parts) ev.insert(ev.end(), p.begin(), p.end());
+  ev.insert(ev.end(), {0x00, 0xFF, 0x2F, 0x00});
+  return build::wrapTrack(ev);
+}
+
+}  // namespace ezg::testing
