@@ -139,39 +139,6 @@ std::string_view ruleByteMeaning(std::uint8_t b) {
 
 }  // namespace
 
-ComparedCopy::ComparedCopy(ByteSink& out, const InputFile& in, ChangeList& changes)
-    : out_(out), in_(in), changes_(changes), input_(kBlock) {}
-
-void ComparedCopy::write(std::string_view bytes) {
-  out_.write(bytes);
-  std::span copy(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  while (readable_ && !copy.empty()) {
-    const std::size_t n = std::min(copy.size(), kBlock);
-    std::size_t got = 0;
-    while (got < n) {
-      std::size_t more = 0;
-      // A failed or short read means the input changed; the copy's own
-      // check of the input fails it, so the comparison only stops here.
-      if (in_.readAt(at_ + got, std::span(input_).subspan(got, n - got), more) || more == 0) {
-        readable_ = false;
-        return;
-      }
-      got += more;
-    }
-    changes_.compare(std::span(input_).first(n), copy.first(n));
-    at_ += n;
-    copy = copy.subspan(n);
-  }
-}
-
-void ComparedCopy::patch(std::uint64_t offset, std::uint8_t value) {
-  out_.patch(offset, value);
-  std::uint8_t was = 0;
-  std::size_t got = 0;
-  if (!in_.readAt(offset, std::span(&was, 1), got) && got == 1 && was != value)
-    changes_.late(static_cast<std::int64_t>(offset), value);
-}
-
 Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found) {
   SplitChecker checker(changes13, changes24);
   std::vector<std::uint8_t> block(kBlock);

@@ -14,24 +14,6 @@
 
 namespace ezg::cli {
 
-// A copy on its way to `out`, compared with the input it was made from:
-// each written block is held against the same bytes read again from `in`,
-// and the bytes that differ are listed in `changes`.
-class ComparedCopy final : public ByteSink {
- public:
-  ComparedCopy(ByteSink& out, const InputFile& in, ChangeList& changes);
-  void write(std::string_view bytes) override;
-  void patch(std::uint64_t offset, std::uint8_t value) override;
-
- private:
-  ByteSink& out_;
-  const InputFile& in_;
-  ChangeList& changes_;
-  std::vector<std::uint8_t> input_;
-  std::uint64_t at_ = 0;
-  bool readable_ = true;
-};
-
 // Reads `in` once more, as events, and names the changes of both copies.
 Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found);
 

@@ -83,7 +83,11 @@ void ChangeList::add(std::int64_t offset, std::uint8_t to) {
   last_ = offset;
 }
 
-void ChangeList::late(std::int64_t offset, std::uint8_t to) {
+void ChangeList::record(std::int64_t offset, std::uint8_t to) {
+  if (offset > last_) {
+    add(offset, to);
+    return;
+  }
   const auto at = std::upper_bound(late_.begin(), late_.end(), offset,
                                    [](std::int64_t o, const Change& c) { return o < c.offset; });
   late_.insert(at, Change{offset, to});

@@ -65,9 +65,10 @@ class ChangeList {
     std::int64_t offset;
     std::uint8_t to;
   };
-  // A byte of the copy set after it was compared: a velocity that a long
-  // packet's end silenced once its bytes were written. Rare, so kept apart.
-  void late(std::int64_t offset, std::uint8_t to);
+  // A byte the split changed, told by the split itself; changes come in
+  // increasing order but for a velocity that a long packet's end set after
+  // its bytes were written, rare enough to be kept apart.
+  void record(std::int64_t offset, std::uint8_t to);
 
   class Reader {
    public:

@@ -178,7 +178,7 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
   return result;
 }
 
-std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
+std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, const Silenced& silenced) {
   // Small enough to stay in the cache between the read and the write.
   constexpr std::size_t kBlock = std::size_t{1} << 16;
   // Past this much held, the bytes go out anyway and a velocity among them
@@ -200,8 +200,12 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
       [&](const Packet& packet) {
         for (std::int64_t v : velocityOffsets(packet)) {
           if (v == 0) continue;
-          if (v < heldStart) out.patch(static_cast<std::uint64_t>(v), 0);
-          else patches.push_back(v);
+          if (v >= heldStart) {
+            patches.push_back(v);
+            continue;
+          }
+          out.patch(static_cast<std::uint64_t>(v), 0);
+          if (silenced) silenced(v, -1);
         }
         final = packet.bendOffset;
       },
@@ -210,7 +214,11 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out) {
   // Offsets at or past the end of the file are never reached, so never set.
   auto writeUpTo = [&](std::int64_t end) {
     std::size_t done = 0;
-    for (; done < patches.size() && patches[done] < end; ++done) held[patches[done] - heldStart] = 0;
+    for (; done < patches.size() && patches[done] < end; ++done) {
+      std::uint8_t& velocity = held[static_cast<std::size_t>(patches[done] - heldStart)];
+      if (silenced) silenced(patches[done], velocity);
+      velocity = 0;
+    }
     patches.erase(patches.begin(), patches.begin() + static_cast<std::ptrdiff_t>(done));
     const auto used = static_cast<std::size_t>(end - heldStart);
     out.write(std::string_view(reinterpret_cast<const char*>(held.data()), used));

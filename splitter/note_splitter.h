@@ -62,11 +62,15 @@ SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
 // how many; 0 at the end.
 using ReadMore = std::function<std::size_t(std::span<std::uint8_t> into)>;
 
+// Called for each velocity the copy sets to 0, with the byte it was, or -1
+// when it was written already and is no longer at hand.
+using Silenced = std::function<void(std::int64_t offset, int was)>;
+
 // One copy written to `out` while the input is read, without holding it:
 // only the bytes from the last silenced packet on wait for their packet, and
 // at most a few blocks of them; a velocity already written when its packet
 // closes is set through ByteSink::patch. Returns the packet count.
-std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out);
+std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, const Silenced& silenced = {});
 
 // Both copies of bytes in memory, streamed one after the other.
 std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
