@@ -98,7 +98,7 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
   struct Case {
     int sig;
     const char* jobs;
-    bool replacing, named;
+    bool replacing, bare;
   };
   const Case cases[] = {
       {SIGINT, "1", false, false}, {SIGTERM, "2", false, true}, {SIGINT, "2", true, false},
@@ -107,17 +107,17 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
   dir.write("a.mid", song);
   dir.write("b.mid", build::makeMidi(std::vector<build::Note>(6)));
   const std::vector<std::string> all = {"a.mid", "a_13.mid", "a_24.mid", "b.mid", "b_13.mid", "b_24.mid"};
-  for (const auto& [sig, jobs, replacing, named] : cases) {
-    SCOPED_TRACE(::testing::Message() << "signal " << sig << ", -j " << jobs << (replacing ? ", replacing" : ", writing")
-                                    << (named ? ", bare file system" : ""));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "signal " << c.sig << ", -j " << c.jobs
+                                      << (c.replacing ? ", replacing" : ", writing") << (c.bare ? ", bare file system" : ""));
     for (const char* copy : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"}) dir.write(copy, "old");
-    const pid_t child = startCli(dir.path(), {"split", "-q", "-j", jobs, "a.mid", "b.mid"}, 300, named);
-    if (replacing) pollUntil([&] { return anyNameStartsWith(dir.path(), ".ezj-"); });
-    else pollUntil([&] { return holdsOpen(child, dir.path(), named ? ".ezg-" : "#"); });
-    ::kill(child, sig);
+    const pid_t child = startCli(dir.path(), {"split", "-q", "-j", c.jobs, "a.mid", "b.mid"}, 300, c.bare);
+    if (c.replacing) pollUntil([&] { return anyNameStartsWith(dir.path(), ".ezj-"); });
+    else pollUntil([&] { return holdsOpen(child, dir.path(), c.bare ? ".ezg-" : "#"); });
+    ::kill(child, c.sig);
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << status;
     EXPECT_EQ(dir.names(), all);
     int newPairs = 0;
     for (const char* base : {"a", "b"}) {
@@ -125,7 +125,7 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
       EXPECT_EQ(new13, dir.read(std::string(base) + "_24.mid") != "old") << base;
       newPairs += new13;
     }
-    EXPECT_EQ(newPairs > 0, replacing);
+    EXPECT_EQ(newPairs > 0, c.replacing);
   }
 }
 
@@ -134,12 +134,10 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
 TEST_F(CliInterrupted, ConcurrentRunsIntoOneFolderNeverMixTheirPairs) {
   constexpr int kRuns = 8;
   fs::create_directory(dir / "out");
-  std::vector<std::size_t> sizes;
+  // Each run's input has its own length, and so have its copies.
   for (int k = 0; k < kRuns; ++k) {
     fs::create_directory(dir / std::to_string(k));
-    const Bytes input = build::makeMidi(std::vector<build::Note>(2 + k));
-    dir.write(std::to_string(k) + "/a.mid", input);
-    sizes.push_back(input.size());
+    dir.write(std::to_string(k) + "/a.mid", build::makeMidi(std::vector<build::Note>(2 + k)));
   }
   for (int round = 0; round < 3; ++round) {
     std::vector<pid_t> runs;
