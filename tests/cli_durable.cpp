@@ -161,20 +161,26 @@ std::optional<std::pair<int, long>> cliOverTmp(const fs::path& folder, const std
                                                const std::string& out, std::vector<std::string> args) {
   const pid_t child = ::fork();
   if (child == 0) {
-    // Opened before /tmp is covered: the test's folder may lie under it.
+    // Opened before /tmp is covered: the test's folder, and the build with
+    // its programs, may lie under it. The programs run through their open
+    // descriptors.
     if (::chdir(folder.c_str()) != 0) ::_exit(126);
     const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int e = ::open("err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(126);
+    const int peak = ::open(PEAK_MEMORY, O_RDONLY);
+    const int program = ::open(EZGITAR_CLI, O_RDONLY);
+    if (peak < 0 || program < 0) ::_exit(126);
+    std::string peakPath = "/proc/self/fd/" + std::to_string(peak);
+    std::string programPath = "/proc/self/fd/" + std::to_string(program);
     const bool readOnly = options == "ro";
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", "/tmp", "tmpfs", readOnly ? MS_RDONLY : 0, readOnly ? nullptr : options.c_str()) != 0)
       ::_exit(77);
-    std::vector<char*> argv = {const_cast<char*>("peak_memory"), const_cast<char*>("peak"),
-                               const_cast<char*>(EZGITAR_CLI)};
+    std::vector<char*> argv = {const_cast<char*>("peak_memory"), const_cast<char*>("peak"), programPath.data()};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(PEAK_MEMORY, argv.data());
+    ::execv(peakPath.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;
