@@ -547,7 +547,7 @@ Status commitBoth(OutputFile& first, OutputFile& second) {
     if (!oneFolder) a->syncFolder();
     return {};
   };
-  const Status result = replace();
+  Status result = replace();
   // An undo that failed leaves the old file and the record for the next run.
   if (undone) {
     if (!aside.empty()) ::unlinkat(a->folderFd_, aside.c_str(), 0);
