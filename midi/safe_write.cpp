@@ -249,13 +249,13 @@ std::string writeRecord(int folderFd, const std::string& text) {
 
 }  // namespace
 
-void stopWritingAndRemoveTemporaries() {
-  gMutex.lock();  // kept: the run is ending
+void removeTemporariesOnSignal() {
   for (const std::string& path : gNamed) ::unlink(path.c_str());
 }
 
-void removeTemporariesOnSignal() {
-  for (const std::string& path : gNamed) ::unlink(path.c_str());
+void stopWritingAndRemoveTemporaries() {
+  gMutex.lock();  // kept: the run is ending
+  removeTemporariesOnSignal();
 }
 
 SafeFile::SafeFile(const std::filesystem::path& target) : name_(target.string()) {

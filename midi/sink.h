@@ -57,4 +57,5 @@ class OutputFile : public ByteSink {
   // nullptr for an output that is not a file on disk.
   virtual SafeFile* file() { return nullptr; }
 };
+
 }  // namespace ezg
