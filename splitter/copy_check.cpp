@@ -95,17 +95,22 @@ void ChangeList::record(std::int64_t offset, std::uint8_t to) {
 
 void ChangeList::Reader::decode() {
   if (read_ == list_.size_) {
-    listed_ = {INT64_MAX, 0};
+    listedOffset_ = INT64_MAX;
+    listedTo_ = 0;
     return;
   }
   const std::uint8_t* e = list_.encoded_;
-  std::uint64_t code = 0;
-  for (int shift = 0;; shift += 7) {
-    const std::uint8_t b = e[read_++];
-    code |= std::uint64_t{b & 0x7Fu} << shift;
-    if (b < 0x80) break;
+  std::uint64_t code = e[read_++];
+  if (code >= 0x80) {
+    code &= 0x7F;
+    for (int shift = 7;; shift += 7) {
+      const std::uint8_t b = e[read_++];
+      code |= std::uint64_t{b & 0x7Fu} << shift;
+      if (b < 0x80) break;
+    }
   }
-  listed_ = {listed_.offset + static_cast<std::int64_t>(code >> 1), (code & 1) != 0 ? e[read_++] : std::uint8_t{0}};
+  listedOffset_ += static_cast<std::int64_t>(code >> 1);
+  listedTo_ = (code & 1) != 0 ? e[read_++] : std::uint8_t{0};
 }
 
 // Inlined into the reader: it runs for every event of the file.

@@ -77,7 +77,7 @@ class ChangeList {
       pick();
     }
     // The change at hand; its offset is INT64_MAX past the last.
-    const Change& at() const { return at_; }
+    Change at() const { return {offset_, to_}; }
     void next() {
       if (fromLate_) ++late_;
       else decode();
@@ -86,14 +86,20 @@ class ChangeList {
 
    private:
     void decode();
+    // Scalars, not a Change copied whole: a 16-byte load of fields just
+    // stored one by one stalls, and this runs for every change.
     void pick() {
-      fromLate_ = late_ < list_.late_.size() && list_.late_[late_].offset < listed_.offset;
-      at_ = fromLate_ ? list_.late_[late_] : listed_;
+      const bool late = late_ < list_.late_.size();
+      const std::int64_t lateAt = late ? list_.late_[late_].offset : INT64_MAX;
+      fromLate_ = lateAt < listedOffset_;
+      offset_ = fromLate_ ? lateAt : listedOffset_;
+      to_ = fromLate_ ? list_.late_[late_].to : listedTo_;
     }
 
     const ChangeList& list_;
     std::size_t read_ = 0, late_ = 0;
-    Change listed_{-1, 0}, at_{-1, 0};
+    std::int64_t listedOffset_ = -1, offset_ = -1;
+    std::uint8_t listedTo_ = 0, to_ = 0;
     bool fromLate_ = false;
   };
 
