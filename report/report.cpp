@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "midi/vocabulary.h"
+#include "report/block_writer.h"
 #include "report/cp1254.h"
 
 namespace ezg {
@@ -52,18 +53,19 @@ struct ByteFields {
 };
 constexpr ByteFields kByteFields;
 
-// Collects report text in one block and hands full blocks to the sink, so
-// the report is never held whole and the sink sees few, large writes. The
-// per-byte line is the hot path: one line per input byte.
+// Collects report text in blocks and hands full ones to the sink, written
+// on a second thread, so the report is never held whole and the sink sees
+// few, large writes. The per-byte line is the hot path: one line per input
+// byte.
 class ReportText {
  public:
-  explicit ReportText(ByteSink& sink) : sink_(sink), buf_(std::make_unique<char[]>(kSize)), cur_(buf_.get()) {}
+  explicit ReportText(ByteSink& sink) : writer_(sink), buf_(writer_.block()), cur_(buf_) {}
 
   void text(std::string_view s) {
-    if (s.size() > kSize - kSlack) {
-      flush();
-      sink_.write(s);
-      return;
+    while (s.size() > kSize - kSlack) {
+      const std::size_t part = kSize - kSlack;
+      text(s.substr(0, part));
+      s.remove_prefix(part);
     }
     room(s.size());
     std::memcpy(cur_, s.data(), s.size());
@@ -126,18 +128,24 @@ class ReportText {
   }
 
   [[gnu::noinline]] void flush() {
-    if (cur_ == buf_.get()) return;
-    sink_.write(std::string_view(buf_.get(), static_cast<std::size_t>(cur_ - buf_.get())));
-    cur_ = buf_.get();
+    if (cur_ == buf_) return;
+    buf_ = writer_.handOver(static_cast<std::size_t>(cur_ - buf_));
+    cur_ = buf_;
+  }
+
+  // Everything in the sink; what the sink threw is thrown here.
+  void finish() {
+    flush();
+    writer_.drain();
   }
 
  private:
-  static constexpr std::size_t kSize = 1 << 16;
+  static constexpr std::size_t kSize = BlockWriter::kBlockSize;
   // Room kept for one per-byte line or one number, whatever its length.
   static constexpr std::size_t kSlack = 64;
 
   [[gnu::always_inline]] void room(std::size_t n) {
-    if (static_cast<std::size_t>(buf_.get() + kSize - cur_) < n + kSlack) flush();
+    if (static_cast<std::size_t>(buf_ + kSize - cur_) < n + kSlack) flush();
   }
 
   // Lines mostly follow each other position by position, so the position
@@ -173,8 +181,8 @@ class ReportText {
     return d;
   }
 
-  ByteSink& sink_;
-  std::unique_ptr<char[]> buf_;
+  BlockWriter writer_;
+  char* buf_;
   char* cur_;
   std::array<char, 24> position_{};
   std::size_t positionLength_ = 0;
@@ -348,7 +356,7 @@ std::int64_t TxtYaz(const FileBuffer& file, std::string_view reportName, const N
   const std::int64_t end = walkEvents(file, walk);
   t.lineEnd();
   t.lineEnd();
-  t.flush();
+  t.finish();
   return end;
 }
 

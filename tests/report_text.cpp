@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "report/block_writer.h"
 #include "report/cp1254.h"
 #include "tests/report_support.h"
 
@@ -177,6 +178,42 @@ TEST(ReportWalk, AMessageCutShortByTheEndClosesItsLineAndEndsTheWalk) {
     EXPECT_TRUE(walkOf(r.text).ends_with(tail)) << walkOf(r.text);
     EXPECT_EQ(r.end, 23 + static_cast<std::int64_t>(events.size()));
   }
+}
+
+}  // namespace
+}  // namespace ezg::testing
+
+namespace ezg::testing {
+namespace {
+
+// The report is handed to the sink in blocks from a second thread: a long
+// one must arrive whole and in order, and a sink's failure must reach the
+// caller instead of ending the program.
+TEST(ReportBlocks, ALongReportArrivesWholeAndInOrder) {
+  const Bytes file = build::makeMidi(build::makamMelody(4000, 7));
+  const std::string text = runReport(file).text;
+  // More blocks than are ever in flight at once.
+  ASSERT_GT(text.size(), 6 * BlockWriter::kBlockSize);
+  // Every walked byte's line, in file order, with the byte it names.
+  std::size_t from = 0;
+  for (std::size_t p = 23; p <= file.size(); ++p) {
+    char line[32];
+    std::snprintf(line, sizeof line, "\r\n%04zu   %02X   ", p, file[p - 1]);
+    from = text.find(line, from);
+    ASSERT_NE(from, npos) << "position " << p;
+  }
+}
+
+TEST(ReportBlocks, ASinkThatThrowsStopsTheReportWithItsError) {
+  struct FailingSink final : ByteSink {
+    int writes = 0;
+    void write(std::string_view) override {
+      if (++writes == 2) throw std::runtime_error("disk gone");
+    }
+    void patch(std::uint64_t, std::uint8_t) override {}
+  } sink;
+  const FileBuffer file(build::makeMidi(build::makamMelody(4000, 7)));
+  EXPECT_THROW(TxtYaz(file, "song.txt", standardNoteNames(), '.', sink, [](std::int64_t) {}), std::runtime_error);
 }
 
 }  // namespace
