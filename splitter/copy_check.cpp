@@ -71,23 +71,7 @@ void ChangeList::grow() {
   capacity_ = capacity;
 }
 
-void ChangeList::add(std::int64_t offset, std::uint8_t to) {
-  // The distance as 7-bit groups, low first, its lowest bit set when the
-  // value follows: the split only ever sets bytes to 0, so a change takes
-  // one byte, at most 11.
-  if (capacity_ - size_ < 11) grow();
-  auto code = static_cast<std::uint64_t>(offset - last_) << 1 | (to != 0);
-  for (; code >= 0x80; code >>= 7) encoded_[size_++] = static_cast<std::uint8_t>(code | 0x80);
-  encoded_[size_++] = static_cast<std::uint8_t>(code);
-  if (to != 0) encoded_[size_++] = to;
-  last_ = offset;
-}
-
-void ChangeList::record(std::int64_t offset, std::uint8_t to) {
-  if (offset > last_) {
-    add(offset, to);
-    return;
-  }
+void ChangeList::recordLate(std::int64_t offset, std::uint8_t to) {
   const auto at = std::upper_bound(late_.begin(), late_.end(), offset,
                                    [](std::int64_t o, const Change& c) { return o < c.offset; });
   late_.insert(at, Change{offset, to});

@@ -68,7 +68,10 @@ class ChangeList {
   // A byte the split changed, told by the split itself; changes come in
   // increasing order but for a velocity that a long packet's end set after
   // its bytes were written, rare enough to be kept apart.
-  void record(std::int64_t offset, std::uint8_t to);
+  void record(std::int64_t offset, std::uint8_t to) {
+    if (offset > last_) add(offset, to);
+    else recordLate(offset, to);
+  }
 
   class Reader {
    public:
@@ -104,7 +107,19 @@ class ChangeList {
   };
 
  private:
-  void add(std::int64_t offset, std::uint8_t to);
+  // Inline: a split records a change for every fourth note or so.
+  void add(std::int64_t offset, std::uint8_t to) {
+    // The distance as 7-bit groups, low first, its lowest bit set when the
+    // value follows: the split only ever sets bytes to 0, so a change takes
+    // one byte, at most 11.
+    if (capacity_ - size_ < 11) grow();
+    auto code = static_cast<std::uint64_t>(offset - last_) << 1 | (to != 0);
+    for (; code >= 0x80; code >>= 7) encoded_[size_++] = static_cast<std::uint8_t>(code | 0x80);
+    encoded_[size_++] = static_cast<std::uint8_t>(code);
+    if (to != 0) encoded_[size_++] = to;
+    last_ = offset;
+  }
+  void recordLate(std::int64_t offset, std::uint8_t to);
 
   void grow();
 
