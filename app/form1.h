@@ -61,9 +61,6 @@ class Form1 {
   int midiListFill();
 
   const LoadedFile& loaded() const { return loaded_; }
-  const RunLog& runLog() const { return runLog_; }
-  const std::array<std::string, 12>& noteNames() const { return noteNames_; }
-  std::int64_t position() const { return position_; }
   // List_MID's entries as set, file-system bytes.
   const std::vector<std::string>& listEntries() const { return listEntries_; }
   // A control's place as last set.
@@ -103,7 +100,6 @@ class Form1 {
   LoadedFile loaded_;
   RunLog runLog_;
   std::array<std::string, 12> noteNames_{};
-  std::int64_t position_ = 0;  // shared running position of the walks
 
   // A split pumps events; while it runs, Start and the hidden buttons are
   // ignored. A close hides the window at once and lets the split finish

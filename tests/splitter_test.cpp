@@ -7,6 +7,7 @@
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "splitter/strip_image.h"
+#include "tests/support/split_files.h"
 #include "tests/support/temp_dir.h"
 #include "tools/midi_builder.h"
 
@@ -39,7 +40,7 @@ TEST(Split, SilencesPacketsAlternatelyAndAnUnpairedLastOneInNeither) {
       {4, velocities({1, 3}), velocities({0, 2})}, {3, velocities({1}), velocities({0})}, {1, {}, {}}};
   for (const auto& [notes, in13, in24] : cases) {
     const Bytes in = build::makeMidi(std::vector<build::Note>(notes));
-    const SplitCopies r = splitNotes(FileBuffer(in));
+    const testing::BothCopies r = testing::splitBoth(in);
     EXPECT_EQ(silenced(in, r.copy13), in13) << notes;
     EXPECT_EQ(silenced(in, r.copy24), in24) << notes;
   }
@@ -108,7 +109,7 @@ TEST(Split, SilencesOnlyTheLastChannelOneNoteOfEachKindInAPacket) {
     std::copy(tail.begin(), tail.end(), in.begin() + 30);
     in[5] = 0xE0;
     in[10] = 0x90;
-    const SplitCopies r = splitNotes(FileBuffer(in));
+    const testing::BothCopies r = testing::splitBoth(in);
     EXPECT_EQ(silenced(in, r.copy13), in13) << what;
     EXPECT_EQ(silenced(in, r.copy24), in24) << what;
   }
@@ -137,7 +138,7 @@ TEST(Split, ScanAndStreamAgreeWithTheByteByByteRuleOnRandomFiles) {
     ASSERT_TRUE(got == want) << size;
     // Streamed from reads of uneven length, the copies are what the window
     // holds.
-    const SplitCopies split = splitNotes(FileBuffer(in));
+    const testing::BothCopies split = testing::splitBoth(in);
     for (const auto& [which, copy] :
          {std::pair{SplitCopy::Copy13, &split.copy13}, {SplitCopy::Copy24, &split.copy24}}) {
       const Streamed r = streamed(in, which, rng, 300);
@@ -159,7 +160,7 @@ TEST(Strip, ASplitLeavesItWhereItsLastPairPutIt) {
     Bytes file(30, 0);
     for (int p = 0; p < packets; ++p) file.insert(file.end(), {0xE0, 0x00, 0x40});
     int row = kStripClosedRow;
-    splitNotes(FileBuffer(std::move(file)), [&](std::int64_t i) { row = stripSourceRow(i); });
+    splitOneCopy(FileBuffer(std::move(file)), SplitCopy::Copy13, [&](std::int64_t i) { row = stripSourceRow(i); });
     return row;
   };
   EXPECT_EQ(rowAfter(1), kStripClosedRow);
