@@ -84,7 +84,9 @@ class Form1 {
 
   // Reads the selected file into `next`; false after a message.
   bool load(LoadedFile& next);
-  // Splits `next` and, once its copies are held, makes it the loaded file.
+  // Splits `next` and writes both copies. `next` becomes the loaded file
+  // even when an output cannot be opened or committed, as it was read whole;
+  // only a copy too large for memory keeps the one loaded before.
   void MidiYaz(LoadedFile& next);
   void TxtYaz();
   void TestEt();

@@ -13,7 +13,8 @@ namespace {
 const ezg::FileBuffer& melody8MB() {
   static const ezg::FileBuffer file = [] {
     constexpr std::size_t kTarget = 8u << 20;
-    // About 13 bytes a note: enough notes to pass 8 MB, then cut there.
+    // 12 or 13 bytes a note, by its length: a twelfth of the target in
+    // notes passes 8 MB, then cut there.
     ezg::Bytes bytes = ezg::build::makeMidi(ezg::build::makamMelody(kTarget / 12, 2026));
     bytes.resize(kTarget);
     return ezg::FileBuffer(std::move(bytes));
