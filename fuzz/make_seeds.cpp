@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/safe_write.h"
+#include "cli/failure_text.h"
 #include "tools/midi_builder.h"
 
 namespace {
@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    std::string_view bytes(reinterpret_cast<const char*>(seeds[i].data()), seeds[i].size());
-    if (ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;
+    if (!ezg::cli::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i])))
+      return 1;
   }
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "midi/safe_write.h"
+#include "cli/failure_text.h"
 #include "tools/midi_builder.h"
 
 int main(int argc, char** argv) {
@@ -24,11 +24,8 @@ int main(int argc, char** argv) {
       {"segah-taksim.mid", 24, 4},
   };
   for (const Piece& p : pieces) {
-    auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(p.notes, p.seed));
-      if (const ezg::Status failed = ezg::writeFileSafely(dir / p.name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-      std::fprintf(stderr, "make_demo: %s: cannot write (%s)\n", p.name, std::string(ezg::sysErrorName(failed->sysError)).c_str());
-      return 1;
-    }
+    const auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(p.notes, p.seed));
+    if (!ezg::cli::writeOrSay("make_demo", dir / p.name, ezg::asChars(bytes))) return 1;
   }
   return 0;
 }

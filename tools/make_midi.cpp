@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "midi/safe_write.h"
+#include "cli/failure_text.h"
 #include "tools/midi_builder.h"
 
 int main(int argc, char** argv) {
@@ -16,9 +16,5 @@ int main(int argc, char** argv) {
   const auto seed = argc > 3 ? static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10)) : 1u;
   // About 12 bytes a note; grow until the file is big enough.
   auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(want / 12 + 1, seed));
-  if (const ezg::Status failed = ezg::writeFileSafely(argv[1], std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-    std::fprintf(stderr, "make_midi: %s: cannot write (%s)\n", argv[1], std::string(ezg::sysErrorName(failed->sysError)).c_str());
-    return 1;
-  }
-  return 0;
+  return ezg::cli::writeOrSay("make_midi", argv[1], ezg::asChars(bytes)) ? 0 : 1;
 }
