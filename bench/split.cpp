@@ -6,7 +6,7 @@
 #include "splitter/copy_check.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 

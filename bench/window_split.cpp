@@ -12,7 +12,7 @@
 #include "app/qt/qt_platform.h"
 #include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "app/qt/qt_platform.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 

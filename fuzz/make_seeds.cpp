@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/failure_text.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "splitter/strip_image.h"
 #include "tests/support/split_files.h"
 #include "tests/support/temp_dir.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg {
 namespace {

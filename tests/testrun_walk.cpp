@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "testrun/test_run.h"
-#include "tests/report_support.h"
+#include "tests/support/report_support.h"
 
 namespace ezg::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "splitter/note_splitter.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::testing {
 
