@@ -46,7 +46,7 @@ class Form1 {
 
   // Runs start-up. False when it ended early (no MIDI file, no pars.bin):
   // the window has then been closed and must not be shown.
-  bool startUp();
+  [[nodiscard]] bool startUp();
 
   // Event handlers.
   void Command1_Click();  // "TEST"
@@ -83,7 +83,7 @@ class Form1 {
   void tell(const std::string& text);
 
   // Reads the selected file into `next`; false after a message.
-  bool load(LoadedFile& next);
+  [[nodiscard]] bool load(LoadedFile& next);
   // Splits `next` and writes both copies. `next` becomes the loaded file
   // even when an output cannot be opened or committed, as it was read whole;
   // only a copy too large for memory keeps the one loaded before.

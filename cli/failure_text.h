@@ -16,6 +16,6 @@ std::string describe(const Failure& failure);
 // For the programs the build and the tests run to make files: writes `bytes`
 // to `path` safely, or says "<program>: <path>: cannot write: <why>" on
 // standard error and returns false.
-bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes);
+[[nodiscard]] bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace ezg::cli
