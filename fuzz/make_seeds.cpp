@@ -24,6 +24,11 @@ std::vector<Bytes> midiSeeds() {
   seeds.push_back(sysex);
   seeds.push_back(Bytes(seeds[0].begin(), seeds[0].begin() + 22));
   seeds.push_back(Bytes(seeds[0].begin(), seeds[0].end() - 2));  // ends inside a note
+  // For the splitter, 0xF7 n is 256 (n + 1) zeros: packets past 64 KiB.
+  Bytes stretched = seeds[0];
+  stretched.insert(stretched.begin() + 36, {0xF7, 0x40});
+  stretched.insert(stretched.begin() + 70, {0xF7, 0xFF, 0xF7, 0x3F});
+  seeds.push_back(stretched);
   return seeds;
 }
 

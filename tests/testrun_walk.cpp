@@ -54,11 +54,6 @@ TEST(TestRunWalk, WarnsOnEveryFourByteDeltaInOrderUnlessTheFileEndsFirst) {
   for (const auto& [events, warnings] : cases) EXPECT_EQ(warningsOf(events), warnings) << events.size();
 }
 
-TEST(TestRunWalk, EndsOnePastTheLastByte) {
-  EXPECT_EQ(TestEt(FileBuffer(build::wrapTrack({0x00, 0x90})), {}), 25);  // inside a note
-  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
-}
-
 TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {
   // 100,001 bytes: past any 16-bit position, with six-digit positions.
   Bytes events(100001 - 22, 0x41);
