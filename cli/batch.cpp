@@ -320,7 +320,8 @@ class JobPool {
     }
     if (state_[i] == State::RunAgain) {
       // From here on one file at a time, on this thread, once the jobs at
-      // work are done.
+      // work are done; what the failed run held goes, and its descriptors.
+      held_[i].reset();
       alone_ = true;
       toJobs_.notify_all();
       toPrinter_.wait(lock, [&] { return busy_ == 0; });
