@@ -169,7 +169,6 @@ bool Form1::load(LoadedFile& next) {
   // leaves the previous file loaded.
   next.baseName = entry;
   next.currentFileName = fileName;
-  next.fileLength = static_cast<std::int64_t>(bytes.size());
   next.buffer = FileBuffer(std::move(bytes));
   return true;
 }

@@ -46,7 +46,7 @@ class Form1 {
 
   // Runs start-up. False when it ended early (no MIDI file, no pars.bin):
   // the window has then been closed and must not be shown.
-  bool startUp();
+  [[nodiscard]] bool startUp();
 
   // Event handlers.
   void Command1_Click();  // "TEST"
@@ -61,9 +61,6 @@ class Form1 {
   int midiListFill();
 
   const LoadedFile& loaded() const { return loaded_; }
-  const RunLog& runLog() const { return runLog_; }
-  const std::array<std::string, 12>& noteNames() const { return noteNames_; }
-  std::int64_t position() const { return position_; }
   // List_MID's entries as set, file-system bytes.
   const std::vector<std::string>& listEntries() const { return listEntries_; }
   // A control's place as last set.
@@ -86,8 +83,10 @@ class Form1 {
   void tell(const std::string& text);
 
   // Reads the selected file into `next`; false after a message.
-  bool load(LoadedFile& next);
-  // Splits `next` and, once its copies are held, makes it the loaded file.
+  [[nodiscard]] bool load(LoadedFile& next);
+  // Splits `next` and writes both copies. `next` becomes the loaded file
+  // even when an output cannot be opened or committed, as it was read whole;
+  // only a copy too large for memory keeps the one loaded before.
   void MidiYaz(LoadedFile& next);
   void TxtYaz();
   void TestEt();
@@ -103,7 +102,6 @@ class Form1 {
   LoadedFile loaded_;
   RunLog runLog_;
   std::array<std::string, 12> noteNames_{};
-  std::int64_t position_ = 0;  // shared running position of the walks
 
   // A split pumps events; while it runs, Start and the hidden buttons are
   // ignored. A close hides the window at once and lets the split finish

@@ -25,8 +25,8 @@ void Form1::TxtYaz() {
   // warning is shown for a file that will not exist.
   Status failed = out->status();
   if (!failed) {
-    position_ = ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
-                            [this](std::int64_t) { tell(kTickWarningText); });
+    ezg::TxtYaz(loaded_.buffer, name, noteNames_, platform_.decimalSeparator(), *out,
+                [this](std::int64_t) { tell(kTickWarningText); });
     failed = out->commit();
   }
   view_.setPointer(Pointer::Default);
@@ -41,7 +41,7 @@ void Form1::TestEt() {
     tell(kNothingLoaded);
     return;
   }
-  position_ = ezg::TestEt(loaded_.buffer, [this](std::int64_t) { tell(kTickWarningText); });
+  ezg::TestEt(loaded_.buffer, [this](std::int64_t) { tell(kTickWarningText); });
 }
 
 }  // namespace ezg

@@ -1,7 +1,6 @@
 // The window's state after a successful Start.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "midi/bytes.h"
@@ -13,9 +12,9 @@ struct LoadedFile {
   FileBuffer buffer;
   std::string baseName;         // the selected list entry
   std::string currentFileName;  // "<base>.mid", later "<base>.txt" after a report
-  std::int64_t fileLength = 0;  // the size the file system reported
 
-  bool loaded() const { return fileLength > 0; }
+  // Start refuses an empty file, so only a loaded one has bytes.
+  bool loaded() const { return !buffer.empty(); }
 };
 
 }  // namespace ezg

@@ -7,9 +7,6 @@
 
 namespace ezg {
 
-// The warning for a delta time too long for the walk, in UTF-8.
-inline constexpr const char* kTickWarningText = "Çok büyük Tick ! !";
-
 // Why, in Turkish: one text per code; only FailureCode::Other adds the
 // system's name for its error number.
 std::string turkishReason(const Failure& failure);

@@ -34,14 +34,14 @@ class Platform {
 
   // Names of the plain files of the current folder that match a "*.ext"
   // pattern (case-sensitive), in byte order, into `names`.
-  virtual Status scanFolder(const std::string& pattern, std::vector<std::string>& names) = 0;
+  [[nodiscard]] virtual Status scanFolder(const std::string& pattern, std::vector<std::string>& names) = 0;
   // Looks `name` up among the plain files of the current folder, ignoring
   // case, and returns it as stored (exact match preferred), or "".
   virtual std::string lookUpPlainFile(const std::string& name) = 0;
 
   // Files.
   // The whole file into `bytes`, left as it was on failure.
-  virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
+  [[nodiscard]] virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
   // A safe output: nothing appears under `name` until commit().
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
 };
@@ -54,9 +54,9 @@ class FsPlatform : public Platform {
   LocalDateTime now() override;
   void writeError(const std::string& text) override;
   bool setCurrentFolder(const std::string& folder) override;
-  Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
+  [[nodiscard]] Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
   std::string lookUpPlainFile(const std::string& name) override;
-  Status readFile(const std::string& name, Bytes& bytes) override;
+  [[nodiscard]] Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
 };
 

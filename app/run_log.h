@@ -44,10 +44,10 @@ class RunLog {
  public:
   // Start-up: read the file's records and append this run's record. On a
   // failure the log stays unloaded and the run flag false.
-  Status loadAndAppend(Platform& platform, const std::string& fileName);
+  [[nodiscard]] Status loadAndAppend(Platform& platform, const std::string& fileName);
   // Shutdown: stamp the end time and rewrite the file whole, safely. Does
   // nothing while the run flag is false.
-  Status save(Platform& platform);
+  [[nodiscard]] Status save(Platform& platform);
 
   bool runFlag() const { return runFlag_; }
 

@@ -6,7 +6,7 @@
 #include "midi/sink.h"
 #include "report/report.h"
 #include "testrun/test_run.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 

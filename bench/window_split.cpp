@@ -6,12 +6,13 @@
 
 #include <QApplication>
 #include <filesystem>
-#include <fstream>
+#include <cstdlib>
 
 #include "app/qt/form1_window.h"
 #include "app/qt/qt_platform.h"
+#include "midi/safe_write.h"
 #include "splitter/note_splitter.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 
@@ -24,9 +25,8 @@ struct Folder {
   Folder() {
     fs::create_directories(dir);
     auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(kNotes, 5));
-    std::ofstream(dir / "song.mid", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    std::ofstream(dir / "pars.bin", std::ios::binary);
+    if (ezg::writeFileSafely(dir / "song.mid", ezg::asChars(bytes)) || ezg::writeFileSafely(dir / "pars.bin", ""))
+      std::abort();
   }
   ~Folder() { fs::remove_all(dir); }
 };

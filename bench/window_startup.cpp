@@ -7,11 +7,13 @@
 #include <QEvent>
 #include <QObject>
 #include <filesystem>
-#include <fstream>
+#include <cstdlib>
 
 #include "app/qt/form1_window.h"
 #include "app/qt/qt_platform.h"
-#include "tools/midi_builder.h"
+#include "midi/read_file.h"
+#include "midi/safe_write.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 
@@ -30,18 +32,16 @@ fs::path stageFolder(int files) {
   if (fs::exists(dir / "pars.bin")) return dir;
   fs::create_directories(dir);
   auto bytes = ezg::build::makeMidi(ezg::build::makamMelody(32, 1));
-  for (int i = 0; i < files; ++i) {
-    std::ofstream out(dir / ("parça " + std::to_string(i) + ".mid"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  std::ofstream(dir / "pars.bin", std::ios::binary);
+  for (int i = 0; i < files; ++i)
+    if (ezg::writeFileSafely(dir / ("parça " + std::to_string(i) + ".mid"), ezg::asChars(bytes))) std::abort();
+  if (ezg::writeFileSafely(dir / "pars.bin", "")) std::abort();
   return dir;
 }
 
 void BM_StartUpToFirstPaint(benchmark::State& state) {
   const fs::path dir = stageFolder(static_cast<int>(state.range(0)));
-  const std::string log((std::istreambuf_iterator<char>(std::ifstream(dir / "pars.bin", std::ios::binary).rdbuf())),
-                        std::istreambuf_iterator<char>());
+  ezg::Bytes log;
+  if (ezg::readWholeFile(dir / "pars.bin", log)) std::abort();
   for (auto _ : state) {
     ezg::QtPlatform platform(dir.string());
     QElapsedTimer clock;
@@ -58,7 +58,7 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
     state.ResumeTiming();
   }
   // Each run appended a record; keep the staged log as it was.
-  std::ofstream(dir / "pars.bin", std::ios::binary | std::ios::trunc) << log;
+  if (ezg::writeFileSafely(dir / "pars.bin", ezg::asChars(log))) std::abort();
 }
 BENCHMARK(BM_StartUpToFirstPaint)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 

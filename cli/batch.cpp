@@ -256,23 +256,217 @@ void FileReport::fail(const Failure& why, std::string_view text) {
   else error(text);
 }
 
-int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
-  if (options.outputFolder) {
-    // Said once here rather than by every input.
-    const int fd = ::open(options.outputFolder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      const int err = errno;
-      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", options.outputFolder->string(),
-                             err == ENOENT ? "no such folder" : describe(Failure::fromErrno(err)))
+namespace {
+
+// A missing or unreadable -o folder is said once, before any input, rather
+// than by every input.
+bool outputFolderUsable(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  const int err = errno;
+  std::fputs(fmt::format("ezgitar-cli: {}: {}\n", folder.string(),
+                         err == ENOENT ? "no such folder" : describe(Failure::fromErrno(err)))
+                 .c_str(),
+             stderr);
+  return false;
+}
+
+using RunOne = std::function<void(std::size_t file, FileReport& report)>;
+
+// The jobs that run files ahead of the one being printed, holding their
+// lines until it is their file's turn. With fewer than two jobs, or none
+// to be had, every file runs on the printing thread.
+class JobPool {
+ public:
+  JobPool(std::size_t count, std::size_t jobs, bool quiet, RunOne runOne)
+      : count_(count),
+        ahead_(kFilesAheadPerJob * jobs),
+        quiet_(quiet),
+        runOne_(std::move(runOne)),
+        state_(count, State::Running),
+        held_(count) {
+    if (jobs < 2) return;
+    for (std::size_t j = 0; j < jobs; ++j) {
+      try {
+        pool_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer jobs, then
+      }
+    }
+  }
+  JobPool(const JobPool&) = delete;
+  JobPool& operator=(const JobPool&) = delete;
+  ~JobPool() { stop(); }
+
+  // File i's report once a job has done it, or null when the file is to run
+  // on the calling thread: no job took it, or it ran out of open files
+  // beside the others. `beforeTurn` runs before a job waiting for its turn
+  // prints directly.
+  std::unique_ptr<FileReport> collect(std::size_t i, const std::function<void()>& beforeTurn) {
+    if (pool_.empty()) return nullptr;
+    std::unique_lock lock(mutex_);
+    if (alone_ && i >= next_) return nullptr;
+    toPrinter_.wait(lock, [&] { return state_[i] != State::Running; });
+    if (state_[i] == State::WantsTurn) {
+      lock.unlock();
+      beforeTurn();
+      lock.lock();
+      turn_ = i;
+      toJobs_.notify_all();
+      toPrinter_.wait(lock, [&] { return state_[i] == State::Done || state_[i] == State::RunAgain; });
+    }
+    if (state_[i] == State::RunAgain) {
+      // From here on one file at a time, on this thread, once the jobs at
+      // work are done; what the failed run held goes, and its descriptors.
+      held_[i].reset();
+      alone_ = true;
+      toJobs_.notify_all();
+      toPrinter_.wait(lock, [&] { return busy_ == 0; });
+      return nullptr;
+    }
+    return std::move(held_[i]);
+  }
+
+  // Files up to i are printed: the jobs may run further ahead.
+  void printed(std::size_t i) {
+    {
+      std::lock_guard lock(mutex_);
+      printed_ = i + 1;
+    }
+    toJobs_.notify_all();
+  }
+
+  // The jobs finish the file they are at and end.
+  void stop() {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    toJobs_.notify_all();
+    pool_.clear();
+  }
+
+ private:
+  enum class State : char { Running, WantsTurn, Done, RunAgain };
+
+  bool awaitTurn(std::size_t i) {
+    std::unique_lock lock(mutex_);
+    if (turn_ == i) return true;
+    state_[i] = State::WantsTurn;
+    --busy_;
+    toPrinter_.notify_one();
+    toJobs_.wait(lock, [&] { return turn_ == i || ending_; });
+    ++busy_;
+    return !ending_;
+  }
+
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      toJobs_.wait(lock, [&] { return alone_ || ending_ || next_ >= count_ || next_ < printed_ + ahead_; });
+      if (alone_ || ending_ || next_ >= count_) return;
+      const std::size_t i = next_++;
+      ++busy_;
+      lock.unlock();
+      held_[i] = std::make_unique<FileReport>(Spool::held(stdout, [this, i] { return awaitTurn(i); }),
+                                              Spool::held(stderr, [this, i] { return awaitTurn(i); }), quiet_, true);
+      runOne_(i, *held_[i]);
+      lock.lock();
+      --busy_;
+      state_[i] = held_[i]->runAgain() ? State::RunAgain : State::Done;
+      toPrinter_.notify_one();
+    }
+  }
+
+  const std::size_t count_, ahead_;
+  const bool quiet_;
+  const RunOne runOne_;
+  // Shared by the jobs and the printing thread, under `mutex_`.
+  std::mutex mutex_;
+  std::condition_variable toPrinter_, toJobs_;
+  std::vector<State> state_;
+  std::vector<std::unique_ptr<FileReport>> held_;
+  std::size_t next_ = 0;     // the next file a job takes
+  std::size_t printed_ = 0;  // files printed
+  std::size_t turn_ = count_;  // the file whose job may print directly
+  std::size_t busy_ = 0;     // jobs working, not waiting for a turn
+  bool alone_ = false;       // the jobs take no new file
+  bool ending_ = false;      // nothing more is printed
+  std::vector<std::jthread> pool_;  // last: the jobs end before what they share
+};
+
+// How the printed files ended, and whether standard output or error failed.
+struct Tally {
+  bool failed = false, warned = false;
+  int outErrno = 0;  // why standard output failed
+  bool errFailed = false;
+};
+
+// Each file's lines in input order: a job's held lines, or the file run
+// here, printing as it goes. Stops at the first failure of a standard
+// stream.
+Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& runOne, bool quiet) {
+  const std::size_t count = jobs.size();
+  ProgressBar bar(count, !quiet && count > 1 && ::isatty(STDERR_FILENO));
+  auto clear = [&bar] { bar.clear(); };
+  Tally tally;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::unique_ptr<FileReport> r = pool.collect(i, clear);
+    if (r) {
+      bar.clear();
+      r->copyOut();
+    } else {
+      r = std::make_unique<FileReport>(Spool::direct(stdout, clear), Spool::direct(stderr, clear), quiet);
+      runOne(i, *r);
+      bar.clear();
+    }
+    if (const int lost = r->lostErrno()) {
+      std::fputs(fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
+                             describe(Failure::fromErrno(lost)))
                      .c_str(),
                  stderr);
-      return kExitFailure;
+      tally.failed = true;
     }
-    ::close(fd);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
+    if (std::fflush(stderr) != 0 || std::ferror(stderr)) tally.errFailed = true;
+    tally.failed |= r->outcome == Outcome::Failed;
+    tally.warned |= r->outcome == Outcome::Warned;
+    r.reset();
+    pool.printed(i);
+    if (tally.outErrno || tally.errFailed) break;
+    bar.show(i + 1);
   }
-  bool failed = inputs.empty(), warned = false;
+  bar.clear();
+  return tally;
+}
+
+// The exit status; a reader of standard output that went away ends the run
+// as the signal would, once the jobs have finished what they are writing.
+int exitStatus(const Tally& tally, JobPool& pool) {
+  if (tally.outErrno == EPIPE) {
+    pool.stop();
+    endLikeBrokenPipe();
+  }
+  if (tally.outErrno) {
+    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n",
+                           describe(Failure::fromErrno(tally.outErrno)))
+                   .c_str(),
+               stderr);
+    return kExitFailure;
+  }
+  if (tally.errFailed || std::fflush(stderr) != 0) return kExitFailure;
+  return tally.failed ? kExitFailure : tally.warned ? kExitWarnings : kExitOk;
+}
+
+}  // namespace
+
+int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
+  if (options.outputFolder && !outputFolderUsable(*options.outputFolder)) return kExitFailure;
+  bool warned = false;
   const std::vector<Job> jobs = planJobs(expandInputs(inputs, warned), outputsOf);
-  const std::size_t count = jobs.size();
   auto runOne = [&](std::size_t i, FileReport& report) {
     const Job& job = jobs[i];
     if (job.skipped.empty()) return work(job.input, report);
@@ -280,152 +474,13 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
     else report.error(job.skipped);
     report.outcome = job.outcome;
   };
-
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t wanted = std::min<std::size_t>(options.jobs ? options.jobs : cores, count);
-  const std::size_t ahead = kFilesAheadPerJob * wanted;
-
-  // Shared by the jobs and this thread, under `mutex`.
-  enum class State : char { Running, WantsTurn, Done, RunAgain };
-  std::mutex mutex;
-  std::condition_variable toPrinter, toJobs;
-  std::vector<State> state(count, State::Running);
-  std::vector<std::unique_ptr<FileReport>> held(count);
-  std::size_t next = 0;           // the next file a job takes
-  std::size_t printed = 0;        // files printed
-  std::size_t turn = count;       // the file whose job may print directly
-  std::size_t busy = 0;           // jobs working, not waiting for a turn
-  bool alone = false;             // the jobs take no new file
-  bool ending = false;            // nothing more is printed
-
-  auto awaitTurn = [&](std::size_t i) {
-    std::unique_lock lock(mutex);
-    if (turn == i) return true;
-    state[i] = State::WantsTurn;
-    --busy;
-    toPrinter.notify_one();
-    toJobs.wait(lock, [&] { return turn == i || ending; });
-    ++busy;
-    return !ending;
-  };
-  auto job = [&] {
-    std::unique_lock lock(mutex);
-    for (;;) {
-      toJobs.wait(lock, [&] { return alone || ending || next >= count || next < printed + ahead; });
-      if (alone || ending || next >= count) return;
-      const std::size_t i = next++;
-      ++busy;
-      lock.unlock();
-      held[i] = std::make_unique<FileReport>(Spool::held(stdout, [&awaitTurn, i] { return awaitTurn(i); }),
-                                             Spool::held(stderr, [&awaitTurn, i] { return awaitTurn(i); }),
-                                             options.quiet, true);
-      runOne(i, *held[i]);
-      lock.lock();
-      --busy;
-      state[i] = held[i]->runAgain() ? State::RunAgain : State::Done;
-      toPrinter.notify_one();
-    }
-  };
-  std::vector<std::jthread> pool;
-  // The jobs are told to stop before they are joined, however this ends.
-  struct EndJobs {
-    std::function<void()> end;
-    ~EndJobs() { end(); }
-  } endJobs{[&] {
-    {
-      std::lock_guard lock(mutex);
-      ending = true;
-    }
-    toJobs.notify_all();
-    pool.clear();
-  }};
-  if (wanted > 1) {
-    for (std::size_t j = 0; j < wanted; ++j) {
-      try {
-        pool.emplace_back(job);
-      } catch (const std::system_error&) {
-        break;  // fewer jobs, then; this thread works if none started
-      }
-    }
-  }
-
-  // With one job the work runs here and prints as it goes; otherwise this
-  // thread prints, in input order, as files are done, and runs here any
-  // file the jobs never took.
-  ProgressBar bar(count, !options.quiet && count > 1 && ::isatty(STDERR_FILENO));
-  int outErrno = 0;
-  bool errFailed = false;
-  for (std::size_t i = 0; i < count; ++i) {
-    bool here = pool.empty();
-    if (!here) {
-      std::unique_lock lock(mutex);
-      if (alone && i >= next) {
-        here = true;
-      } else {
-        toPrinter.wait(lock, [&] { return state[i] != State::Running; });
-        if (state[i] == State::WantsTurn) {
-          lock.unlock();
-          bar.clear();
-          lock.lock();
-          turn = i;
-          toJobs.notify_all();
-          toPrinter.wait(lock, [&] { return state[i] == State::Done || state[i] == State::RunAgain; });
-        }
-        if (state[i] == State::RunAgain) {
-          // Out of open files beside the other jobs: from here on one file
-          // at a time, on this thread, once the jobs at work are done.
-          alone = here = true;
-          toJobs.notify_all();
-          toPrinter.wait(lock, [&] { return busy == 0; });
-        }
-      }
-    }
-    FileReport* r = nullptr;
-    std::optional<FileReport> direct;
-    if (here) {
-      auto clear = [&bar] { bar.clear(); };
-      direct.emplace(Spool::direct(stdout, clear), Spool::direct(stderr, clear), options.quiet);
-      runOne(i, *direct);
-      r = &*direct;
-      bar.clear();
-    } else {
-      r = held[i].get();
-      bar.clear();
-      r->copyOut();
-    }
-    if (const int lost = r->lostErrno()) {
-      std::fputs(fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
-                             describe(Failure::fromErrno(lost)))
-                     .c_str(),
-                 stderr);
-      failed = true;
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) outErrno = errno ? errno : EIO;
-    if (std::fflush(stderr) != 0 || std::ferror(stderr)) errFailed = true;
-    failed |= r->outcome == Outcome::Failed;
-    warned |= r->outcome == Outcome::Warned;
-    held[i].reset();
-    {
-      std::lock_guard lock(mutex);
-      printed = i + 1;
-    }
-    toJobs.notify_all();
-    if (outErrno || errFailed) break;
-    bar.show(i + 1);
-  }
-  bar.clear();
-  if (outErrno == EPIPE) {
-    pool.clear();  // what is being written is finished first
-    endLikeBrokenPipe();
-  }
-  if (outErrno) {
-    std::fputs(
-        fmt::format("ezgitar-cli: cannot write standard output: {}\n", describe(Failure::fromErrno(outErrno))).c_str(),
-        stderr);
-    return kExitFailure;
-  }
-  if (errFailed || std::fflush(stderr) != 0) return kExitFailure;
-  return failed ? kExitFailure : warned ? kExitWarnings : kExitOk;
+  JobPool pool(jobs.size(), std::min<std::size_t>(options.jobs ? options.jobs : cores, jobs.size()), options.quiet,
+               runOne);
+  Tally tally = printInOrder(jobs, pool, runOne, options.quiet);
+  tally.failed |= inputs.empty();
+  tally.warned |= warned;
+  return exitStatus(tally, pool);
 }
 
 std::string baseNameOf(const std::string& input) {

@@ -28,7 +28,8 @@ struct CommandLine {
   std::optional<char> decimalSeparator;  // report only
 };
 
-// Defined one per file: split.cpp, report.cpp.
+// runSplit in split.cpp; runReport and runTest, which share the reading of
+// inputs, in report.cpp.
 int runSplit(const CommandLine& line);
 int runReport(const CommandLine& line);
 int runTest(const CommandLine& line);

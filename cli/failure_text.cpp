@@ -1,6 +1,9 @@
 #include "cli/failure_text.h"
 
+#include <cstdio>
 #include <string_view>
+
+#include "midi/safe_write.h"
 
 namespace ezg::cli {
 namespace {
@@ -36,6 +39,12 @@ std::string describe(const Failure& failure) {
   if (failure.code == FailureCode::Other && failure.sysError != 0)
     why += " (" + std::string(sysErrorName(failure.sysError)) + ")";
   return why;
+}
+
+bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes) {
+  const Status failed = writeFileSafely(path, bytes);
+  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, path.c_str(), describe(*failed).c_str());
+  return !failed;
 }
 
 }  // namespace ezg::cli

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "walk/walk.h"
+
 namespace ezg::cli {
 namespace {
 
@@ -43,11 +45,12 @@ const std::vector<CommandHelp>& commandHelps() {
         {"ezgitar-cli split -o practice ~/makam", "splits every .mid file of ~/makam into the folder practice"},
         {"ezgitar-cli split -q ~/makam", "prints only the files the split does not fit"}}},
       {"report", "[OPTIONS] FILE|FOLDER...", "write the byte-by-byte report <name>.txt for each file",
-       "Writes <name>.txt, a byte-by-byte report of the file: the header chunk, the head of the track and\n"
-       "every following byte with its position, hexadecimal, decimal and character views, and what the\n"
-       "notes, pitch bends, delta times and system bytes mean. The text is in the Turkish code page\n"
-       "Windows-1254 with CR LF line ends. Delta times too long for the walk are reported as warnings\n"
-       "\"FILE:POSITION: Çok büyük Tick ! !\" on stderr.",
+       std::string("Writes <name>.txt, a byte-by-byte report of the file: the header chunk, the head of the track and\n"
+                   "every following byte with its position, hexadecimal, decimal and character views, and what the\n"
+                   "notes, pitch bends, delta times and system bytes mean. The text is in the Turkish code page\n"
+                   "Windows-1254 with CR LF line ends. Delta times too long for the walk are reported as warnings\n"
+                   "\"FILE:POSITION: ") +
+           kTickWarningText + "\" on stderr.",
        withBatch({{"-o, --output DIR", "write the reports into DIR instead of next to each input"},
                   {"--decimal-separator C", "the decimal separator of the cents (default: the user's locale)"}}),
        {{"ezgitar-cli report song.mid", "writes song.txt next to song.mid"},

@@ -1,16 +1,12 @@
 // The user's decimal separator, as the window takes it from the desktop.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 namespace ezg::cli {
 
-// The languages the fallback gives a decimal comma; every other language
-// gets a full stop.
-std::span<const std::string_view> commaLanguages();
-
-// The fallback for a language code ("tr", "de"): ',' or '.'.
+// The fallback for a language code ("tr", "de", "ast"): ',' or '.', as the
+// window's locale data has it for that language.
 char fallbackSeparator(std::string_view language);
 
 // From the C library's locale when it is installed; otherwise from the

@@ -36,9 +36,6 @@ std::optional<FileBuffer> readInput(const std::string& input, FileReport& report
   return FileBuffer(std::move(bytes));
 }
 
-// The window's warning text, after the file and the position.
-constexpr std::string_view kTickWarningText = "Çok büyük Tick ! !";
-
 // Each warning is printed as it is found, never gathered first.
 TickWarning printWarnings(const std::string& input, FileReport& report, void (FileReport::*print)(std::string_view)) {
   return [&input, &report, print](std::int64_t p) {

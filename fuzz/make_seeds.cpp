@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "midi/safe_write.h"
-#include "tools/midi_builder.h"
+#include "cli/failure_text.h"
+#include "fixtures/midi_builder.h"
 
 namespace {
 
@@ -24,6 +24,11 @@ std::vector<Bytes> midiSeeds() {
   seeds.push_back(sysex);
   seeds.push_back(Bytes(seeds[0].begin(), seeds[0].begin() + 22));
   seeds.push_back(Bytes(seeds[0].begin(), seeds[0].end() - 2));  // ends inside a note
+  // For the splitter, 0xF7 n is 256 (n + 1) zeros: packets past 64 KiB.
+  Bytes stretched = seeds[0];
+  stretched.insert(stretched.begin() + 36, {0xF7, 0x40});
+  stretched.insert(stretched.begin() + 70, {0xF7, 0xFF, 0xF7, 0x3F});
+  seeds.push_back(stretched);
   return seeds;
 }
 
@@ -59,8 +64,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    std::string_view bytes(reinterpret_cast<const char*>(seeds[i].data()), seeds[i].size());
-    if (ezg::writeFileSafely(dir / ("seed-" + std::to_string(i)), bytes)) return 1;
+    if (!ezg::cli::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i])))
+      return 1;
   }
   return 0;
 }

@@ -2,9 +2,8 @@
 // to look at and as a source file that embeds the same bytes.
 #include <cstdio>
 #include <string>
-#include <utility>
 
-#include "midi/safe_write.h"
+#include "cli/failure_text.h"
 #include "splitter/strip_image.h"
 
 int main(int argc, char** argv) {
@@ -32,12 +31,7 @@ int main(int argc, char** argv) {
       "std::span<const std::uint8_t> stripBitmap() { return kStrip; }\n\n"
       "}  // namespace ezg\n";
 
-  const std::string bmpChars(bmp.begin(), bmp.end());
-  for (auto [path, bytes] : {std::pair<const char*, const std::string*>{argv[1], &bmpChars}, {argv[2], &src}}) {
-    if (const ezg::Status failed = ezg::writeFileSafely(path, *bytes)) {
-      std::fprintf(stderr, "make_strip: %s: cannot write (%s)\n", path, std::string(ezg::sysErrorName(failed->sysError)).c_str());
-      return 1;
-    }
-  }
-  return 0;
+  const bool written = ezg::cli::writeOrSay("make_strip", argv[1], ezg::asChars(bmp)) &&
+                       ezg::cli::writeOrSay("make_strip", argv[2], src);
+  return written ? 0 : 1;
 }

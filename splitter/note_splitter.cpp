@@ -171,13 +171,6 @@ Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afte
   return copy;
 }
 
-SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair) {
-  SplitCopies result{file.raw(), file.raw()};
-  result.packetCount = silenceHeldCopy(file, result.copy13, SplitCopy::Copy13, afterPair);
-  silenceHeldCopy(file, result.copy24, SplitCopy::Copy24, {});
-  return result;
-}
-
 std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, const Silenced& silenced) {
   // Small enough to stay in the cache between the read and the write.
   constexpr std::size_t kBlock = std::size_t{1} << 16;
@@ -236,22 +229,6 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, c
   }
   const std::int64_t count = scanner.finish();
   writeUpTo(heldStart + static_cast<std::int64_t>(heldEnd));
-  return count;
-}
-
-std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24) {
-  std::int64_t count = 0;
-  for (auto [which, out] : {std::pair{SplitCopy::Copy13, &out13}, {SplitCopy::Copy24, &out24}}) {
-    std::span<const std::uint8_t> rest = bytes;
-    count = streamCopy(
-        [&](std::span<std::uint8_t> into) {
-          const std::size_t n = std::min(into.size(), rest.size());
-          std::copy_n(rest.begin(), n, into.begin());
-          rest = rest.subspan(n);
-          return n;
-        },
-        which, *out);
-  }
   return count;
 }
 

@@ -49,15 +49,6 @@ using PairDone = std::function<void(std::int64_t packetNumber)>;
 // velocity that would lie past the end of the file is left alone.
 Bytes splitOneCopy(const FileBuffer& file, SplitCopy which, const PairDone& afterPair = {});
 
-struct SplitCopies {
-  Bytes copy13;
-  Bytes copy24;
-  std::int64_t packetCount = 0;
-};
-
-// Both copies in memory; `afterPair` runs after each pair, once.
-SplitCopies splitNotes(const FileBuffer& file, const PairDone& afterPair = {});
-
 // Fills the start of `into` with the next bytes of the input and returns
 // how many; 0 at the end.
 using ReadMore = std::function<std::size_t(std::span<std::uint8_t> into)>;
@@ -71,9 +62,6 @@ using Silenced = std::function<void(std::int64_t offset, int was)>;
 // at most a few blocks of them; a velocity already written when its packet
 // closes is set through ByteSink::patch. Returns the packet count.
 std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, const Silenced& silenced = {});
-
-// Both copies of bytes in memory, streamed one after the other.
-std::int64_t streamSplit(std::span<const std::uint8_t> bytes, ByteSink& out13, ByteSink& out24);
 
 // "<base>_13.mid" and "<base>_24.mid".
 std::string splitOutputName13(const std::string& baseName);

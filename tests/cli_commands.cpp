@@ -53,14 +53,6 @@ TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
 }
 
-// "--" before a name that starts with a dash: see ShortFilesAndOddNamesGiveWholeOutputs.
-TEST_F(Cli, UnderstandsCombinedShortOptionsAndEqualsValues) {
-  dir.write("a.mid", song);
-  for (const char* args : {"split -qj2 a.mid", "report --jobs=2 a.mid"})
-    EXPECT_EQ(cli(args).status, 0) << args;
-  EXPECT_TRUE(dir.exists("a_13.mid") && dir.exists("a.txt"));
-}
-
 TEST_F(Cli, AMissingOutputFolderIsSaidOnceAndNothingRuns) {
   dir.write("a.mid", song);
   for (const std::string cmd : {"split", "report"}) {

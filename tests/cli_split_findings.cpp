@@ -3,7 +3,6 @@
 // the copies written all the same.
 #include <gtest/gtest.h>
 
-#include "splitter/note_splitter.h"
 #include "tests/support/cli.h"
 #include "tests/support/split_files.h"
 
@@ -57,7 +56,7 @@ TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
     EXPECT_EQ(r.err, warned) << name;
     EXPECT_EQ(r.status, warned.empty() ? 0 : 1) << name;
     // The copies are what they always were.
-    const SplitCopies want = splitNotes(FileBuffer(bytes));
+    const BothCopies want = splitBoth(bytes);
     const std::string base = std::string(name).substr(0, std::string(name).size() - 4);
     EXPECT_EQ(dir.read(base + "_13.mid"), asString(want.copy13)) << name;
     EXPECT_EQ(dir.read(base + "_24.mid"), asString(want.copy24)) << name;

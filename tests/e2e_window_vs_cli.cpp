@@ -8,7 +8,7 @@
 #include "app/qt/qt_platform.h"
 #include "tests/support/run_command.h"
 #include "tests/support/window.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg {
 namespace {

@@ -11,24 +11,19 @@
 namespace ezg::testing {
 namespace {
 
-QLocale localeOf(std::string_view language) {
-  return QLocale(QString::fromLatin1(language.data(), static_cast<qsizetype>(language.size())));
-}
-
-TEST(LocaleSeparator, EveryCommaLanguageIsACommaInTheWindowToo) {
-  for (std::string_view language : cli::commaLanguages()) {
-    SCOPED_TRACE(std::string(language));
-    EXPECT_NE(localeOf(language).language(), QLocale::C);
-    EXPECT_EQ(cli::fallbackSeparator(language), decimalSeparatorOf(localeOf(language)));
+TEST(LocaleSeparator, EveryLanguageQtKnowsHasTheWindowsSeparator) {
+  int checked = 0;
+  for (int l = QLocale::AnyLanguage + 1; l <= QLocale::LastLanguage; ++l) {
+    const auto language = static_cast<QLocale::Language>(l);
+    const QString code = QLocale::languageToCode(language);
+    // Languages without locale data fall back to C, which LANG cannot name.
+    const QLocale locale(code);
+    if (code.isEmpty() || locale.language() != language) continue;
+    const std::string name = code.toStdString();
+    EXPECT_EQ(cli::fallbackSeparator(name), decimalSeparatorOf(locale)) << name;
+    ++checked;
   }
-}
-
-TEST(LocaleSeparator, CommonFullStopLanguagesAgreeToo) {
-  for (std::string_view language : {"en", "ja", "zh", "ko", "he", "th", "hi", "ga", "mt", "cy", "ms", "sw"}) {
-    SCOPED_TRACE(std::string(language));
-    EXPECT_EQ(cli::fallbackSeparator(language), '.');
-    EXPECT_EQ(decimalSeparatorOf(localeOf(language)), '.');
-  }
+  EXPECT_GT(checked, 200);
 }
 
 }  // namespace

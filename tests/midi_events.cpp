@@ -4,7 +4,7 @@
 
 #include "midi/events.h"
 #include "midi/vocabulary.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::midi {
 namespace {

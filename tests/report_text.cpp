@@ -6,7 +6,7 @@
 
 #include "report/block_writer.h"
 #include "report/cp1254.h"
-#include "tests/report_support.h"
+#include "tests/support/report_support.h"
 
 namespace ezg::testing {
 namespace {

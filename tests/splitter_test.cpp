@@ -7,8 +7,9 @@
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "splitter/strip_image.h"
+#include "tests/support/split_files.h"
 #include "tests/support/temp_dir.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg {
 namespace {
@@ -35,13 +36,20 @@ TEST(Split, SilencesPacketsAlternatelyAndAnUnpairedLastOneInNeither) {
     for (std::size_t n : notes) out.insert(out.end(), {30 + 13 * n + 6, 30 + 13 * n + 11});
     return out;
   };
-  const std::tuple<std::size_t, Offsets, Offsets> cases[] = {
-      {4, velocities({1, 3}), velocities({0, 2})}, {3, velocities({1}), velocities({0})}, {1, {}, {}}};
-  for (const auto& [notes, in13, in24] : cases) {
+  // After each pair the window is told the pair's first packet, counted
+  // from 1.
+  using Pairs = std::vector<std::int64_t>;
+  const std::tuple<std::size_t, Offsets, Offsets, Pairs> cases[] = {
+      {4, velocities({1, 3}), velocities({0, 2}), {1, 3}},
+      {3, velocities({1}), velocities({0}), {1}},
+      {1, {}, {}, {}}};
+  for (const auto& [notes, in13, in24, pairs] : cases) {
     const Bytes in = build::makeMidi(std::vector<build::Note>(notes));
-    const SplitCopies r = splitNotes(FileBuffer(in));
-    EXPECT_EQ(silenced(in, r.copy13), in13) << notes;
-    EXPECT_EQ(silenced(in, r.copy24), in24) << notes;
+    Pairs told;
+    const Bytes copy13 = splitOneCopy(FileBuffer(in), SplitCopy::Copy13, [&](std::int64_t i) { told.push_back(i); });
+    EXPECT_EQ(silenced(in, copy13), in13) << notes;
+    EXPECT_EQ(silenced(in, splitOneCopy(FileBuffer(in), SplitCopy::Copy24)), in24) << notes;
+    EXPECT_EQ(told, pairs) << notes;
   }
 }
 
@@ -108,7 +116,7 @@ TEST(Split, SilencesOnlyTheLastChannelOneNoteOfEachKindInAPacket) {
     std::copy(tail.begin(), tail.end(), in.begin() + 30);
     in[5] = 0xE0;
     in[10] = 0x90;
-    const SplitCopies r = splitNotes(FileBuffer(in));
+    const testing::BothCopies r = testing::splitBoth(in);
     EXPECT_EQ(silenced(in, r.copy13), in13) << what;
     EXPECT_EQ(silenced(in, r.copy24), in24) << what;
   }
@@ -137,7 +145,7 @@ TEST(Split, ScanAndStreamAgreeWithTheByteByByteRuleOnRandomFiles) {
     ASSERT_TRUE(got == want) << size;
     // Streamed from reads of uneven length, the copies are what the window
     // holds.
-    const SplitCopies split = splitNotes(FileBuffer(in));
+    const testing::BothCopies split = testing::splitBoth(in);
     for (const auto& [which, copy] :
          {std::pair{SplitCopy::Copy13, &split.copy13}, {SplitCopy::Copy24, &split.copy24}}) {
       const Streamed r = streamed(in, which, rng, 300);
@@ -152,19 +160,6 @@ TEST(Strip, RowsFollowTheFixedScale) {
                                                 {101, 213},  {511, 118}, {1021, 1}, {1023, 0},      {1025, 0},
                                                 {1029, 0},   {-5000, 236}, {INT64_MAX, 0}};
   for (auto [i, row] : table) EXPECT_EQ(stripSourceRow(i), row) << "packet " << i;
-}
-
-TEST(Strip, ASplitLeavesItWhereItsLastPairPutIt) {
-  auto rowAfter = [](int packets) {
-    Bytes file(30, 0);
-    for (int p = 0; p < packets; ++p) file.insert(file.end(), {0xE0, 0x00, 0x40});
-    int row = kStripClosedRow;
-    splitNotes(FileBuffer(std::move(file)), [&](std::int64_t i) { row = stripSourceRow(i); });
-    return row;
-  };
-  EXPECT_EQ(rowAfter(1), kStripClosedRow);
-  EXPECT_EQ(rowAfter(12), 233);
-  for (int packets = 1024; packets <= 1029; ++packets) EXPECT_EQ(rowAfter(packets), 0) << packets;
 }
 
 TEST(Strip, TheBitmapHoldsTheDrawnArtworkBottomRowFirstInBlueGreenRed) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "testrun/test_run.h"
-#include "tests/report_support.h"
+#include "tests/support/report_support.h"
 
 namespace ezg::testing {
 namespace {
@@ -52,11 +52,6 @@ TEST(TestRunWalk, WarnsOnEveryFourByteDeltaInOrderUnlessTheFileEndsFirst) {
       {{0x90, 0x3C}, {}},
   };
   for (const auto& [events, warnings] : cases) EXPECT_EQ(warningsOf(events), warnings) << events.size();
-}
-
-TEST(TestRunWalk, EndsOnePastTheLastByte) {
-  EXPECT_EQ(TestEt(FileBuffer(build::wrapTrack({0x00, 0x90})), {}), 25);  // inside a note
-  EXPECT_EQ(TestEt(FileBuffer(Bytes(10, 0x90)), {}), 11);         // nothing to walk
 }
 
 TEST(TestRunWalk, ReportAndTestRunWalkLongFilesToTheEnd) {

@@ -1,6 +1,6 @@
 // Start: what it takes from the list, the split with its strip and pause, a
 // close in the middle of it; and the hidden "to TXT" and "TEST" buttons.
-#include "splitter/note_splitter.h"
+#include "tests/support/split_files.h"
 #include "tests/support/window.h"
 
 namespace ezg::testing {
@@ -121,7 +121,7 @@ TEST_F(Start, ACloseMidSplitHidesTheWindowAndUnloadsOnceTheCopiesAreWritten) {
     };
     startWith("ney");
     EXPECT_EQ(view.pumps, 15'000);  // no pause after the close
-    const SplitCopies copies = splitNotes(FileBuffer(notes(12)));
+    const BothCopies copies = splitBoth(notes(12));
     EXPECT_EQ(dir.read("ney_13.mid"), asString(copies.copy13));
     EXPECT_EQ(dir.read("ney_24.mid"), asString(copies.copy24));
     EXPECT_EQ(view.closes, 1);

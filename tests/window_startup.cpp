@@ -45,6 +45,17 @@ TEST_F(StartUp, WithNeitherMidiFilesNorALogOnlyTheMidiMessageShows) {
   EXPECT_FALSE(dir.exists("pars.bin"));
 }
 
+TEST_F(StartUp, AFolderThatCannotBeReadIsSaidSoAndEndsTheRun) {
+  dir.write("a.mid", kSong);
+  dir.write("pars.bin", "");
+  platform.scanFailure = FailureCode::NoPermission;
+  start(false);
+  EXPECT_EQ(view.messages, Messages{dir.path().string() + " klasörü okunamadı: erişim izni yok."});
+  EXPECT_TRUE(view.places.empty());
+  EXPECT_EQ(view.closes, 1);
+  EXPECT_EQ(dir.read("pars.bin"), "");
+}
+
 TEST_F(StartUp, ALogNotNamedExactlyParsBinCountsAsMissing) {
   dir.write("a.mid", kSong);
   for (const std::string name : {"", "PARS.BIN", "Pars.bin", "pars.bin/"}) {

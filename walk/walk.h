@@ -21,6 +21,10 @@ inline constexpr std::int64_t kFirstEventPosition = 23;
 // four or more bytes. The walk goes on when it returns.
 using TickWarning = std::function<void(std::int64_t statusPosition)>;
 
+// What the user reads for such a delta time, in UTF-8: the window's box and
+// the command line's line after the file and the position.
+inline constexpr const char* kTickWarningText = "Çok büyük Tick ! !";
+
 // A listener that ignores everything. Listeners derive from it, are final,
 // and override the hooks they care about: `override` turns a misspelt hook
 // or a wrong signature into a compile error instead of a hook never called.

@@ -11,15 +11,15 @@
 namespace ezg {
 namespace {
 
-// [0] is written by the handler, [1] read by the notifier.
-std::array<int, 2> pipeFds{-1, -1};
+// A socket pair: [0] is written by the handler, [1] read by the notifier.
+std::array<int, 2> signalSockets{-1, -1};
 constexpr std::array<int, 3> kCloseSignals{SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onCloseSignal(int) {
   const int saved = errno;
   const char byte = 1;
-  // Async-signal-safe; a full pipe already holds a pending request.
-  [[maybe_unused]] const ssize_t n = ::write(pipeFds[0], &byte, 1);
+  // Async-signal-safe; a full socket already holds a pending request.
+  [[maybe_unused]] const ssize_t n = ::write(signalSockets[0], &byte, 1);
   errno = saved;
 }
 
@@ -27,8 +27,8 @@ extern "C" void onCloseSignal(int) {
 
 UnixSignals::UnixSignals(std::function<void()> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds.data()) != 0) return;
-  notifier_ = std::make_unique<QSocketNotifier>(pipeFds[1], QSocketNotifier::Read);
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets.data()) != 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(signalSockets[1], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { drain(); });
   struct sigaction action {};
   action.sa_handler = onCloseSignal;
@@ -40,7 +40,7 @@ UnixSignals::UnixSignals(std::function<void()> onSignal, QObject* parent)
 UnixSignals::~UnixSignals() {
   for (int sig : kCloseSignals) ::signal(sig, SIG_DFL);
   notifier_.reset();
-  for (int& fd : pipeFds) {
+  for (int& fd : signalSockets) {
     if (fd >= 0) ::close(fd);
     fd = -1;
   }
@@ -50,7 +50,7 @@ void UnixSignals::drain() {
   // However many signals came, one close request answers them all.
   std::array<char, 64> bytes{};
   bool any = false;
-  while (::read(pipeFds[1], bytes.data(), bytes.size()) > 0) any = true;
+  while (::read(signalSockets[1], bytes.data(), bytes.size()) > 0) any = true;
   if (any) onSignal_();
 }
 

@@ -1,6 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP as close requests of the window. The handler only
-// writes a byte to a pipe; the close itself runs on the user-interface
-// thread when the event loop, or a split's pause, reads that byte.
+// writes a byte to one end of a socket pair; the close itself runs on the
+// user-interface thread when the event loop, or a split's pause, reads the
+// other end.
 #pragma once
 
 #include <QObject>
@@ -12,7 +13,8 @@ namespace ezg {
 
 class UnixSignals final : public QObject {
  public:
-  // Installs the handlers; `onSignal` runs once per signal received.
+  // Installs the handlers; `onSignal` runs once for all the signals that
+  // came since it last ran.
   explicit UnixSignals(std::function<void()> onSignal, QObject* parent = nullptr);
   ~UnixSignals() override;
   UnixSignals(const UnixSignals&) = delete;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/run_command.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::testing {
 

@@ -5,11 +5,10 @@
 namespace ezg {
 namespace {
 
-// Passes bytes on until its budget is spent, then fails with its code.
+// Passes bytes on until its budget is spent, then finds the disk full.
 class FailingOutput final : public OutputFile {
  public:
-  FailingOutput(std::unique_ptr<OutputFile> real, std::size_t budget, FailureCode code)
-      : real_(std::move(real)), budget_(budget), code_(code) {}
+  FailingOutput(std::unique_ptr<OutputFile> real, std::size_t budget) : real_(std::move(real)), budget_(budget) {}
   void write(std::string_view bytes) override {
     if (failed_) return;
     if (bytes.size() > budget_) {
@@ -29,11 +28,10 @@ class FailingOutput final : public OutputFile {
   const std::string& name() const override { return real_->name(); }
 
  private:
-  Status full() const { return Failure{code_, code_ == FailureCode::DiskFull ? ENOSPC : 0, real_->name()}; }
+  Status full() const { return Failure{FailureCode::DiskFull, ENOSPC, real_->name()}; }
 
   std::unique_ptr<OutputFile> real_;
   std::size_t budget_;
-  FailureCode code_;
   bool failed_ = false;
 };
 
@@ -42,17 +40,12 @@ class FailingOutput final : public OutputFile {
 std::unique_ptr<OutputFile> FakePlatform::createOutput(const std::string& name) {
   auto real = FsPlatform::createOutput(name);
   if (!failOutputName.empty() && name == failOutputName)
-    return std::make_unique<FailingOutput>(std::move(real), failAfterBytes, failOutputCode);
+    return std::make_unique<FailingOutput>(std::move(real), failAfterBytes);
   return real;
 }
 
-Status FakePlatform::readFile(const std::string& name, Bytes& bytes) {
-  if (!failReadName.empty() && name == failReadName) return Failure{failReadCode, 0, name};
-  return FsPlatform::readFile(name, bytes);
-}
-
 Status FakePlatform::scanFolder(const std::string& pattern, std::vector<std::string>& names) {
-  if (failReadName == ".") return Failure{failReadCode, 0, "."};
+  if (scanFailure) return Failure{*scanFailure, 0, "."};
   return FsPlatform::scanFolder(pattern, names);
 }
 

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "tools/midi_builder.h"
+#include "splitter/note_splitter.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::testing {
 
@@ -31,6 +32,15 @@ inline Bytes trackOf(std::initializer_list<Bytes> parts) {
   for (const Bytes& p : parts) ev.insert(ev.end(), p.begin(), p.end());
   ev.insert(ev.end(), {0x00, 0xFF, 0x2F, 0x00});
   return build::wrapTrack(ev);
+}
+
+// Both copies of `in`, one after the other as the window makes them.
+struct BothCopies {
+  Bytes copy13, copy24;
+};
+inline BothCopies splitBoth(const Bytes& in) {
+  const FileBuffer file(in);
+  return {splitOneCopy(file, SplitCopy::Copy13), splitOneCopy(file, SplitCopy::Copy24)};
 }
 
 }  // namespace ezg::testing

@@ -14,7 +14,7 @@
 #include "app/view.h"
 #include "splitter/strip.h"
 #include "tests/support/temp_dir.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::testing {
 

@@ -5,7 +5,7 @@
 
 #include "midi/sink.h"
 #include "report/report.h"
-#include "tools/midi_builder.h"
+#include "fixtures/midi_builder.h"
 
 namespace ezg::testing {
 
