@@ -3,10 +3,12 @@
 // folder synced. A failure or a crash at any point leaves no partial file
 // and the old file, if any, intact.
 //
-// Replacing a name happens under a lock on its folder, so runs that write
-// into one folder never mix their pairs, and the first replacement in a
-// folder clears what a killed run left there: temporaries nobody holds, and
-// a pair it was replacing put back as it was (see commitBoth).
+// On POSIX, replacing a name happens under a lock on its folder, so runs
+// that write into one folder never mix their pairs, and the first
+// replacement in a folder clears what a killed run left there: temporaries
+// nobody holds, and a pair it was replacing put back as it was (see
+// commitBoth). Windows flushes the temporary and moves it over the target
+// with MoveFileExW; it has no folder lock and no record of a pair.
 //
 // One interface, a source per system: safe_write-posix.cpp and
 // safe_write-win32.cpp, with what they share in safe_write.cpp.
@@ -103,10 +105,10 @@ class SafeFile final : public OutputFile {
 
 // Both outputs replace their targets, or neither does: when the second
 // cannot, the first target gets its old file back. Until both are in place
-// the old first file is kept under a temporary name and a small record
-// beside it says how to undo the pair, so that a run killed in between, or
-// a power cut, is undone by the next run that writes into that folder. The
-// failure's detail names the output that failed.
+// the old first file is kept under a temporary name and, on POSIX, a small
+// record beside it says how to undo the pair, so that a run killed in
+// between, or a power cut, is undone by the next run that writes into that
+// folder. The failure's detail names the output that failed.
 [[nodiscard]] Status commitBoth(OutputFile& first, OutputFile& second);
 
 // For a run being ended (a signal, Ctrl+C, the console closed), from a
