@@ -67,6 +67,7 @@ main_window() { w=$(find_window "Ezgitar sürüm 5") && until_true 10 shot "$w" 
 # The strip shows something other than in $1, or the same, in a new shot.
 strip_differs() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" != "$(strip_of "$1")" ]; }
 strip_same() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" = "$(strip_of "$1")" ]; }
+focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && [ "$(x xdotool getwindowfocus)" = "$1" ]; }
 click() { x xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; }
 # Selects the first entry and presses Start.
 split_first() {

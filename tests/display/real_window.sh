@@ -39,7 +39,6 @@ launch() {
   pid=$!
 }
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
-focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && [ "$(x xdotool getwindowfocus)" = "$1" ]; }
 clipboard_is() { [ "$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)" = "$1" ]; }
 # A message box (titled with the application's name) is up and says $2:
 # Ctrl+C must put exactly that on the clipboard. `box` is its id.
