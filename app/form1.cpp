@@ -114,7 +114,7 @@ int Form1::midiListFill() {
   // Set by index: replace what is there, append past the end, and leave
   // entries beyond the new count alone.
   for (int i = 0; i < count; ++i) {
-    std::string entry = listEntryFor(File_MID_[static_cast<std::size_t>(i)]);
+    std::string entry = baseNameOf(File_MID_[static_cast<std::size_t>(i)]);
     view_.setListEntry(i, entry);
     if (static_cast<std::size_t>(i) < listEntries_.size())
       listEntries_[static_cast<std::size_t>(i)] = std::move(entry);

@@ -24,6 +24,7 @@ std::string_view reasonFor(FailureCode code) {
     case FailureCode::FileSizeLimit: return "dosya boyutu sınırını aşıyor";
     case FailureCode::OutputIsInput: return "bu ad okunan dosyanın kendisini gösteriyor";
     case FailureCode::StreamClosed: return "çıkış kapalı";
+    case FailureCode::HeldOpen: return "dosya başka bir programda açık";
     case FailureCode::Other: break;
   }
   return "beklenmeyen bir sistem hatası";

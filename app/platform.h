@@ -33,7 +33,8 @@ class Platform {
   virtual bool setCurrentFolder(const std::string& folder) = 0;
 
   // Names of the plain files of the current folder that match a "*.ext"
-  // pattern (case-sensitive), in byte order, into `names`.
+  // pattern (ignoring case only where the file system does), in byte
+  // order, into `names`.
   virtual Status scanFolder(const std::string& pattern, std::vector<std::string>& names) = 0;
   // Looks `name` up among the plain files of the current folder, ignoring
   // case, and returns it as stored (exact match preferred), or "".
@@ -46,11 +47,12 @@ class Platform {
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
 };
 
-// Files, folders, clock and standard error from the C++ standard library
-// and POSIX. The program folder and number format are left to subclasses
-// (the toolkit's, and the test fake).
+// Files, folders, clock and standard error from the file layer (midi/).
+// The number format is left to subclasses (the toolkit's, and the test
+// fake), and they may say the program folder their own way.
 class FsPlatform : public Platform {
  public:
+  std::string programFolder() override;
   LocalDateTime now() override;
   void writeError(const std::string& text) override;
   bool setCurrentFolder(const std::string& folder) override;

@@ -1,8 +1,5 @@
 #include "cli/batch.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,8 +14,11 @@
 
 #include <fmt/format.h>
 
+#include "cli/console.h"
 #include "cli/failure_text.h"
+#include "midi/folder.h"
 #include "midi/midi_names.h"
+#include "midi/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -59,28 +59,6 @@ fs::path samePathKey(const fs::path& p) {
   return ec ? abs.lexically_normal() : canon;
 }
 
-// Lists the plain files of an open folder; a link is followed.
-std::vector<std::string> plainFilesIn(int dirFd) {
-  std::vector<std::string> names;
-  DIR* d = ::fdopendir(dirFd);
-  if (!d) {
-    ::close(dirFd);
-    return names;
-  }
-  while (const dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    if (e->d_type == DT_REG) {
-      names.push_back(name);
-    } else if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      if (::fstatat(::dirfd(d), name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) names.push_back(name);
-    }
-  }
-  ::closedir(d);
-  return names;
-}
-
 // Errors stay on the stream, for the caller to check once per file.
 void put(std::FILE* to, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), to);
@@ -92,19 +70,17 @@ void put(std::FILE* to, std::string_view text) {
 Args expandInputs(const Args& inputs, bool& warned) {
   Args files;
   for (const std::string& input : inputs) {
-    // Opened as a folder or not at all: no stat-then-open, and a FIFO is
-    // neither waited on nor taken for a folder.
-    const int fd = ::open(input.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    std::vector<std::string> names;
+    if (listPlainFiles(input, names)) {
       files.push_back(input);
       continue;
     }
-    const std::vector<std::string> sorted = sortedMidiNames(plainFilesIn(fd));
+    const std::vector<std::string> sorted = sortedMidiNames(std::move(names));
     if (sorted.empty()) {
       std::fputs(fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input).c_str(), stderr);
       warned = true;
     }
-    for (const std::string& name : sorted) files.push_back((fs::path(input) / name).string());
+    for (const std::string& name : sorted) files.push_back(utf8Of(pathOf(input) / pathOf(name)));
   }
   return files;
 }
@@ -125,7 +101,7 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
   std::vector<std::vector<std::pair<fs::path, fs::path>>> outputs(inputs.size());  // key, as named
   std::map<fs::path, std::size_t> anyWriter;  // output -> the first input writing it
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    keys.push_back(samePathKey(inputs[i]));
+    keys.push_back(samePathKey(pathOf(inputs[i])));
     for (const fs::path& o : outputsOf(inputs[i])) {
       outputs[i].emplace_back(samePathKey(o), o);
       anyWriter.emplace(outputs[i].back().first, i);
@@ -146,17 +122,18 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     const auto byOther = anyWriter.find(keys[i]);
     const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
     // The window takes a file named just ".mid" for no selection.
-    if (fs::path(inputs[i]).filename() == ".mid") skip(Outcome::Warned, "no name before .mid");
+    if (const std::string leaf = utf8Of(pathOf(inputs[i]).filename()); leaf.size() == 4 && baseNameOf(leaf).empty())
+      skip(Outcome::Warned, "no name before .mid");
     else if (const std::string& earlier = inputs[first->second]; !fresh)
       skip(Outcome::Done, earlier == inputs[i] ? std::string("named twice") : "the same file as " + earlier);
     else if (self != mine.end())
       skip(Outcome::Failed, fmt::format("the output {} is this input file itself; nothing is written for it",
-                                        self->second.string()));
+                                        utf8Of(self->second)));
     else if (byOther != anyWriter.end())
       skip(Outcome::Done, fmt::format("{} writes it in this run", inputs[byOther->second]));
     else if (clash != mine.end())
       skip(Outcome::Failed,
-           fmt::format("{} writes {} too", inputs[writer[clash->first]], clash->first.filename().string()));
+           fmt::format("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
     else
       for (const auto& o : mine) writer.emplace(o.first, i);
   }
@@ -231,16 +208,17 @@ void Spool::copyOut() {
   if (direct_) return;
   if (spill_) {
     char chunk[1 << 16];
-    for (std::uint64_t at = 0; at < spilled_;) {
-      const ssize_t n = ::pread(::fileno(spill_.get()), chunk, std::min<std::uint64_t>(sizeof chunk, spilled_ - at),
-                                static_cast<off_t>(at));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        lostErrno_ = n < 0 ? errno : EIO;
+    std::FILE* from = spill_.get();
+    // Written past the stream's buffer, read back through it from the start.
+    if (std::fseek(from, 0, SEEK_SET) != 0) lostErrno_ = errno ? errno : EIO;
+    for (std::uint64_t at = 0; !lostErrno_ && at < spilled_;) {
+      const std::size_t n = std::fread(chunk, 1, std::min<std::uint64_t>(sizeof chunk, spilled_ - at), from);
+      if (n == 0) {
+        lostErrno_ = std::ferror(from) && errno ? errno : EIO;
         break;
       }
-      put(to_, {chunk, static_cast<std::size_t>(n)});
-      at += static_cast<std::uint64_t>(n);
+      put(to_, {chunk, n});
+      at += n;
     }
     spill_.reset();
     spilled_ = 0;
@@ -259,16 +237,14 @@ void FileReport::fail(const Failure& why, std::string_view text) {
 int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work) {
   if (options.outputFolder) {
     // Said once here rather than by every input.
-    const int fd = ::open(options.outputFolder->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-      const int err = errno;
-      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", options.outputFolder->string(),
-                             err == ENOENT ? "no such folder" : describe(Failure::fromErrno(err)))
+    const std::string folder = utf8Of(*options.outputFolder);
+    if (Status failed = checkFolder(folder)) {
+      std::fputs(fmt::format("ezgitar-cli: {}: {}\n", folder,
+                             failed->sysError == ENOENT ? "no such folder" : describe(*failed))
                      .c_str(),
                  stderr);
       return kExitFailure;
     }
-    ::close(fd);
   }
   bool failed = inputs.empty(), warned = false;
   const std::vector<Job> jobs = planJobs(expandInputs(inputs, warned), outputsOf);
@@ -352,7 +328,7 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
   // With one job the work runs here and prints as it goes; otherwise this
   // thread prints, in input order, as files are done, and runs here any
   // file the jobs never took.
-  ProgressBar bar(count, !options.quiet && count > 1 && ::isatty(STDERR_FILENO));
+  ProgressBar bar(count, !options.quiet && count > 1 && progressCanShow());
   int outErrno = 0;
   bool errFailed = false;
   for (std::size_t i = 0; i < count; ++i) {
@@ -426,12 +402,6 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
   }
   if (errFailed || std::fflush(stderr) != 0) return kExitFailure;
   return failed ? kExitFailure : warned ? kExitWarnings : kExitOk;
-}
-
-std::string baseNameOf(const std::string& input) {
-  std::string name = fs::path(input).filename().string();
-  if (name.size() > 4 && name.ends_with(".mid")) name.resize(name.size() - 4);
-  return name;
 }
 
 }  // namespace ezg::cli

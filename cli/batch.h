@@ -106,7 +106,4 @@ using OutputsOf = std::function<std::vector<std::filesystem::path>(const std::st
 // or stdout/stderr could not be written, else 1 when any warned, else 0.
 int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& outputsOf, const Work& work);
 
-// "song.mid" -> "song"; a name without ".mid" is kept whole.
-std::string baseNameOf(const std::string& input);
-
 }  // namespace ezg::cli

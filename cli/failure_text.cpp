@@ -24,6 +24,7 @@ std::string_view reasonFor(FailureCode code) {
     case FailureCode::FileSizeLimit: return "larger than the file size limit (ulimit -f)";
     case FailureCode::OutputIsInput: return "that name leads to the input file itself";
     case FailureCode::StreamClosed: return "the stream is closed";
+    case FailureCode::HeldOpen: return "another program has the file open";
     case FailureCode::Other: break;
   }
   return "unexpected system error";

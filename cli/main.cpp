@@ -1,9 +1,4 @@
 // ezgitar-cli: the window's work from the command line, for many files.
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -15,8 +10,9 @@
 #include <fmt/format.h>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/help.h"
-#include "midi/safe_write.h"
+#include "midi/utf8_path.h"
 
 namespace ezg::cli {
 namespace {
@@ -38,7 +34,7 @@ const CLI::Validator kFolderName(
     [](std::string& value) {
       std::error_code ec;
       if (value.empty()) return std::string("must name a folder");
-      if (std::filesystem::exists(value, ec) && !std::filesystem::is_directory(value, ec))
+      if (const auto path = ezg::pathOf(value); std::filesystem::exists(path, ec) && !std::filesystem::is_directory(path, ec))
         return "'" + value + "' is not a folder";
       return std::string();
     },
@@ -84,75 +80,6 @@ int usageError(const std::string& command, const std::string& why) {
 int printed() { return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailure; }
 
 }  // namespace
-}  // namespace ezg::cli
-
-namespace {
-
-// An interrupted run ends as the signal would have ended it, so the caller
-// sees the signal.
-[[noreturn]] void endAs(int sig) {
-  ::signal(sig, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, sig);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  ::raise(sig);
-  ::_exit(128 + sig);
-}
-
-extern "C" void endOnSignal(int sig) {
-  ezg::removeTemporariesOnSignal();
-  endAs(sig);
-}
-
-// The ending signals go to one thread that waits for them, so none lands
-// in the middle of a pair being replaced on another thread; that thread
-// lets the replacement finish, removes the temporaries and ends the run.
-// Blocked, a file size limit or a closed pipe is a failed write with a
-// message instead of a silent end. Without a thread to spare, a handler
-// does the same in the one thread there is.
-std::atomic<int> gEndingSignal{0};
-
-sigset_t endingSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : ezg::kEndingSignals) sigaddset(&set, sig);
-  return set;
-}
-
-void takeEndingSignals() {
-  const sigset_t set = endingSet();
-  ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  try {
-    std::thread([set] {
-      int sig = 0;
-      while (::sigwait(&set, &sig) != 0) {
-      }
-      gEndingSignal.store(sig);
-      ezg::stopWritingAndRemoveTemporaries();
-      endAs(sig);
-    }).detach();
-    return;
-  } catch (const std::system_error&) {
-  }
-  struct sigaction action {};
-  action.sa_handler = endOnSignal;
-  action.sa_mask = set;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
-  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-}  // namespace
-
-namespace ezg::cli {
-
-void endLikeBrokenPipe() {
-  // Whatever was being replaced is complete: the jobs have ended.
-  endAs(SIGPIPE);
-}
-
 }  // namespace ezg::cli
 
 namespace {
@@ -209,23 +136,15 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-// A signal sent while the last pair was replaced still ends the run as the
-// signal would, though the work got done. A signal the system raised for a
-// failed write (a file size limit) was told as a failure already.
-int endingStatus(int status) {
-  if (const int sig = gEndingSignal.load()) endAs(sig);
-  const sigset_t set = endingSet();
-  siginfo_t info{};
-  const timespec now{};
-  if (::sigtimedwait(&set, &info, &now) > 0 && info.si_code <= 0 && info.si_pid != ::getpid()) endAs(info.si_signo);
-  return status;
-}
-
 int main(int argc, char** argv) {
+  using namespace ezg::cli;
   // Whatever escapes is told in one line, with the usage-error status.
-  takeEndingSignals();
+  takeEndingEvents();
   try {
-    return endingStatus(run(argc, argv));
+    std::vector<std::string> words = utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& word : words) pointers.push_back(word.data());
+    return endingStatus(run(static_cast<int>(pointers.size()), pointers.data()));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ezgitar-cli: %s\n", e.what());
   } catch (...) {

@@ -10,8 +10,10 @@
 #include "cli/commands.h"
 #include "cli/failure_text.h"
 #include "cli/locale_separator.h"
+#include "midi/midi_names.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
+#include "midi/utf8_path.h"
 #include "report/report.h"
 #include "testrun/test_run.h"
 
@@ -23,7 +25,7 @@ namespace {
 // Reads one input whole, or says in `report` why it cannot.
 std::optional<FileBuffer> readInput(const std::string& input, FileReport& report) {
   Bytes bytes;
-  const Status failed = readWholeFile(input, bytes);
+  const Status failed = readWholeFile(pathOf(input), bytes);
   if (failed) {
     report.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed)));
     return std::nullopt;
@@ -48,7 +50,8 @@ TickWarning printWarnings(const std::string& input, FileReport& report, void (Fi
 }
 
 fs::path reportTarget(const std::string& input, const std::optional<fs::path>& outDir) {
-  return (outDir ? *outDir : fs::path(input).parent_path()) / reportFileName(baseNameOf(input));
+  const fs::path path = pathOf(input);
+  return (outDir ? *outDir : path.parent_path()) / pathOf(reportFileName(baseNameOf(utf8Of(path.filename()))));
 }
 
 void reportOne(const std::string& input, const std::optional<fs::path>& outDir, char separator, FileReport& report) {
@@ -60,16 +63,16 @@ void reportOne(const std::string& input, const std::optional<fs::path>& outDir, 
   // not exist.
   Status failed = out.status();
   if (!failed) {
-    TxtYaz(*file, target.filename().string(), standardNoteNames(), separator, out,
+    TxtYaz(*file, utf8Of(target.filename()), standardNoteNames(), separator, out,
            printWarnings(input, report, &FileReport::error));
     failed = out.commit();
   }
   if (failed) {
     report.fail(*failed,
-                fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, target.string(), describe(*failed)));
+                fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, utf8Of(target), describe(*failed)));
     return;
   }
-  report.info(fmt::format("{} -> {}\n", input, target.string()));
+  report.info(fmt::format("{} -> {}\n", input, utf8Of(target)));
 }
 
 void testOne(const std::string& input, FileReport& report) {
@@ -84,7 +87,7 @@ void testOne(const std::string& input, FileReport& report) {
 int runReport(const CommandLine& line) {
   const char separator = line.decimalSeparator ? *line.decimalSeparator : localeDecimalSeparator();
   std::optional<fs::path> outDir;
-  if (line.output) outDir = *line.output;
+  if (line.output) outDir = pathOf(*line.output);
   return runBatch(
       line.inputs, {line.jobs, line.quiet, outDir},
       [&](const std::string& input) { return std::vector<fs::path>{reportTarget(input, outDir)}; },

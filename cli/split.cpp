@@ -15,8 +15,10 @@
 #include "cli/commands.h"
 #include "cli/failure_text.h"
 #include "cli/split_findings.h"
+#include "midi/midi_names.h"
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
+#include "midi/utf8_path.h"
 #include "splitter/note_splitter.h"
 
 namespace fs = std::filesystem;
@@ -25,9 +27,10 @@ namespace ezg::cli {
 namespace {
 
 std::vector<fs::path> splitOutputs(const std::string& input, const std::optional<fs::path>& outDir) {
-  const fs::path folder = outDir ? *outDir : fs::path(input).parent_path();
-  const std::string base = baseNameOf(input);
-  return {folder / splitOutputName13(base), folder / splitOutputName24(base)};
+  const fs::path path = pathOf(input);
+  const fs::path folder = outDir ? *outDir : path.parent_path();
+  const std::string base = baseNameOf(utf8Of(path.filename()));
+  return {folder / pathOf(splitOutputName13(base)), folder / pathOf(splitOutputName24(base))};
 }
 
 // One copy, reading the input at its own offset so that both copies can
@@ -71,7 +74,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   // Read in blocks as it is split: memory stays small for any size, and the
   // copies are written while the input is still arriving.
   InputFile in;
-  if (Status failed = in.open(input)) return fail(*failed, describe(*failed));
+  if (Status failed = in.open(pathOf(input))) return fail(*failed, describe(*failed));
   if (in.size() == 0) {
     report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
     report.outcome = Outcome::Failed;
@@ -97,7 +100,8 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
       other.emplace([&] {
         failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
         listed.count_down();
-        if (!failed24) out24.finish();
+        // Synced early; commitBoth() tells a failure of it.
+        if (!failed24) static_cast<void>(out24.finish());
       });
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
@@ -106,7 +110,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     if (other) listed.wait();
     else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
     if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
-    if (!failed13) out13.finish();
+    if (!failed13) static_cast<void>(out13.finish());
   }
   for (const Status& failed : {failed13, failed24, failedCheck})
     if (failed) return fail(*failed, describe(*failed));
@@ -114,7 +118,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   in.close();
   if (Status failed = commitBoth(out13, out24))
     return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
-  const SplitNames said{input, names[0].string(), names[1].string()};
+  const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
   report.info(splitSummary(said, found));
   for (const std::string& warning : splitWarnings(said, found)) {
     report.error(warning);
@@ -126,7 +130,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
 
 int runSplit(const CommandLine& line) {
   std::optional<fs::path> outDir;
-  if (line.output) outDir = *line.output;
+  if (line.output) outDir = pathOf(*line.output);
   return runBatch(
       line.inputs, {line.jobs, line.quiet, outDir},
       [&](const std::string& input) { return splitOutputs(input, outDir); },

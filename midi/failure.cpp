@@ -1,7 +1,6 @@
 #include "midi/failure.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace ezg {
 
@@ -15,7 +14,11 @@ Failure Failure::fromErrno(int err, std::string detail) {
     case EPERM: code = FailureCode::NoPermission; break;
     case EROFS: code = FailureCode::ReadOnlyFolder; break;
     case ENOSPC:
-    case EDQUOT: code = FailureCode::DiskFull; break;
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      code = FailureCode::DiskFull;
+      break;
     case ENAMETOOLONG: code = FailureCode::NameTooLong; break;
     case ENOMEM:
     case EOVERFLOW: code = FailureCode::TooLarge; break;
@@ -29,12 +32,6 @@ Failure Failure::fromErrno(int err, std::string detail) {
     default: break;
   }
   return {code, err, std::move(detail)};
-}
-
-std::string_view sysErrorName(int err) {
-  if (err == 0) return {};
-  const char* name = ::strerrorname_np(err);
-  return name ? std::string_view(name) : std::string_view("E?");
 }
 
 }  // namespace ezg

@@ -28,6 +28,7 @@ enum class FailureCode {
   FileSizeLimit,     // larger than the file size limit the run was given
   OutputIsInput,     // an output name leads to the input file itself
   StreamClosed,      // standard output or error was closed before the run
+  HeldOpen,          // another program holds the file open and shares it not
   Other,             // anything else: the error number says what
 };
 
@@ -38,6 +39,11 @@ struct Failure {
 
   // The code that fits an errno value from a file operation.
   static Failure fromErrno(int err, std::string detail = {});
+#ifdef _WIN32
+  // The same for a Windows error code (GetLastError); sysError is then the
+  // errno value nearest to it.
+  static Failure fromWindowsError(unsigned long err, std::string detail = {});
+#endif
 
   bool operator==(const Failure&) const = default;
 };

@@ -2,14 +2,22 @@
 
 #include <algorithm>
 
+#include "midi/folder.h"
+
 namespace ezg {
 
 bool isMidiFileName(std::string_view name) {
-  return name.ends_with(".mid");
+  constexpr std::string_view kExtension = ".mid";
+  if (name.size() < kExtension.size()) return false;
+  const std::string_view tail = name.substr(name.size() - kExtension.size());
+  if (!kNamesIgnoreCase) return tail == kExtension;
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+  });
 }
 
-std::string listEntryFor(std::string_view fileName) {
-  if (fileName.size() <= 4) return {};
+std::string baseNameOf(std::string_view fileName) {
+  if (!isMidiFileName(fileName)) return std::string(fileName);
   return std::string(fileName.substr(0, fileName.size() - 4));
 }
 

@@ -41,13 +41,13 @@ class SafeFile;
 // and nothing behind.
 class OutputFile : public ByteSink {
  public:
-  virtual Status finish() = 0;
-  virtual Status commit() = 0;
+  [[nodiscard]] virtual Status finish() = 0;
+  [[nodiscard]] virtual Status commit() = 0;
   // Hands what was written to the disk without waiting, so that outputs
   // finished one after another reach the disk together.
   virtual void startWriteback() {}
   // The first failure so far, if any.
-  virtual Status status() const = 0;
+  [[nodiscard]] virtual Status status() const = 0;
   // The name written, as given; failures are told with it.
   virtual const std::string& name() const = 0;
   // True when committing would replace the file `other` names, links

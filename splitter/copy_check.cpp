@@ -1,6 +1,10 @@
 #include "splitter/copy_check.h"
 
+#ifdef _WIN32
+#include <malloc.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -55,18 +59,36 @@ void ChangeList::compare(std::span<const std::uint8_t> input, std::span<const st
   compared_ += static_cast<std::int64_t>(n);
 }
 
-ChangeList::~ChangeList() { std::free(encoded_); }
+namespace {
+
+// Huge pages where the system takes the advice; elsewhere only aligned.
+#ifdef _WIN32
+std::uint8_t* allocateAligned(std::size_t align, std::size_t capacity) {
+  return static_cast<std::uint8_t*>(::_aligned_malloc(capacity, align));
+}
+void freeAligned(void* p) { ::_aligned_free(p); }
+#else
+std::uint8_t* allocateAligned(std::size_t align, std::size_t capacity) {
+  auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(align, capacity));
+  if (p && align >= (std::size_t{2} << 20)) ::madvise(p, capacity, MADV_HUGEPAGE);
+  return p;
+}
+void freeAligned(void* p) { std::free(p); }
+#endif
+
+}  // namespace
+
+ChangeList::~ChangeList() { freeAligned(encoded_); }
 
 void ChangeList::grow() {
   constexpr std::size_t kHuge = std::size_t{2} << 20;
   // A small list stays small; a large one takes whole huge pages.
   const std::size_t capacity = capacity_ == 0 ? std::size_t{64} << 10 : std::max(capacity_ * 2, kHuge);
   const std::size_t align = capacity >= kHuge ? kHuge : 4096;
-  auto* grown = static_cast<std::uint8_t*>(std::aligned_alloc(align, capacity));
+  std::uint8_t* grown = allocateAligned(align, capacity);
   if (!grown) throw std::bad_alloc();
-  if (align == kHuge) ::madvise(grown, capacity, MADV_HUGEPAGE);
   if (size_ > 0) std::memcpy(grown, encoded_, size_);
-  std::free(encoded_);
+  freeAligned(encoded_);
   encoded_ = grown;
   capacity_ = capacity;
 }

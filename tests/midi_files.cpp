@@ -25,7 +25,7 @@ using Names = std::vector<std::string>;
 TEST(MidiNames, OnlyTheExactLowerCaseExtensionIsMidi) {
   for (const char* name : {"a.mid", ".mid", "şarkı 3.mid"}) EXPECT_TRUE(isMidiFileName(name)) << name;
   for (const char* name : {"A.MID", "a.Mid", "a.midi", "mid", "a.mid.txt"}) EXPECT_FALSE(isMidiFileName(name)) << name;
-  EXPECT_EQ(listEntryFor("Uşşak peşrevi.mid"), "Uşşak peşrevi");
+  EXPECT_EQ(baseNameOf("Uşşak peşrevi.mid"), "Uşşak peşrevi");
 }
 
 TEST(MidiNames, SortInByteOrder) {

@@ -1,0 +1,67 @@
+#include <windows.h>
+
+#include <filesystem>
+
+#include "midi/folder.h"
+#include "midi/utf8_path.h"
+
+namespace ezg {
+
+Status listPlainFiles(const std::string& folder, std::vector<std::string>& names) {
+  std::wstring pattern = wideOf(folder);
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW entry{};
+  HANDLE h = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    // Only a drive's root can be a folder with no entry at all.
+    if (err == ERROR_FILE_NOT_FOUND && !checkFolder(folder)) {
+      names.clear();
+      return {};
+    }
+    if (Status notFolder = checkFolder(folder)) return notFolder;
+    return Failure::fromWindowsError(err, folder);
+  }
+  constexpr DWORD kNotPlain =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  std::vector<std::string> found;
+  do {
+    if (!(entry.dwFileAttributes & kNotPlain)) found.push_back(utf8Of(std::wstring_view(entry.cFileName)));
+  } while (::FindNextFileW(h, &entry));
+  const DWORD err = ::GetLastError();
+  ::FindClose(h);
+  if (err != ERROR_NO_MORE_FILES) return Failure::fromWindowsError(err, folder);
+  names = std::move(found);
+  return {};
+}
+
+Status checkFolder(const std::string& folder) {
+  const DWORD attributes = ::GetFileAttributesW(wideOf(folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failure::fromWindowsError(::GetLastError(), folder);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Failure::fromWindowsError(ERROR_DIRECTORY, folder);
+  return {};
+}
+
+std::string executableFolder() {
+  std::wstring self(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    if (n == 0) return {};
+    if (n < self.size()) {
+      self.resize(n);
+      break;
+    }
+    self.resize(self.size() * 2);
+  }
+  return utf8Of(std::filesystem::path(self).parent_path());
+}
+
+std::tm localTimeNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_s(&tm, &t);
+  return tm;
+}
+
+}  // namespace ezg

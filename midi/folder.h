@@ -1,0 +1,35 @@
+// Folders and the clock, beside the files: one interface, a source per
+// system (folder-posix.cpp, folder-win32.cpp). Names are UTF-8.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "midi/failure.h"
+
+namespace ezg {
+
+// Where the names of the file system ignore case (Windows), "SONG.MID" is
+// the same file as "SONG.mid".
+#ifdef _WIN32
+inline constexpr bool kNamesIgnoreCase = true;
+#else
+inline constexpr bool kNamesIgnoreCase = false;
+#endif
+
+// The names of the plain files in `folder`, unsorted: links are followed,
+// folders, devices and FIFOs left out, and on Windows hidden and system
+// files too. A name that is no folder fails without waiting on anything.
+[[nodiscard]] Status listPlainFiles(const std::string& folder, std::vector<std::string>& names);
+
+// Whether `folder` can be opened as a folder: Missing when nothing is there.
+[[nodiscard]] Status checkFolder(const std::string& folder);
+
+// The folder of the running program, or "" when the system does not say.
+std::string executableFolder();
+
+// The local time now, to the second.
+std::tm localTimeNow();
+
+}  // namespace ezg
