@@ -25,7 +25,7 @@ work=$(mktemp -d)
 cleanup() {
   # The prefix's programs and server end with the display they drew on.
   wineserver -k 2>/dev/null
-  kill -9 $(jobs -p) 2>/dev/null
+  { kill -9 $(jobs -p) && wait; } 2>/dev/null
   [ -n "${EZGITAR_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
@@ -70,8 +70,11 @@ head -c 20 /dev/zero >"$work/one/pars.bin"
 song="hicaz-şarkı.mid"
 # Five packets, two pairs: the strip moves once and the split stays short
 # however slowly Wine pumps events.
-(cd "$work" && run "$make_midi" "$song" 48 7 && run "$make_midi" other.mid 24 3 && run "$make_midi" long.mid 24000 3) ||
+# make_midi takes its arguments in the system's code page: the Turkish name
+# is given here.
+(cd "$work" && run "$make_midi" song.mid 48 7 && run "$make_midi" other.mid 24 3 && run "$make_midi" long.mid 24000 3) ||
   { echo "FAIL: make_midi"; exit 1; }
+mv "$work/song.mid" "$work/$song"
 (cd "$work" && run "$cli" split -q -o cli "$song" long.mid) || { echo "FAIL: the command line's split"; exit 1; }
 
 # --- Start-up messages: the main window is never created, the log untouched.
