@@ -29,7 +29,7 @@ void BM_RunLogLoadAndSave(benchmark::State& state) {
   platform.setCurrentFolder(dir.string());
   for (auto _ : state) {
     state.PauseTiming();
-    ezg::writeFileSafely(dir / "pars.bin", log);
+    if (ezg::writeFileSafely(dir / "pars.bin", log)) state.SkipWithError("cannot write the log");
     state.ResumeTiming();
     ezg::RunLog runLog;
     if (runLog.loadAndAppend(platform, "pars.bin")) state.SkipWithError("load failed");

@@ -14,8 +14,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# A Wine prefix of the build's own, made on first use; quiet, and without
+# the .NET and browser add-ons a fresh prefix would offer to fetch.
 find_program(EZGITAR_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${EZGITAR_WINE})
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+    ${EZGITAR_WINE})
 
 # One self-contained program: no MinGW runtime DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

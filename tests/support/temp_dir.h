@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "midi/bytes.h"
+#include "midi/utf8_path.h"
 
 namespace ezg::testing {
 
@@ -20,9 +22,18 @@ class TempDir {
   TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
   // In `base`, for tests that need that file system's features.
   explicit TempDir(const std::filesystem::path& base) {
+#ifdef _WIN32
+    // No mkdtemp here: a fresh name until one is free.
+    for (unsigned tries = 0; path_.empty() && tries < 100; ++tries) {
+      const auto candidate = base / ("ezgitar-test-" + std::to_string(std::random_device{}()));
+      if (std::filesystem::create_directory(candidate)) path_ = candidate;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot make a test folder");
+#else
     std::string tmpl = (base / "ezgitar-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     path_ = tmpl;
+#endif
   }
   ~TempDir() {
     namespace fs = std::filesystem;
@@ -37,22 +48,22 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / pathOf(name); }
   void write(std::string_view name, std::string_view bytes) const {
-    std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(*this / name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write test file");
   }
   void write(std::string_view name, const Bytes& bytes) const { write(name, asString(bytes)); }
   std::string read(std::string_view name) const {
-    std::ifstream in(path_ / name, std::ios::binary);
+    std::ifstream in(*this / name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  bool exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
+  bool exists(std::string_view name) const { return std::filesystem::exists(*this / name); }
   // The names in the folder (or in `sub`), sorted: what a run left behind.
   std::vector<std::string> names(std::string_view sub = "") const {
     std::vector<std::string> found;
-    for (const auto& e : std::filesystem::directory_iterator(path_ / sub)) found.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(*this / sub)) found.push_back(utf8Of(e.path().filename()));
     std::sort(found.begin(), found.end());
     return found;
   }
@@ -60,7 +71,7 @@ class TempDir {
   std::vector<std::string> tree() const {
     std::vector<std::string> found;
     for (const auto& e : std::filesystem::recursive_directory_iterator(path_))
-      found.push_back(e.path().lexically_relative(path_).string());
+      found.push_back(utf8Of(e.path().lexically_relative(path_)));
     std::sort(found.begin(), found.end());
     return found;
   }
