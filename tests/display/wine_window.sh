@@ -37,7 +37,10 @@ if [ ! -e "$WINEPREFIX/system.reg" ]; then
   timeout 300 wineboot --init >"$work/wineboot.log" 2>&1 || { echo "FAIL: wineboot"; cat "$work/wineboot.log"; exit 1; }
 fi
 # One server for the whole test, so that each program starts in a running
-# prefix.
+# prefix; a server left by programs run without a display would give the
+# window none.
+wineserver -k 2>/dev/null
+wineserver -w
 wineserver -p
 # A console program of ours under Wine, in the current folder.
 run() { timeout 60 wine "$@"; }
