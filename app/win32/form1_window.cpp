@@ -70,7 +70,7 @@ BOOL CALLBACK closeBox(HWND hwnd, LPARAM) {
 
 }  // namespace
 
-Form1Window::Form1Window(Platform& platform, HINSTANCE instance) : instance_(instance), form_(platform, *this) {
+Form1Window::Form1Window(Platform& platform, HINSTANCE instance) : form_(platform, *this) {
   registerClasses(instance, &Form1Window::windowProc);
   for (const Control c : {Control::Form1, Control::Frame_MID})
     backColours_[static_cast<std::size_t>(c)] = CreateSolidBrush(colourRef(Form1::kBackColour));

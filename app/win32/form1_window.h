@@ -53,7 +53,6 @@ class Form1Window final : public View {
   void dispatch(MSG& msg);
   HWND window(Control control) const { return windows_[static_cast<std::size_t>(control)]; }
 
-  HINSTANCE instance_;
   std::array<HWND, kControlCount> windows_{};     // by Control
   std::array<HBRUSH, kControlCount> backColours_{};  // the window and its panels paint with these
   HFONT buttonFont_ = nullptr, listFont_ = nullptr, fileListFont_ = nullptr;
