@@ -135,6 +135,8 @@ for how in close endsession; do
 done
 
 if [ "$failures" -ne 0 ]; then
+  echo "--- programs' standard error:"
+  for f in "$work"/*.stderr; do [ -s "$f" ] && { echo "$f:"; cat "$f"; }; done
   echo "$failures check(s) failed"
   exit 1
 fi
