@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
   try {
     std::vector<std::string> words = utf8Arguments(argc, argv);
     std::vector<char*> pointers;
+    pointers.reserve(words.size());
     for (std::string& word : words) pointers.push_back(word.data());
     return endingStatus(run(static_cast<int>(pointers.size()), pointers.data()));
   } catch (const std::exception& e) {
