@@ -59,8 +59,9 @@ Status FsPlatform::scanFolder(const std::string& pattern, std::vector<std::strin
 }
 
 std::string FsPlatform::lookUpPlainFile(const std::string& name) {
+  // A log the user hid (on Windows) counts as missing.
   std::vector<std::string> stored;
-  if (listPlainFiles(".", stored)) return {};
+  if (listPlainFiles(".", stored, Hidden::Left)) return {};
   const std::string wanted = lower(name);
   std::string found;
   for (const std::string& candidate : stored) {

@@ -20,7 +20,7 @@ int openFolder(const std::string& folder) {
 
 }  // namespace
 
-Status listPlainFiles(const std::string& folder, std::vector<std::string>& names) {
+Status listPlainFiles(const std::string& folder, std::vector<std::string>& names, Hidden) {
   const int fd = openFolder(folder);
   if (fd < 0) return Failure::fromErrno(errno, folder);
   DIR* d = ::fdopendir(fd);

@@ -7,7 +7,7 @@
 
 namespace ezg {
 
-Status listPlainFiles(const std::string& folder, std::vector<std::string>& names) {
+Status listPlainFiles(const std::string& folder, std::vector<std::string>& names, Hidden hidden) {
   std::wstring pattern = wideOf(folder);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
@@ -23,11 +23,11 @@ Status listPlainFiles(const std::string& folder, std::vector<std::string>& names
     if (Status notFolder = checkFolder(folder)) return notFolder;
     return Failure::fromWindowsError(err, folder);
   }
-  constexpr DWORD kNotPlain =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE |
+                        (hidden == Hidden::Left ? FILE_ATTRIBUTE_HIDDEN : 0);
   std::vector<std::string> found;
   do {
-    if (!(entry.dwFileAttributes & kNotPlain)) found.push_back(utf8Of(std::wstring_view(entry.cFileName)));
+    if (!(entry.dwFileAttributes & notPlain)) found.push_back(utf8Of(std::wstring_view(entry.cFileName)));
   } while (::FindNextFileW(h, &entry));
   const DWORD err = ::GetLastError();
   ::FindClose(h);

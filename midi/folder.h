@@ -19,9 +19,13 @@ inline constexpr bool kNamesIgnoreCase = false;
 #endif
 
 // The names of the plain files in `folder`, unsorted: links are followed,
-// folders, devices and FIFOs left out, and on Windows hidden and system
-// files too. A name that is no folder fails without waiting on anything.
-[[nodiscard]] Status listPlainFiles(const std::string& folder, std::vector<std::string>& names);
+// folders, devices and FIFOs left out, and on Windows system files too.
+// Files Windows marks hidden are listed only `withHidden`; POSIX has no
+// such mark (a name that starts with '.' is listed like any other). A name
+// that is no folder fails without waiting on anything.
+enum class Hidden { Listed, Left };
+[[nodiscard]] Status listPlainFiles(const std::string& folder, std::vector<std::string>& names,
+                                    Hidden hidden = Hidden::Listed);
 
 // Whether `folder` can be opened as a folder: Missing when nothing is there.
 [[nodiscard]] Status checkFolder(const std::string& folder);

@@ -66,7 +66,9 @@ TEST(SafeWriteWindows, APairWhoseSecondCopyIsHeldOpenKeepsBothOldFiles) {
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->detail, utf8Of(dir / "ney_24.mid"));
     EXPECT_EQ(dir.read("ney_24.mid"), "old 24");
-    if (firstExisted) EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
+    if (firstExisted) {
+      EXPECT_EQ(dir.read("ney_13.mid"), "old 13");
+    }
     EXPECT_EQ(dir.names(), firstExisted ? (Names{"ney_13.mid", "ney_24.mid"}) : Names{"ney_24.mid"});
   }
 }

@@ -141,7 +141,9 @@ TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
 
 TEST_F(Start, ACopyWhoseNameLeadsToTheSongItselfIsRefusedAndTheSongKept) {
   const std::string song = dir.read("ney.mid");
-  fs::create_symlink("ney.mid", dir / "ney_24.mid");
+  std::error_code noLinks;
+  fs::create_symlink("ney.mid", dir / "ney_24.mid", noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links on this file system";
   startWith("ney");
   EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: bu ad okunan dosyanın kendisini gösteriyor."});
   EXPECT_EQ(dir.read("ney.mid"), song);

@@ -55,5 +55,5 @@ done
 if ! diff -r "$work/linux" "$work/windows"; then status=1; fi
 count=$(find "$work/windows" -name '*_13.mid' -o -name '*.txt' | wc -l)
 echo "$count outputs compared"
-[ "$count" -ge 8 ] || status=1
+[ "$count" -eq 6 ] || status=1
 exit $status
