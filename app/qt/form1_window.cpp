@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QShortcut>
 
+#include "app/app_icon.h"
 #include "app/qt/qt_platform.h"
 #include "splitter/strip.h"
 
@@ -186,27 +187,9 @@ void Form1Window::closeEvent(QCloseEvent* event) {
 }
 
 QImage makeAppIcon() {
-  QImage icon(64, 64, QImage::Format_ARGB32);
-  icon.fill(Qt::transparent);
-  QPainter p(&icon);
-  p.setRenderHint(QPainter::Antialiasing);
-  // An orange tile with a zipper running down it and a note head on top.
-  p.setBrush(qColour(Form1::kBackColour));
-  p.setPen(QPen(QColor(120, 50, 0), 2));
-  p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(255, 237, 2));
-  p.drawRect(QRectF(26, 6, 12, 52));
-  p.setBrush(QColor(60, 60, 40));
-  for (int y = 8; y < 56; y += 5) {
-    p.drawRect(QRectF(y < 30 ? 24 : 28, y, y < 30 ? 4 : 8, 3));
-    if (y < 30) p.drawRect(QRectF(36, y + 2, 4, 3));
-  }
-  p.drawRoundedRect(QRectF(27, 28, 10, 12), 2, 2);
-  p.setBrush(Qt::black);
-  p.drawEllipse(QRectF(6, 40, 14, 10));
-  p.drawRect(QRectF(17, 14, 3, 31));
-  return icon;
+  const std::vector<std::uint32_t> pixels = appIconPixels();
+  // Each pixel as 0xAARRGGBB is what Format_ARGB32 holds; copy() owns them.
+  return QImage(reinterpret_cast<const uchar*>(pixels.data()), kAppIconSize, kAppIconSize, QImage::Format_ARGB32).copy();
 }
 
 }  // namespace ezg

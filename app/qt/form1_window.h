@@ -73,7 +73,7 @@ class Form1Window : public QWidget, public View {
   Form1 form_;  // calls on its view from start-up on
 };
 
-// The window's 64 x 64, 32-bit icon, drawn by code.
+// The window's 64 x 64, 32-bit icon, as every shell draws it.
 QImage makeAppIcon();
 
 }  // namespace ezg

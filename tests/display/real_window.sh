@@ -16,38 +16,15 @@ export LC_ALL=C.UTF-8
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
 [ -n "${EZGITAR_KEEP:-}" ] && echo "work folder: $work"
-xvfb=
+# shellcheck source=tests/display/display_lib.sh
+. "$(dirname "$0")/display_lib.sh"
 cleanup() {
   kill -9 $(jobs -p) 2>/dev/null
   [ -n "${EZGITAR_KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-step() { echo "[${SECONDS}s] $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { [ "$2" = "$3" ] || fail "$1: got '$2', want '$3'"; }
 
-# Runs a command every 50 ms until it succeeds; false once $1 seconds passed.
-until_true() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-}
-
-# No client call may hang the test: each is cut off and, where it sits in a
-# poll, tried again.
-x() { timeout 10 "$@"; }
-
-# A display of our own: the server picks a free number and writes it once it
-# takes connections; a client then proves it answers.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-until_true 20 test -s "$work/display" || { echo "FAIL: the X server did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$(head -1 "$work/display")
-until_true 20 x xdpyinfo >/dev/null 2>&1 || { echo "FAIL: $DISPLAY does not answer"; exit 1; }
+start_display 640x480x24
 
 # A program folder of its own holding the given files, started from another
 # current folder: `prog` is the folder, `pid` the program, its standard
@@ -61,42 +38,7 @@ launch() {
   (cd "$work/elsewhere" && exec "$prog/ezgitar" 2>"$prog.stderr") &
   pid=$!
 }
-# The first visible window with exactly this name, while the program runs.
-visible_window() { x xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-find_window() {
-  local deadline=$((SECONDS + 20)) found
-  while [ "$SECONDS" -lt "$deadline" ]; do
-    found=$(visible_window "$1")
-    [ -n "$found" ] && { echo "$found"; return 0; }
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  return 1
-}
-# The program ends by itself within 10 s, with status 0; else it is killed.
-ends_well() {
-  if ! until_true 10 eval '! kill -0 "$pid" 2>/dev/null'; then
-    check "$1" running 0
-    kill -9 "$pid"
-    wait "$pid"
-    return
-  fi
-  wait "$pid"
-  check "$1" $? 0
-}
-log_size() { check "$1" "$(stat -c %s "$prog/pars.bin")" "$2"; }
-pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
-strip_of() { convert "$1" -crop 50x235+288+37 +repage rgb:- | md5sum; }
-# Window $1 into $2, drawn: its background is the window's colour.
-shot() { x import -window "$1" "$2" 2>/dev/null && [ "$(pixel "$2" 5 5)" = 255,128,0 ]; }
-# The main window is up and painted: `w` is its id.
-main_window() { w=$(find_window "Ezgitar sürüm 5") && until_true 10 shot "$w" "$work/probe.png"; }
-# The strip shows something other than in $1, or the same, in a new shot.
-strip_differs() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" != "$(strip_of "$1")" ]; }
-strip_same() { shot "$w" "$work/now.png" && [ "$(strip_of "$work/now.png")" = "$(strip_of "$1")" ]; }
-click() { x xdotool mousemove --window "$1" "$2" "$3" click "${4:-1}"; }
-focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && [ "$(x xdotool getwindowfocus)" = "$1" ]; }
 clipboard_is() { [ "$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)" = "$1" ]; }
 # A message box (titled with the application's name) is up and says $2:
 # Ctrl+C must put exactly that on the clipboard. `box` is its id.
@@ -112,19 +54,6 @@ box_says() {
 answer_box() {
   x xdotool key Return
   until_true 10 eval '[ -z "$(visible_window Ezgitar)" ]' || fail "$1: the box stayed up"
-}
-
-# Selects the first entry and presses Start.
-split_first() {
-  click "$w" 60 58
-  click "$w" 160 388
-}
-# Both copies of $1 are the command line's, byte for byte.
-same_as_cli() {
-  for copy in 13 24; do
-    cmp -s "$prog/$1_$copy.mid" "$work/cli/$1_$copy.mid" ||
-      fail "${2:-}$1_$copy.mid differs from the command line's"
-  done
 }
 
 mkdir -p "$work/cli" "$work/empty" "$work/one"
