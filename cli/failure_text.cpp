@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "midi/safe_write.h"
+#include "midi/utf8_path.h"
 
 namespace ezg::cli {
 namespace {
@@ -44,7 +45,8 @@ std::string describe(const Failure& failure) {
 
 bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes) {
   const Status failed = writeFileSafely(path, bytes);
-  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, path.c_str(), describe(*failed).c_str());
+  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, utf8Of(path).c_str(),
+                           describe(*failed).c_str());
   return !failed;
 }
 
