@@ -444,20 +444,9 @@ void SafeFile::discard() {
   discardHeld();
 }
 
-Status commitBoth(OutputFile& first, OutputFile& second) {
-  // Outputs that are not committed remove their temporary files when they
-  // go out of scope, so an early return leaves both targets as they were.
-  for (OutputFile* out : {&first, &second}) out->startWriteback();
-  for (OutputFile* out : {&first, &second})
-    if (Status failed = out->finish()) return failed;
-  SafeFile* const a = first.file();
-  SafeFile* const b = second.file();
-  if (!a || !b) {
-    // Outputs that are not files have no old file to put back.
-    if (Status failed = first.commit()) return failed;
-    return second.commit();
-  }
-
+Status replacePair(SafeFile& first, SafeFile& second) {
+  SafeFile* const a = &first;
+  SafeFile* const b = &second;
   Critical critical;
   const auto keyA = folderKey(a->folderFd_), keyB = folderKey(b->folderFd_);
   const bool oneFolder = keyA == keyB;

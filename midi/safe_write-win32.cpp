@@ -266,16 +266,9 @@ Status SafeFile::commit() {
 // until the second copy has its name, and put back if it cannot get it.
 // A run killed in between (not by Ctrl+C or a console close, which wait
 // for the pair) can leave the pair half replaced.
-Status commitBoth(OutputFile& first, OutputFile& second) {
-  for (OutputFile* out : {&first, &second}) out->startWriteback();
-  for (OutputFile* out : {&first, &second})
-    if (Status failed = out->finish()) return failed;
-  SafeFile* const a = first.file();
-  SafeFile* const b = second.file();
-  if (!a || !b) {
-    if (Status failed = first.commit()) return failed;
-    return second.commit();
-  }
+Status replacePair(SafeFile& first, SafeFile& second) {
+  SafeFile* const a = &first;
+  SafeFile* const b = &second;
   std::lock_guard lock(gMutex);
   for (SafeFile* f : {a, b}) {
     ::CloseHandle(f->handle_);

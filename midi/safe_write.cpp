@@ -24,6 +24,22 @@ void SafeFile::fail(Failure failure) {
 
 void SafeFile::failErrno(int err) { fail(Failure::fromErrno(err)); }
 
+Status commitBoth(OutputFile& first, OutputFile& second) {
+  // Outputs that are not committed remove their temporary files when they
+  // go out of scope, so an early return leaves both targets as they were.
+  for (OutputFile* out : {&first, &second}) out->startWriteback();
+  for (OutputFile* out : {&first, &second})
+    if (Status failed = out->finish()) return failed;
+  SafeFile* const a = first.file();
+  SafeFile* const b = second.file();
+  if (!a || !b) {
+    // Outputs that are not files have no old file to put back.
+    if (Status failed = first.commit()) return failed;
+    return second.commit();
+  }
+  return replacePair(*a, *b);
+}
+
 Status writeFileSafely(const std::filesystem::path& target, std::string_view bytes) {
   SafeFile out(target);
   out.write(bytes);

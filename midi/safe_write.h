@@ -53,7 +53,8 @@ class SafeFile final : public OutputFile {
   SafeFile* file() override { return this; }
 
  private:
-  friend Status commitBoth(OutputFile& first, OutputFile& second);
+  // commitBoth's own work once both are complete files: each system's.
+  friend Status replacePair(SafeFile& a, SafeFile& b);
 
   void fail(Failure failure);
   void failErrno(int err);
