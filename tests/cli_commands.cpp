@@ -250,22 +250,6 @@ TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
             "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n");
 }
 
-TEST_F(Batch, ShortFilesAndOddNamesGiveWholeOutputs) {
-  const Bytes melody = build::makeMidi(build::makamMelody(6, 9));
-  auto head = [&](std::size_t n) { return Bytes(melody.begin(), melody.begin() + static_cast<std::ptrdiff_t>(n)); };
-  const std::pair<std::string, Bytes> files[] = {
-      {"one byte.mid", head(1)},  {"22.mid", head(22)},         {"23.mid", head(23)}, {"in a bend.mid", head(32)},
-      {"in a note.mid", head(melody.size() - 6)}, {"-dash.mid", melody}};
-  std::string names;
-  for (const auto& [name, bytes] : files) dir.write(name, bytes), names += " " + shellQuote(name);
-  for (const char* cmd : {"split --", "report --", "test --"}) EXPECT_LE(cli(cmd + names).status, 1) << cmd;
-  for (const auto& [name, bytes] : files) {
-    const std::string base = name.substr(0, name.size() - 4);
-    EXPECT_EQ(dir.read(base + "_13.mid").size(), bytes.size()) << name;
-    EXPECT_TRUE(dir.read(base + ".txt").ends_with("\r\n\r\n")) << name;
-  }
-}
-
 // A process limit lets no thread start: neither the jobs nor the second copy.
 TEST_F(Batch, WithNoThreadToSpareEveryFileIsStillDone) {
   if (::geteuid() != 0 || runCommand("command -v setpriv prlimit").status != 0) GTEST_SKIP() << "needs root";

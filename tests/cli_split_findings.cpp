@@ -37,6 +37,12 @@ TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
       {"offs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}),
        "offs.mid: both copies equal the input: the note-offs are written as note-ons with velocity 0, so the split "
        "silenced only those, whose velocity was 0 already\n"},
+      {"running.mid", trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
+                               {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}),
+       "running.mid: both copies equal the input: running status hides the notes: 1 note on channel 1 has no status "
+       "byte of its own\nrunning.mid: the split found 0 packets, but the file has 4 pitch bends on channel 1; the first "
+       "one it misses is at position 24: the pitch bend on channel 1 at tick 0, before position 31 where the split "
+       "starts\n"},
       {"text.mid", trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}),
        "text_24.mid: position 45: a text event's first byte was set to 0; the rest of the track now reads "
        "differently\n"},

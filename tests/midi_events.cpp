@@ -130,14 +130,5 @@ TEST(Events, SayWhereTheStructureStopsAndSkipTheRest) {
   }
 }
 
-TEST(Events, ChangingAStatusLengthOrLeadDeltaByteChangesTheRestOfTheTrack) {
-  for (ByteRole r : {ByteRole::Status, ByteRole::MetaStatus, ByteRole::MetaLength, ByteRole::SysExLength,
-                     ByteRole::DeltaLead, ByteRole::ChunkLength})
-    EXPECT_TRUE(structural(r));
-  for (ByteRole r : {ByteRole::Data1, ByteRole::Data2, ByteRole::DeltaLast, ByteRole::MetaData,
-                     ByteRole::SysExData, ByteRole::AfterChunks})
-    EXPECT_FALSE(structural(r));
-}
-
 }  // namespace
 }  // namespace ezg::midi

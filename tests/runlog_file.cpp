@@ -14,12 +14,6 @@ std::string record(double start, double end, std::uint8_t status, const char cod
   return serializeRunLog({RunRecord{start, end, status, {code[0], code[1], code[2]}}});
 }
 
-TEST(RunLogFormat, TheRecordCountIsTheLengthInTwentiesHalvesToEven) {
-  const std::pair<std::int64_t, std::int64_t> counts[] = {{0, 0},  {9, 0},  {10, 0}, {11, 1}, {25, 1},
-                                                          {29, 1}, {30, 2}, {50, 2}, {70, 4}, {655350, 32768}};
-  for (auto [length, n] : counts) EXPECT_EQ(runLogRecordCount(length), n) << length;
-}
-
 TEST(RunLogFormat, ARecordIsTwoLittleEndianDoublesAStatusByteAndThreeCodeBytes) {
   const std::string bytes = record(1.5, -2.25, 0xAB, "x9Z");
   ASSERT_EQ(bytes.size(), 20u);
@@ -54,27 +48,6 @@ TEST_F(RunLogRun, NothingIsWrittenUntilSave) {
   ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
   EXPECT_TRUE(log.runFlag());
   EXPECT_EQ(dir.read("pars.bin"), old);  // a run killed here leaves the file as it was
-}
-
-// Whole records come back byte for byte; a surplus tail is overwritten and
-// a record held only in part comes back with zeros.
-TEST_F(RunLogRun, TheSaveWritesTheRecordsReadThenThisRun) {
-  std::string bytes;
-  for (int i = 0; i < 50; ++i) bytes += static_cast<char>(0x41 + i);
-  for (std::size_t length : {25u, 30u, 50u}) {
-    SCOPED_TRACE(length);
-    dir.write("pars.bin", bytes.substr(0, length));
-    RunLog log;
-    ASSERT_FALSE(log.loadAndAppend(platform, "pars.bin"));
-    ASSERT_FALSE(log.save(platform));
-    const std::string saved = dir.read("pars.bin");
-    const std::size_t kept = 20 * static_cast<std::size_t>(runLogRecordCount(static_cast<std::int64_t>(length)));
-    ASSERT_EQ(saved.size(), kept + 20);
-    std::string expected = bytes.substr(0, std::min(length, kept));
-    expected.resize(kept, '\0');
-    EXPECT_EQ(saved.substr(0, kept), expected);
-    EXPECT_EQ(saved.substr(kept + 16), std::string("\0" "000", 4));
-  }
 }
 
 }  // namespace

@@ -21,6 +21,20 @@ until_true() {
 # poll, tried again.
 x() { timeout 10 "$@"; }
 
+# A program folder of its own holding the given files, started from another
+# current folder: `prog` is the folder, `pid` the program, its standard
+# error in $prog.stderr. The caller sets `program`, the name it is copied
+# under, and `launcher`, what runs it (nothing for a native program).
+prog='' pid='' program='' launcher=()
+launch() {
+  prog=$work/$1
+  shift
+  mkdir -p "$prog" "$work/elsewhere"
+  cp "$ezgitar" "$@" "$prog/"
+  (cd "$work/elsewhere" && exec "${launcher[@]}" "$prog/$program" 2>"$prog.stderr") &
+  pid=$!
+}
+
 # A display of our own, $1 the screen's size: the server picks a free
 # number and writes it once it takes connections; a client then proves it
 # answers.
@@ -81,4 +95,32 @@ same_as_cli() {
     cmp -s "$prog/$1_$copy.mid" "$work/cli/$1_$copy.mid" ||
       fail "${2:-}$1_$copy.mid differs from the command line's"
   done
+}
+
+# A long split of $long, whose copies the command line wrote to $work/cli,
+# stopped in its middle by `stop_split $1`: the program ends at once, with
+# both copies whole and its record. The split shows within $2 seconds.
+long_split_stopped() {
+  step "long split, $1"
+  launch "long-$1" "$long" "$work/one/pars.bin"
+  main_window || { fail "$1: no main window"; return; }
+  cp "$work/probe.png" "$work/long-start.png"
+  split_first
+  until_true "$2" strip_differs "$work/long-start.png" || fail "$1: the split did not start"
+  [ -e "$prog/long_13.mid" ] && fail "$1: the split was over before the request"
+  stop_split "$1"
+  ends_well "$1: ends within 10 s"
+  same_as_cli long "$1: "
+  log_size "$1: run log" 40
+}
+
+# The verdict, with the programs' standard error after a failure.
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "--- programs' standard error:"
+    for f in "$work"/*.stderr; do [ -s "$f" ] && { echo "$f:"; cat "$f"; }; done
+    echo "$failures check(s) failed"
+    exit 1
+  fi
+  step "$1: all checks passed"
 }

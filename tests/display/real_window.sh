@@ -26,18 +26,7 @@ trap cleanup EXIT
 
 start_display 640x480x24
 
-# A program folder of its own holding the given files, started from another
-# current folder: `prog` is the folder, `pid` the program, its standard
-# error in $prog.stderr.
-prog= pid=
-launch() {
-  prog=$work/$1
-  shift
-  mkdir -p "$prog" "$work/elsewhere"
-  cp "$ezgitar" "$@" "$prog/"
-  (cd "$work/elsewhere" && exec "$prog/ezgitar" 2>"$prog.stderr") &
-  pid=$!
-}
+program=ezgitar launcher=()
 colours() { convert "$1" -crop "$2" +repage -unique-colors -format "%k" info:; }
 clipboard_is() { [ "$(timeout 2 xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null)" = "$1" ]; }
 # A message box (titled with the application's name) is up and says $2:
@@ -141,24 +130,7 @@ done
 long=$work/long.mid
 "$make_midi" "$long" 240000 3
 "$cli" split -q -o "$work/cli" "$long"
-for how in close term hup int; do
-  step "long split, $how"
-  launch "long-$how" "$long" "$work/one/pars.bin"
-  main_window || { fail "$how: no main window"; continue; }
-  cp "$work/probe.png" "$work/long-start.png"
-  split_first
-  until_true 20 strip_differs "$work/long-start.png" || fail "$how: the split did not start"
-  [ -e "$prog/long_13.mid" ] && fail "$how: the split was over before the request"
-  case $how in close) x "$send_close" "$w" ;; *) kill "-${how^^}" "$pid" ;; esac
-  ends_well "$how: ends within 10 s"
-  same_as_cli long "$how: "
-  log_size "$how: run log" 40
-done
+stop_split() { case $1 in close) x "$send_close" "$w" ;; *) kill "-${1^^}" "$pid" ;; esac; }
+for how in close term hup int; do long_split_stopped "$how" 20; done
 
-if [ "$failures" -ne 0 ]; then
-  echo "--- programs' standard error:"
-  for f in "$work"/*.stderr; do [ -s "$f" ] && { echo "$f:"; cat "$f"; }; done
-  echo "$failures check(s) failed"
-  exit 1
-fi
-step "real window: all checks passed"
+finish "real window"
