@@ -54,7 +54,7 @@ class SafeFile final : public OutputFile {
 
  private:
   // commitBoth's own work once both are complete files: each system's.
-  friend Status replacePair(SafeFile& a, SafeFile& b);
+  friend Status replacePair(SafeFile& first, SafeFile& second);
 
   void fail(Failure failure);
   void failErrno(int err);
