@@ -49,16 +49,6 @@ class ProgressBar {
   bool shown_ = false;
 };
 
-// Absolute and without "." or "..", links resolved where they exist, so two
-// spellings of one file compare equal.
-fs::path samePathKey(const fs::path& p) {
-  std::error_code ec;
-  fs::path abs = fs::absolute(p, ec);
-  if (ec) return p.lexically_normal();
-  fs::path canon = fs::weakly_canonical(abs, ec);
-  return ec ? abs.lexically_normal() : canon;
-}
-
 // Errors stay on the stream, for the caller to check once per file.
 void put(std::FILE* to, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), to);
@@ -101,9 +91,9 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
   std::vector<std::vector<std::pair<fs::path, fs::path>>> outputs(inputs.size());  // key, as named
   std::map<fs::path, std::size_t> anyWriter;  // output -> the first input writing it
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    keys.push_back(samePathKey(pathOf(inputs[i])));
+    keys.push_back(sameFileKey(pathOf(inputs[i])));
     for (const fs::path& o : outputsOf(inputs[i])) {
-      outputs[i].emplace_back(samePathKey(o), o);
+      outputs[i].emplace_back(sameFileKey(o), o);
       anyWriter.emplace(outputs[i].back().first, i);
     }
   }

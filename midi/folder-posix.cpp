@@ -49,6 +49,16 @@ Status listPlainFiles(const std::string& folder, std::vector<std::string>& names
   return {};
 }
 
+std::filesystem::path followedName(const std::filesystem::path& name) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(name, ec);
+  if (ec) return name.lexically_normal();
+  std::filesystem::path real = std::filesystem::weakly_canonical(full, ec);
+  return ec ? full.lexically_normal() : real;
+}
+
+std::filesystem::path sameFileKey(const std::filesystem::path& name) { return followedName(name); }
+
 Status checkFolder(const std::string& folder) {
   const int fd = openFolder(folder);
   if (fd < 0) return Failure::fromErrno(errno, folder);

@@ -36,6 +36,37 @@ Status listPlainFiles(const std::string& folder, std::vector<std::string>& names
   return {};
 }
 
+// GetFinalPathNameByHandleW names a file with the long-name prefix, which
+// the names the user gives never have.
+std::filesystem::path followedName(const std::filesystem::path& name) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(name, ec).lexically_normal();
+  if (ec) return name.lexically_normal();
+  HANDLE h = ::CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (!full.has_relative_path() || full.parent_path() == full) return full;
+    return followedName(full.parent_path()) / full.filename();
+  }
+  std::wstring real(MAX_PATH, L'\0');
+  DWORD n;
+  while ((n = ::GetFinalPathNameByHandleW(h, real.data(), static_cast<DWORD>(real.size()), 0)) >= real.size())
+    real.resize(n);
+  ::CloseHandle(h);
+  if (n == 0) return full;
+  real.resize(n);
+  std::wstring_view shown = real;
+  if (shown.starts_with(LR"(\\?\UNC\)")) return LR"(\\)" + std::wstring(shown.substr(8));
+  if (shown.starts_with(LR"(\\?\)")) shown.remove_prefix(4);
+  return std::wstring(shown);
+}
+
+std::filesystem::path sameFileKey(const std::filesystem::path& name) {
+  std::wstring key = followedName(name).native();
+  ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
 Status checkFolder(const std::string& folder) {
   const DWORD attributes = ::GetFileAttributesW(wideOf(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failure::fromWindowsError(::GetLastError(), folder);

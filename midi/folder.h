@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ inline constexpr bool kNamesIgnoreCase = false;
 enum class Hidden { Listed, Left };
 [[nodiscard]] Status listPlainFiles(const std::string& folder, std::vector<std::string>& names,
                                     Hidden hidden = Hidden::Listed);
+
+// Where `name` leads through links, absolute, as the system names it; a
+// name of no file yet is its real folder's and its own leaf.
+std::filesystem::path followedName(const std::filesystem::path& name);
+
+// A key two names of one file share: their followed names, in one case
+// where names ignore it.
+std::filesystem::path sameFileKey(const std::filesystem::path& name);
 
 // Whether `folder` can be opened as a folder: Missing when nothing is there.
 [[nodiscard]] Status checkFolder(const std::string& folder);
