@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "midi/safe_write_detail.h"
 #include "midi/utf8_path.h"
 
 namespace ezg {
@@ -29,7 +30,6 @@ using namespace detail;
 
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr int kMaxLinkHops = 40;
-constexpr std::string_view kRecordHeader = "ezgitar pair 1\n";
 
 // Read once: umask can only be read by setting it, which is not safe to
 // repeat while other threads create files.
@@ -98,78 +98,56 @@ Status resolveLinks(fs::path& path, bool& followed) {
   return Failure::fromErrno(ELOOP);
 }
 
-bool exists(int folderFd, const std::string& leaf) {
+bool leafExists(int folderFd, const std::string& leaf) {
   struct stat st {};
   return ::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool plainLeaf(const std::string& leaf) {
-  return !leaf.empty() && leaf != "." && leaf != ".." && leaf.find('/') == std::string::npos;
-}
+class PosixFolder final : public FolderNames {
+ public:
+  explicit PosixFolder(int folderFd) : fd_(folderFd) {}
 
-// Puts a pair that a killed run was replacing back to its old files, or
-// lets it stand when both new names were in place.
-void undoPair(int folderFd, const std::string& record) {
-  const int fd = ::openat(folderFd, record.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
-  std::array<char, 4 * PATH_MAX> text{};
-  const ssize_t n = ::read(fd, text.data(), text.size());
-  ::close(fd);
-  std::vector<std::string> lines;
-  std::string_view rest(text.data(), n > 0 ? static_cast<std::size_t>(n) : 0);
-  if (!rest.starts_with(kRecordHeader)) return;
-  rest.remove_prefix(kRecordHeader.size());
-  for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1))
-    lines.emplace_back(rest.substr(0, end));
-  if (lines.size() != 5) return;
-  const auto& [aside, leaf1, temp1, temp2, leaf2] = std::tie(lines[0], lines[1], lines[2], lines[3], lines[4]);
-  if ((!aside.empty() && !isOurs(aside, kTempPrefix)) || !plainLeaf(leaf1) || !plainLeaf(leaf2) ||
-      !isOurs(temp1, kTempPrefix) || !isOurs(temp2, kTempPrefix))
-    return;
-  if (exists(folderFd, temp2)) {
-    // The second copy never took its name: the first goes back to its old
-    // file, or to none when it had none.
-    if (!aside.empty()) ::renameat(folderFd, aside.c_str(), folderFd, leaf1.c_str());
-    else if (!exists(folderFd, temp1)) ::unlinkat(folderFd, leaf1.c_str(), 0);
+  std::vector<std::string> list() override {
+    std::vector<std::string> names;
+    const int listFd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) return names;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+      ::close(listFd);
+      return names;
+    }
+    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
+    ::closedir(dir);
+    return names;
   }
-  for (const std::string* leaf : {&aside, &temp1, &temp2})
-    if (!leaf->empty()) ::unlinkat(folderFd, leaf->c_str(), 0);
-  ::unlinkat(folderFd, record.c_str(), 0);
-}
+  std::string read(const std::string& leaf) override {
+    const int fd = ::openat(fd_, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text(largestRecord(), '\0');
+    const ssize_t n = ::read(fd, text.data(), text.size());
+    ::close(fd);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return text;
+  }
+  bool exists(const std::string& leaf) override { return leafExists(fd_, leaf); }
+  void rename(const std::string& from, const std::string& to) override {
+    ::renameat(fd_, from.c_str(), fd_, to.c_str());
+  }
+  void remove(const std::string& leaf) override { ::unlinkat(fd_, leaf.c_str(), 0); }
+  // A temporary whose writer is gone holds no lock any more.
+  bool unheld(const std::string& leaf) override {
+    const int fd = ::openat(fd_, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool gone = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return gone;
+  }
+  void sync() override { ::fsync(fd_); }
 
-// A temporary whose writer is gone: it holds no lock any more.
-bool unheld(int folderFd, const std::string& leaf) {
-  const int fd = ::openat(folderFd, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  struct stat st {};
-  const bool gone = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  ::close(fd);
-  return gone;
-}
-
-// Once per folder and run, under its lock: what killed runs left there.
-// Records first, since they name temporaries they still need.
-void clearLeftoversOnce(int folderFd, const std::string& folder) {
-  if (!gCleared.insert(folder).second) return;
-  const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listFd < 0) return;
-  DIR* dir = ::fdopendir(listFd);
-  if (!dir) {
-    ::close(listFd);
-    return;
-  }
-  std::vector<std::string> records, temps;
-  while (const dirent* e = ::readdir(dir)) {
-    if (isOurs(e->d_name, kRecordPrefix)) records.emplace_back(e->d_name);
-    if (isOurs(e->d_name, kTempPrefix)) temps.emplace_back(e->d_name);
-  }
-  ::closedir(dir);
-  if (records.empty() && temps.empty()) return;
-  for (const std::string& record : records) undoPair(folderFd, record);
-  for (const std::string& temp : temps)
-    if (unheld(folderFd, temp)) ::unlinkat(folderFd, temp.c_str(), 0);
-  ::fsync(folderFd);
-}
+ private:
+  int fd_;
+};
 
 // One replacement at a time in a folder, across runs. Taken under Critical.
 class FolderLock {
@@ -180,7 +158,11 @@ class FolderLock {
     }
     // A file system without locks still gets its writes, unordered.
     locked_ = done == 0;
-    clearLeftoversOnce(fd_, folder);
+    // Once per folder and run: what killed runs left there.
+    if (gCleared.insert(folder).second) {
+      PosixFolder names(fd_);
+      settleLeftovers(names);
+    }
   }
   ~FolderLock() {
     if (locked_) ::flock(fd_, LOCK_UN);
@@ -197,25 +179,6 @@ std::pair<dev_t, ino_t> folderKey(int folderFd) {
   struct stat st {};
   ::fstat(folderFd, &st);
   return {st.st_dev, st.st_ino};
-}
-
-// The record of a pair about to be replaced, on the disk with its name
-// before either name changes. Its name, or "" with errno set.
-std::string writeRecord(int folderFd, const std::string& text) {
-  int fd = -1;
-  std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
-    fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    return fd >= 0;
-  });
-  if (leaf.empty()) return {};
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       ::fsync(fd) == 0 && ::fsync(folderFd) == 0;
-  const int err = errno;
-  ::close(fd);
-  if (written) return leaf;
-  ::unlinkat(folderFd, leaf.c_str(), 0);
-  errno = err ? err : EIO;
-  return {};
 }
 
 }  // namespace
@@ -372,8 +335,8 @@ Status SafeFile::finish() {
 }
 
 // Gives the unnamed temporary a name beside the target, since only a name
-// can be renamed over another. Under Critical and the folder's lock.
-bool SafeFile::nameTemporary() {
+// can be renamed over another.
+bool SafeFile::readyToMove() {
   if (!tempLeaf_.empty()) return true;
   const int fd = ::fileno(file_);
   char proc[64];
@@ -405,27 +368,6 @@ bool SafeFile::syncFolder() {
   return false;
 }
 
-Status SafeFile::commit() {
-  if (committed_) return failure_;
-  if (finish()) {
-    discard();
-    return failure_;
-  }
-  Critical critical;
-  FolderLock lock(folderFd_, folder_);
-  if (nameTemporary()) {
-    if (::renameat(folderFd_, tempLeaf_.c_str(), folderFd_, leaf_.c_str()) == 0) {
-      forgetTemporary();
-      committed_ = true;
-      syncFolder();
-    } else {
-      failErrno(errno);
-    }
-  }
-  discardHeld();
-  return failure_;
-}
-
 // Under Critical: closes the file and removes a temporary that has a name.
 void SafeFile::discardHeld() {
   if (file_) {
@@ -444,72 +386,67 @@ void SafeFile::discard() {
   discardHeld();
 }
 
-Status replacePair(SafeFile& first, SafeFile& second) {
-  SafeFile* const a = &first;
-  SafeFile* const b = &second;
+Status SafeFile::holdingFolders(SafeFile& a, SafeFile* b, const std::function<Status(bool)>& work) {
   Critical critical;
-  const auto keyA = folderKey(a->folderFd_), keyB = folderKey(b->folderFd_);
-  const bool oneFolder = keyA == keyB;
+  const auto keyA = folderKey(a.folderFd_), keyB = b ? folderKey(b->folderFd_) : keyA;
   // Two folders are locked in one order, so two runs never wait on each
-  // other. Only a pair in one folder gets a record to undo it by after a
-  // crash; across folders a crash can leave it half replaced.
-  std::optional<FolderLock> lock1, lock2;
-  SafeFile* const lockFirst = keyA <= keyB ? a : b;
-  lock1.emplace(lockFirst->folderFd_, lockFirst->folder_);
-  if (!oneFolder) lock2.emplace((lockFirst == a ? b : a)->folderFd_, (lockFirst == a ? b : a)->folder_);
-
-  std::string aside, record;
-  bool undone = true;
-  auto replace = [&]() -> Status {
-    if (!a->nameTemporary()) return a->failure_;
-    if (!b->nameTemporary()) return b->failure_;
-    if (exists(a->folderFd_, a->leaf_)) {
-      // A second name for the old first file, to put it back by.
-      aside = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
-        return ::linkat(a->folderFd_, a->leaf_.c_str(), a->folderFd_, leaf.c_str(), 0) == 0;
-      });
-      if (aside.empty()) {
-        a->failErrno(errno);
-        return a->failure_;
-      }
-    }
-    if (oneFolder) {
-      record = writeRecord(a->folderFd_, std::string(kRecordHeader) + aside + "\n" + a->leaf_ + "\n" + a->tempLeaf_ +
-                                             "\n" + b->tempLeaf_ + "\n" + b->leaf_ + "\n");
-      if (record.empty()) {
-        a->failErrno(errno);
-        return a->failure_;
-      }
-    }
-    if (::renameat(a->folderFd_, a->tempLeaf_.c_str(), a->folderFd_, a->leaf_.c_str()) != 0) {
-      a->failErrno(errno);
-      return a->failure_;
-    }
-    a->forgetTemporary();
-    if (::renameat(b->folderFd_, b->tempLeaf_.c_str(), b->folderFd_, b->leaf_.c_str()) != 0) {
-      b->failErrno(errno);
-      // The first goes back to its old file, or to none.
-      undone = (aside.empty() ? ::unlinkat(a->folderFd_, a->leaf_.c_str(), 0)
-                              : ::renameat(a->folderFd_, aside.c_str(), a->folderFd_, a->leaf_.c_str())) == 0;
-      return b->failure_;
-    }
-    b->forgetTemporary();
-    a->committed_ = b->committed_ = true;
-    // Both names on the disk before the old file and the record go.
-    b->syncFolder();
-    if (!oneFolder) a->syncFolder();
-    return {};
-  };
-  Status result = replace();
-  // An undo that failed leaves the old file and the record for the next run.
-  if (undone) {
-    if (!aside.empty()) ::unlinkat(a->folderFd_, aside.c_str(), 0);
-    if (!record.empty()) ::unlinkat(a->folderFd_, record.c_str(), 0);
+  // other.
+  SafeFile& first = keyA <= keyB ? a : *b;
+  FolderLock lock1(first.folderFd_, first.folder_);
+  std::optional<FolderLock> lock2;
+  if (keyA != keyB) {
+    SafeFile& second = &first == &a ? *b : a;
+    lock2.emplace(second.folderFd_, second.folder_);
   }
-  a->discardHeld();
-  b->discardHeld();
-  a->syncFolder();
-  return result;
+  return work(keyA == keyB);
+}
+
+bool SafeFile::targetExists() const { return leafExists(folderFd_, leaf_); }
+
+std::string SafeFile::keepAside() {
+  std::string aside = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+    return ::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0;
+  });
+  if (aside.empty()) failErrno(errno);
+  return aside;
+}
+
+std::string SafeFile::writeRecord(const std::string& text) {
+  int fd = -1;
+  std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
+    fd = ::openat(folderFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    return fd >= 0;
+  });
+  if (leaf.empty()) {
+    failErrno(errno);
+    return {};
+  }
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       ::fsync(fd) == 0 && ::fsync(folderFd_) == 0;
+  const int err = errno;
+  ::close(fd);
+  if (written) return leaf;
+  removeLeaf(leaf);
+  failErrno(err ? err : EIO);
+  return {};
+}
+
+bool SafeFile::moveIn() {
+  if (::renameat(folderFd_, tempLeaf_.c_str(), folderFd_, leaf_.c_str()) != 0) {
+    failErrno(errno);
+    return false;
+  }
+  forgetTemporary();
+  return true;
+}
+
+bool SafeFile::moveBack(const std::string& aside) {
+  return (aside.empty() ? ::unlinkat(folderFd_, leaf_.c_str(), 0)
+                        : ::renameat(folderFd_, aside.c_str(), folderFd_, leaf_.c_str())) == 0;
+}
+
+void SafeFile::removeLeaf(const std::string& leaf) {
+  if (!leaf.empty()) ::unlinkat(folderFd_, leaf.c_str(), 0);
 }
 
 }  // namespace ezg

@@ -1,10 +1,16 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <list>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <vector>
 
+#include "midi/folder.h"
 #include "midi/safe_write.h"
+#include "midi/safe_write_detail.h"
 #include "midi/utf8_path.h"
 
 namespace ezg {
@@ -19,6 +25,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // of its own and takes the same lock.
 std::mutex gMutex;
 std::list<std::wstring> gNamed;
+std::set<std::wstring> gCleared;  // folders cleared of leftovers
 
 struct FileId {
   unsigned long volume = 0;
@@ -32,34 +39,122 @@ std::optional<FileId> idOf(HANDLE h) {
   return FileId{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-// Opened only to be looked at; asking for DELETE finds out whether another
-// program holds it open without letting it be replaced.
+// Opened only to be looked at, through any link; asking for DELETE finds
+// out whether another program holds it open without letting it be replaced.
 HANDLE openToLookAt(const std::wstring& name, DWORD access) {
   return ::CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-std::wstring inFolder(const std::wstring& folder, std::string_view leaf) { return folder + L'\\' + wideOf(leaf); }
-
-// A second name for the old file, to put it back by: a hard link where the
-// file system has them, else a copy.
-std::wstring keepAside(const std::wstring& target, const std::wstring& folder) {
-  std::wstring aside;
-  takeFreshName(kTempPrefix, [&](const std::string& leaf) {
-    aside = inFolder(folder, leaf);
-    if (::CreateHardLinkW(aside.c_str(), target.c_str(), nullptr) ||
-        ::CopyFileW(target.c_str(), aside.c_str(), TRUE))
-      return true;
-    errno = ::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : 0;
-    aside.clear();
-    return false;
-  });
-  return aside;
-}
-
 bool moveOver(const std::wstring& from, const std::wstring& to) {
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
+
+bool taken(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
+
+// Whether two full names are one, as a file system that ignores case sees
+// them.
+bool sameName(std::wstring_view a, std::wstring_view b) {
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+class WindowsFolder final : public FolderNames {
+ public:
+  explicit WindowsFolder(const std::wstring& folder) : folder_(folder) {}
+
+  std::vector<std::string> list() override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE find = ::FindFirstFileExW((folder_ + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(utf8Of(fs::path(found.cFileName)));
+    while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return names;
+  }
+  std::string read(const std::string& leaf) override {
+    HANDLE h = ::CreateFileW(at(leaf).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string text(largestRecord(), '\0');
+    DWORD n = 0;
+    if (!::ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr)) n = 0;
+    ::CloseHandle(h);
+    text.resize(n);
+    return text;
+  }
+  bool exists(const std::string& leaf) override {
+    return ::GetFileAttributesW(at(leaf).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  void rename(const std::string& from, const std::string& to) override { moveOver(at(from), at(to)); }
+  void remove(const std::string& leaf) override { ::DeleteFileW(at(leaf).c_str()); }
+  // A live writer shares its temporary for reading and deleting only, so
+  // writing to it can be asked only once the writer is gone.
+  bool unheld(const std::string& leaf) override {
+    HANDLE h = ::CreateFileW(at(leaf).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    return true;
+  }
+  // The moves write their names through; there is no folder to flush.
+  void sync() override {}
+
+ private:
+  std::wstring at(std::string_view leaf) const { return folder_ + L'\\' + wideOf(leaf); }
+
+  std::wstring folder_;
+};
+
+// A folder's lasting name: its volume and index where the system tells
+// them, so that two spellings of one folder are one; else its name.
+std::wstring folderKey(const std::wstring& folder) {
+  HANDLE h = openToLookAt(folder, FILE_READ_ATTRIBUTES);
+  const std::optional<FileId> id = h == INVALID_HANDLE_VALUE ? std::nullopt : idOf(h);
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  if (!id) return folder;
+  wchar_t key[40];
+  ::swprintf(key, std::size(key), L"%08lx-%016llx", id->volume, static_cast<unsigned long long>(id->index));
+  return key;
+}
+
+// One replacement at a time in a folder, across runs: a mutex named after
+// the folder, for every session of the machine. A run killed while it holds
+// the mutex leaves it abandoned, which the next run takes as its own.
+class FolderLock {
+ public:
+  FolderLock(const std::wstring& folder, const std::wstring& key) {
+    for (const wchar_t* space : {L"Global\\", L"Local\\"}) {
+      std::wstring name = std::wstring(space) + L"ezgitar-folder-" + key;
+      std::replace(name.begin() + static_cast<std::ptrdiff_t>(std::wcslen(space)), name.end(), L'\\', L'/');
+      mutex_ = ::CreateMutexW(nullptr, FALSE, name.c_str());
+      if (mutex_) break;
+    }
+    // Without one, the writes still happen, unordered.
+    if (mutex_) {
+      const DWORD waited = ::WaitForSingleObject(mutex_, INFINITE);
+      locked_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    // Once per folder and run: what killed runs left there. By name, as a
+    // folder made again may take an old one's number.
+    if (gCleared.insert(folder).second) {
+      WindowsFolder names(folder);
+      settleLeftovers(names);
+    }
+  }
+  ~FolderLock() {
+    if (locked_) ::ReleaseMutex(mutex_);
+    if (mutex_) ::CloseHandle(mutex_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+  bool locked_ = false;
+};
 
 }  // namespace
 
@@ -73,49 +168,61 @@ SafeFile::SafeFile(const std::filesystem::path& target) : name_(utf8Of(target)) 
   if (resolveTarget(target)) openTemporary();
 }
 
-// Whether the target may be replaced: not a folder, a device, a read-only
-// file or one another program holds open.
+std::wstring SafeFile::at(std::string_view leaf) const { return folder_ + L'\\' + wideOf(leaf); }
+
+// Finds the file a name leads to and whether it may be replaced: not a
+// folder, a device, a read-only file or one another program holds open.
 bool SafeFile::resolveTarget(const std::filesystem::path& target) {
   std::error_code ec;
-  const fs::path full = fs::absolute(target, ec);
+  fs::path full = fs::absolute(target, ec);
   if (ec) {
     failErrno(ec.value());
     return false;
   }
-  target_ = full.native();
-  folder_ = full.parent_path().native();
-  const DWORD attributes = ::GetFileAttributesW(target_.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD err = ::GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND) return true;
-    failWindows(err);
-    return false;
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    fail({FailureCode::FolderInTheWay, 0, {}});
-    return false;
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    fail({FailureCode::ReadOnlyFile, 0, {}});
-    return false;
-  }
-  HANDLE h = openToLookAt(target_, DELETE | FILE_READ_ATTRIBUTES);
-  if (h == INVALID_HANDLE_VALUE) {
+  const DWORD attributes = ::GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
     failWindows(::GetLastError());
     return false;
   }
-  const bool plain = ::GetFileType(h) == FILE_TYPE_DISK;
-  const std::optional<FileId> id = idOf(h);
-  ::CloseHandle(h);
-  if (!plain) {
-    fail({FailureCode::NotPlainFile, 0, {}});
-    return false;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    HANDLE h = openToLookAt(full.native(), DELETE | FILE_READ_ATTRIBUTES);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD err = ::GetLastError();
+      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND))
+        fail({FailureCode::DanglingLink, 0, {}});
+      else
+        failWindows(err);
+      return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(h, &info);
+    const bool plain = ::GetFileType(h) == FILE_TYPE_DISK;
+    ::CloseHandle(h);
+    // What the name leads to, through a link, decides.
+    const DWORD realAttributes = known ? info.dwFileAttributes : attributes;
+    if (realAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      fail({FailureCode::FolderInTheWay, 0, {}});
+      return false;
+    }
+    if (!plain) {
+      fail({FailureCode::NotPlainFile, 0, {}});
+      return false;
+    }
+    if (realAttributes & FILE_ATTRIBUTE_READONLY) {
+      fail({FailureCode::ReadOnlyFile, 0, {}});
+      return false;
+    }
+    // Only a link can lead a name to another file's contents: a hard link
+    // is replaced by name and leaves its twin alone.
+    if (fs::path real = followedName(full); !sameName(real.native(), full.native())) {
+      full = std::move(real);
+      hadTarget_ = known;
+      targetVolume_ = info.dwVolumeSerialNumber;
+      targetIndex_ = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    }
   }
-  hadTarget_ = id.has_value();
-  if (id) {
-    targetVolume_ = id->volume;
-    targetIndex_ = id->index;
-  }
+  folder_ = full.parent_path().native();
+  leaf_ = utf8Of(full.filename());
   return true;
 }
 
@@ -123,23 +230,23 @@ void SafeFile::openTemporary() {
   std::lock_guard lock(gMutex);
   DWORD err = 0;
   HANDLE h = INVALID_HANDLE_VALUE;
-  const std::string leaf = takeFreshName(kTempPrefix, [&](const std::string& name) {
-    // Deletion shared, so that a console close can remove it while it is
+  tempLeaf_ = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+    // Writing not shared, so that no other run takes it for a leftover;
+    // deletion shared, so that a console close can remove it while it is
     // being written.
-    h = ::CreateFileW(inFolder(folder_, name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    h = ::CreateFileW(at(leaf).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return true;
     err = ::GetLastError();
-    errno = err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS ? EEXIST : 0;
+    errno = taken(err) ? EEXIST : 0;
     return false;
   });
-  if (leaf.empty()) {
+  if (tempLeaf_.empty()) {
     failWindows(err);
     return;
   }
   handle_ = h;
-  temp_ = inFolder(folder_, leaf);
-  gNamed.push_back(temp_);
+  gNamed.push_back(at(tempLeaf_));
   registered_ = true;
   buffer_.reserve(kBufferSize);
 }
@@ -150,12 +257,12 @@ void SafeFile::failWindows(unsigned long err) { fail(Failure::fromWindowsError(e
 
 bool SafeFile::writeOut(const char* data, std::size_t size, std::uint64_t offset) {
   while (size > 0) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(offset);
+    where.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD n = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
-    if (!::WriteFile(handle_, data, chunk, &n, &at)) {
+    if (!::WriteFile(handle_, data, chunk, &n, &where)) {
       failWindows(::GetLastError());
       return false;
     }
@@ -220,91 +327,105 @@ Status SafeFile::finish() {
 
 // Under the lock: the temporary took the target's name, or is gone.
 void SafeFile::forgetTemporary() {
-  if (registered_) gNamed.remove(temp_);
+  if (registered_) gNamed.remove(at(tempLeaf_));
   registered_ = false;
-  temp_.clear();
+  tempLeaf_.clear();
 }
 
 // Under the lock: closes the temporary and removes it if it is still there.
 void SafeFile::discardHeld() {
-  if (handle_) {
-    ::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-  if (!temp_.empty()) {
-    ::DeleteFileW(temp_.c_str());
+  if (handle_) ::CloseHandle(handle_);
+  handle_ = nullptr;
+  if (!tempLeaf_.empty()) {
+    ::DeleteFileW(at(tempLeaf_).c_str());
     forgetTemporary();
   }
 }
 
 void SafeFile::discard() {
-  if (!handle_ && temp_.empty()) return;
+  if (!handle_ && tempLeaf_.empty()) return;
   std::lock_guard lock(gMutex);
   discardHeld();
 }
 
-Status SafeFile::commit() {
-  if (committed_) return failure_;
-  if (finish()) {
-    discard();
-    return failure_;
-  }
+Status SafeFile::holdingFolders(SafeFile& a, SafeFile* b, const std::function<Status(bool)>& work) {
   std::lock_guard lock(gMutex);
-  ::CloseHandle(handle_);
+  const std::wstring keyA = folderKey(a.folder_), keyB = b ? folderKey(b->folder_) : keyA;
+  // Two folders are locked in one order, so two runs never wait on each
+  // other.
+  SafeFile& first = keyA <= keyB ? a : *b;
+  FolderLock lock1(first.folder_, std::min(keyA, keyB));
+  std::optional<FolderLock> lock2;
+  if (keyA != keyB) lock2.emplace((&first == &a ? *b : a).folder_, std::max(keyA, keyB));
+  return work(keyA == keyB);
+}
+
+bool SafeFile::readyToMove() {
+  if (handle_) ::CloseHandle(handle_);
   handle_ = nullptr;
-  if (moveOver(temp_, target_)) {
-    forgetTemporary();
-    committed_ = true;
-  } else {
-    failWindows(::GetLastError());
-  }
-  discardHeld();
-  return failure_;
+  return true;
 }
 
-// Both in place or neither: the old first file is kept under a second name
-// until the second copy has its name, and put back if it cannot get it.
-// A run killed in between (not by Ctrl+C or a console close, which wait
-// for the pair) can leave the pair half replaced.
-Status replacePair(SafeFile& first, SafeFile& second) {
-  SafeFile* const a = &first;
-  SafeFile* const b = &second;
-  std::lock_guard lock(gMutex);
-  for (SafeFile* f : {a, b}) {
-    ::CloseHandle(f->handle_);
-    f->handle_ = nullptr;
-  }
-  auto replace = [&]() -> Status {
-    std::wstring aside;
-    if (::GetFileAttributesW(a->target_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      aside = keepAside(a->target_, a->folder_);
-      if (aside.empty()) {
-        a->failWindows(::GetLastError());
-        return a->failure_;
-      }
-    }
-    if (!moveOver(a->temp_, a->target_)) {
-      a->failWindows(::GetLastError());
-      if (!aside.empty()) ::DeleteFileW(aside.c_str());
-      return a->failure_;
-    }
-    a->forgetTemporary();
-    if (!moveOver(b->temp_, b->target_)) {
-      b->failWindows(::GetLastError());
-      // The first goes back to its old file, or to none.
-      if (aside.empty()) ::DeleteFileW(a->target_.c_str());
-      else moveOver(aside, a->target_);
-      return b->failure_;
-    }
-    b->forgetTemporary();
-    a->committed_ = b->committed_ = true;
-    if (!aside.empty()) ::DeleteFileW(aside.c_str());
-    return {};
-  };
-  Status result = replace();
-  a->discardHeld();
-  b->discardHeld();
-  return result;
+bool SafeFile::targetExists() const { return ::GetFileAttributesW(at(leaf_).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A hard link where the file system has them, else a copy.
+std::string SafeFile::keepAside() {
+  DWORD err = 0;
+  std::string aside = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+    if (::CreateHardLinkW(at(leaf).c_str(), at(leaf_).c_str(), nullptr) ||
+        ::CopyFileW(at(leaf_).c_str(), at(leaf).c_str(), TRUE))
+      return true;
+    err = ::GetLastError();
+    errno = taken(err) ? EEXIST : 0;
+    return false;
+  });
+  if (aside.empty()) failWindows(err);
+  return aside;
 }
+
+std::string SafeFile::writeRecord(const std::string& text) {
+  DWORD err = 0;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
+    h = ::CreateFileW(at(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return true;
+    err = ::GetLastError();
+    errno = taken(err) ? EEXIST : 0;
+    return false;
+  });
+  if (leaf.empty()) {
+    failWindows(err);
+    return {};
+  }
+  DWORD n = 0;
+  const bool written = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr) &&
+                       n == text.size() && ::FlushFileBuffers(h);
+  err = ::GetLastError();
+  ::CloseHandle(h);
+  if (written) return leaf;
+  removeLeaf(leaf);
+  failWindows(err);
+  return {};
+}
+
+bool SafeFile::moveIn() {
+  if (!moveOver(at(tempLeaf_), at(leaf_))) {
+    failWindows(::GetLastError());
+    return false;
+  }
+  forgetTemporary();
+  return true;
+}
+
+bool SafeFile::moveBack(const std::string& aside) {
+  return aside.empty() ? ::DeleteFileW(at(leaf_).c_str()) : moveOver(at(aside), at(leaf_));
+}
+
+void SafeFile::removeLeaf(const std::string& leaf) {
+  if (!leaf.empty()) ::DeleteFileW(at(leaf).c_str());
+}
+
+// MOVEFILE_WRITE_THROUGH has the names on the disk when a move returns.
+bool SafeFile::syncFolder() { return true; }
 
 }  // namespace ezg

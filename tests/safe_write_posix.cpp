@@ -1,6 +1,5 @@
-// What the POSIX file layer must refuse or settle: links, FIFOs, locked
-// folders, a full disk, long names, and a pair a killed run left half
-// replaced.
+// What the POSIX file layer must refuse: links, FIFOs, locked folders, a
+// full disk, long names.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -120,34 +119,6 @@ TEST(SafeWrite, AFullDiskKeepsTheOldFileAndLeavesNothing) {
   EXPECT_EQ(failed->code, FailureCode::DiskFull);
   EXPECT_EQ(kept, "old");
   EXPECT_EQ(left, Names{"song.txt"});
-}
-
-// What a killed run leaves: a pair with its first copy new, the old first
-// copy aside, the record of the pair, the second copy new under a temporary
-// name or already in place, and temporaries. The first write into the
-// folder puts a half-replaced pair back, lets a replaced one stand, and
-// clears the rest but for a temporary that a live writer holds.
-TEST(SafeWrite, TheFirstWriteIntoAFolderSettlesWhatAKilledRunLeft) {
-  for (const bool secondInPlace : {false, true}) {
-    SCOPED_TRACE(secondInPlace ? "second copy in place" : "second copy not in place");
-    testing::TempDir dir;
-    dir.write("a_13.mid", "new 13");
-    dir.write(".ezg-Aside1", "old 13");
-    dir.write(secondInPlace ? "a_24.mid" : ".ezg-Second", "new 24");
-    if (!secondInPlace) dir.write("a_24.mid", "old 24");
-    dir.write(".ezj-Record", "ezgitar pair 1\n.ezg-Aside1\na_13.mid\n.ezg-First1\n.ezg-Second\na_24.mid\n");
-    dir.write(".ezg-Orphan", "half");
-    dir.write(".ezg-Living", "being written");
-    const int held = ::open((dir / ".ezg-Living").c_str(), O_RDONLY);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
-
-    ASSERT_FALSE(writeFileSafely(dir / "b.txt", "b"));
-    ::close(held);
-    const std::string expected = secondInPlace ? "new" : "old";
-    EXPECT_EQ(dir.read("a_13.mid"), expected + " 13");
-    EXPECT_EQ(dir.read("a_24.mid"), expected + " 24");
-    EXPECT_EQ(dir.names(), (Names{".ezg-Living", "a_13.mid", "a_24.mid", "b.txt"}));
-  }
 }
 
 }  // namespace
