@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows command line under Wine against the Linux one on the same
-# generated files, Turkish names among them: every file written, every line
-# printed and every exit status must be the same bytes.
+# generated files, Turkish names and a link among them: every file written,
+# every line printed and every exit status must be the same bytes.
 #   same_bytes.sh WINDOWS_CLI LINUX_BUILD
 set -uo pipefail
 win_cli=$1 linux_build=${2:-}
@@ -20,7 +20,10 @@ mkdir "$work/in" "$work/in/gönül"
     "$make_midi" "uşşak peşrevi.mid" 20000 11 &&
     "$make_midi" "gönül/ÇĞİÖŞÜ ney.mid" 5000 3 &&
     "$make_midi" "gönül/kısa.mid" 200 5 &&
-    printf 'MThd' > "bozuk.mid"
+    printf 'MThd' > "bozuk.mid" &&
+    # A copy's name that is a link: the file it leads to gets the copy.
+    printf 'old' > "gönül/eski.mid" &&
+    ln -s "gönül/eski.mid" "hicaz-şarkı_24.mid"
 ) || exit 1
 
 # Each command on both builds, in a copy of the inputs of its own. Paths
@@ -53,6 +56,10 @@ for command in "${commands[@]}"; do
   done
 done
 if ! diff -r "$work/linux" "$work/windows"; then status=1; fi
+if [ ! -L "$work/windows/hicaz-şarkı_24.mid" ] || cmp -s "$work/in/gönül/eski.mid" "$work/windows/gönül/eski.mid"; then
+  echo "the link was not followed: $(ls -l "$work/windows/hicaz-şarkı_24.mid")"
+  status=1
+fi
 count=$(find "$work/windows" -name '*_13.mid' -o -name '*.txt' | wc -l)
 echo "$count outputs compared"
 [ "$count" -eq 6 ] || status=1
