@@ -43,6 +43,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
   LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (!wide) return {argv, argv + argc};
   std::vector<std::string> words;
+  words.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) words.push_back(utf8Of(std::wstring_view(wide[i])));
   ::LocalFree(wide);
   return words;

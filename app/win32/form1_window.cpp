@@ -1,5 +1,6 @@
 #include "app/win32/form1_window.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "midi/utf8_path.h"
@@ -19,13 +20,20 @@ constexpr int kAppIconId = 1;
 
 COLORREF colourRef(Colour c) { return RGB(c.r, c.g, c.b); }
 
+// Win32 hands handles and pointers over in the integer words of its calls
+// and messages; here they turn back into what they are.
+template <typename To, typename From>
+To fromWord(From word) {
+  return reinterpret_cast<To>(word);  // NOLINT(performance-no-int-to-ptr): the only way the API passes them
+}
+
 // Sizes in points, as the design gives them, at the screen's resolution;
 // faces missing on the system are replaced by ones of the same kind.
 HFONT designFont(const wchar_t* face, double points, bool bold) {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  const int height = -MulDiv(static_cast<int>(points * 100 + 0.5), dpi, 7200);
+  const int height = -MulDiv(static_cast<int>(std::lround(points * 100)), dpi, 7200);
   return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, TURKISH_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
 }
@@ -122,7 +130,7 @@ Form1Window::Form1Window(Platform& platform, HINSTANCE instance) : form_(platfor
     }
     HWND hwnd = CreateWindowExW(exStyle, windowClass, wideOf(c.caption).c_str(), style, c.place.left, c.place.top,
                                 c.place.width, c.place.height, window(c.parent),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, this);
+                                fromWord<HMENU>(static_cast<INT_PTR>(id++)), instance, this);
     if (font) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     windows_[static_cast<std::size_t>(c.control)] = hwnd;
   }
@@ -169,10 +177,10 @@ void Form1Window::dispatch(MSG& msg) {
 
 LRESULT CALLBACK Form1Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<Form1Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* self = static_cast<Form1Window*>(fromWord<CREATESTRUCTW*>(lParam)->lpCreateParams);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = fromWord<Form1Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   return self->handle(hwnd, message, wParam, lParam);
 }
@@ -182,14 +190,14 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   switch (message) {
     case WM_COMMAND:
       // The frame passes on what its list says.
-      if (lParam) onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+      if (lParam) onCommand(fromWord<HWND>(lParam), HIWORD(wParam));
       return 0;
     case WM_ERASEBKGND: {
       for (std::size_t i = 0; i < windows_.size(); ++i) {
         if (windows_[i] != hwnd || !backColours_[i]) continue;
         RECT client;
         GetClientRect(hwnd, &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, backColours_[i]);
+        FillRect(fromWord<HDC>(wParam), &client, backColours_[i]);
       }
       return 1;  // the picture boxes paint every pixel themselves
     }
