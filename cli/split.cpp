@@ -1,8 +1,9 @@
 // ezgitar-cli split: the window's Start for many files, without the pause
 // and the strip.
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
-#include <latch>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -94,12 +95,20 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   {
     // The input is read as events once, for both copies, while the disk
     // writes them.
-    std::latch listed(1);
+    // Told with a mutex and a condition: std::latch of MinGW's GCC 12 can
+    // miss its wake-up and wait for ever.
+    std::mutex listedMutex;
+    std::condition_variable listedChanged;
+    bool listed = false;
     std::optional<std::jthread> other;
     try {
       other.emplace([&] {
         failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
-        listed.count_down();
+        {
+          std::lock_guard lock(listedMutex);
+          listed = true;
+        }
+        listedChanged.notify_one();
         // Synced early; commitBoth() tells a failure of it.
         if (!failed24) static_cast<void>(out24.finish());
       });
@@ -107,7 +116,10 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
       // No thread to spare: one copy after the other.
     }
     failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13);
-    if (other) listed.wait();
+    if (other) {
+      std::unique_lock lock(listedMutex);
+      listedChanged.wait(lock, [&] { return listed; });
+    }
     else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
     if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
     if (!failed13) static_cast<void>(out13.finish());
