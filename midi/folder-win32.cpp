@@ -40,7 +40,7 @@ Status listPlainFiles(const std::string& folder, std::vector<std::string>& names
 // the names the user gives never have.
 std::filesystem::path followedName(const std::filesystem::path& name) {
   std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(name, ec).lexically_normal();
+  std::filesystem::path full = std::filesystem::absolute(name, ec).lexically_normal();
   if (ec) return name.lexically_normal();
   HANDLE h = ::CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
