@@ -52,7 +52,7 @@ class SafeFile final : public OutputFile {
   SafeFile* file() override { return this; }
 
  private:
-  friend Status replacePair(SafeFile& first, SafeFile& second);
+  friend Status replacePair(SafeFile& a, SafeFile& b);
 
   void fail(Failure failure);
   void failErrno(int err);
