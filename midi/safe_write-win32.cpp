@@ -52,6 +52,16 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 
 bool taken(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
 
+// A file of a fresh name, opened for writing; else INVALID_HANDLE_VALUE,
+// `err` says why and errno whether the name was taken.
+HANDLE createNew(const std::wstring& name, DWORD share, DWORD& err) {
+  HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) return h;
+  err = ::GetLastError();
+  errno = taken(err) ? EEXIST : 0;
+  return h;
+}
+
 // Whether two full names are one, as a file system that ignores case sees
 // them.
 bool sameName(std::wstring_view a, std::wstring_view b) {
@@ -234,12 +244,8 @@ void SafeFile::openTemporary() {
     // Writing not shared, so that no other run takes it for a leftover;
     // deletion shared, so that a console close can remove it while it is
     // being written.
-    h = ::CreateFileW(at(leaf).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return true;
-    err = ::GetLastError();
-    errno = taken(err) ? EEXIST : 0;
-    return false;
+    h = createNew(at(leaf), FILE_SHARE_READ | FILE_SHARE_DELETE, err);
+    return h != INVALID_HANDLE_VALUE;
   });
   if (tempLeaf_.empty()) {
     failWindows(err);
@@ -387,11 +393,8 @@ std::string SafeFile::writeRecord(const std::string& text) {
   DWORD err = 0;
   HANDLE h = INVALID_HANDLE_VALUE;
   std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
-    h = ::CreateFileW(at(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return true;
-    err = ::GetLastError();
-    errno = taken(err) ? EEXIST : 0;
-    return false;
+    h = createNew(at(name), 0, err);
+    return h != INVALID_HANDLE_VALUE;
   });
   if (leaf.empty()) {
     failWindows(err);
