@@ -1,6 +1,6 @@
+#include "midi/folder.h"
 #include "midi/safe_write.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
@@ -107,23 +107,10 @@ class PosixFolder final : public FolderNames {
  public:
   explicit PosixFolder(int folderFd) : fd_(folderFd) {}
 
-  std::vector<std::string> list() override {
-    std::vector<std::string> names;
-    const int listFd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0) return names;
-    DIR* dir = ::fdopendir(listFd);
-    if (!dir) {
-      ::close(listFd);
-      return names;
-    }
-    while (const dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
-    ::closedir(dir);
-    return names;
-  }
   std::string read(const std::string& leaf) override {
     const int fd = ::openat(fd_, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {};
-    std::string text(largestRecord(), '\0');
+    std::string text(kLargestRecord, '\0');
     const ssize_t n = ::read(fd, text.data(), text.size());
     ::close(fd);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
@@ -159,9 +146,10 @@ class FolderLock {
     // A file system without locks still gets its writes, unordered.
     locked_ = done == 0;
     // Once per folder and run: what killed runs left there.
-    if (gCleared.insert(folder).second) {
-      PosixFolder names(fd_);
-      settleLeftovers(names);
+    std::vector<std::string> names;
+    if (gCleared.insert(folder).second && !listPlainFiles(folder, names)) {
+      PosixFolder files(fd_);
+      settleLeftovers(files, std::move(names));
     }
   }
   ~FolderLock() {

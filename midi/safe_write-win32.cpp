@@ -73,22 +73,11 @@ class WindowsFolder final : public FolderNames {
  public:
   explicit WindowsFolder(const std::wstring& folder) : folder_(folder) {}
 
-  std::vector<std::string> list() override {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found{};
-    HANDLE find = ::FindFirstFileExW((folder_ + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                     nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(utf8Of(fs::path(found.cFileName)));
-    while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-    return names;
-  }
   std::string read(const std::string& leaf) override {
     HANDLE h = ::CreateFileW(at(leaf).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return {};
-    std::string text(largestRecord(), '\0');
+    std::string text(kLargestRecord, '\0');
     DWORD n = 0;
     if (!::ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr)) n = 0;
     ::CloseHandle(h);
@@ -149,9 +138,10 @@ class FolderLock {
     }
     // Once per folder and run: what killed runs left there. By name, as a
     // folder made again may take an old one's number.
-    if (gCleared.insert(folder).second) {
-      WindowsFolder names(folder);
-      settleLeftovers(names);
+    std::vector<std::string> names;
+    if (gCleared.insert(folder).second && !listPlainFiles(utf8Of(fs::path(folder)), names)) {
+      WindowsFolder files(folder);
+      settleLeftovers(files, std::move(names));
     }
   }
   ~FolderLock() {

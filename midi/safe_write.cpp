@@ -10,7 +10,6 @@ using namespace detail;
 namespace {
 
 constexpr std::string_view kRecordHeader = "ezgitar pair 1\n";
-constexpr std::size_t kLargestRecord = 16 * 1024;
 
 bool plainLeaf(const std::string& leaf) {
   return !leaf.empty() && leaf != "." && leaf != ".." && leaf.find_first_of("/\\") == std::string::npos;
@@ -63,11 +62,9 @@ std::string detail::pairRecord(const std::string& aside, const std::string& leaf
   return text;
 }
 
-std::size_t detail::largestRecord() { return kLargestRecord; }
-
-void detail::settleLeftovers(FolderNames& folder) {
+void detail::settleLeftovers(FolderNames& folder, std::vector<std::string> names) {
   std::vector<std::string> records, temps;
-  for (std::string& name : folder.list()) {
+  for (std::string& name : names) {
     if (isOurs(name, kRecordPrefix)) records.push_back(std::move(name));
     else if (isOurs(name, kTempPrefix)) temps.push_back(std::move(name));
   }

@@ -34,7 +34,7 @@ std::string takeFreshName(std::string_view prefix, Attempt attempt) {
 
 // The most a record holds: far more than five names of the longest a folder
 // takes, in UTF-8.
-std::size_t largestRecord();
+inline constexpr std::size_t kLargestRecord = 16 * 1024;
 
 // The text of a pair's record: how to undo the pair in its folder.
 std::string pairRecord(const std::string& aside, const std::string& leaf1, const std::string& temp1,
@@ -43,7 +43,6 @@ std::string pairRecord(const std::string& aside, const std::string& leaf1, const
 // One folder's names as the settling sees them, in a system's words.
 class FolderNames {
  public:
-  virtual std::vector<std::string> list() = 0;
   virtual std::string read(const std::string& leaf) = 0;  // a record's text; "" if it cannot
   virtual bool exists(const std::string& leaf) = 0;
   virtual void rename(const std::string& from, const std::string& to) = 0;
@@ -55,10 +54,10 @@ class FolderNames {
   ~FolderNames() = default;
 };
 
-// Under the folder's lock: puts back each pair a killed run was replacing
-// (or lets it stand when both new names were in place), then removes the
-// temporaries nobody holds. Records first, since they name temporaries
-// they still need.
-void settleLeftovers(FolderNames& folder);
+// Under the folder's lock, given the plain files in it: puts back each pair
+// a killed run was replacing (or lets it stand when both new names were in
+// place), then removes the temporaries nobody holds. Records first, since
+// they name temporaries they still need.
+void settleLeftovers(FolderNames& folder, std::vector<std::string> names);
 
 }  // namespace ezg::detail
