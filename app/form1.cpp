@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "midi/midi_names.h"
+#include "midi/utf8_path.h"
 #include "report/report.h"
 #include "splitter/strip.h"
 
@@ -124,7 +125,10 @@ int Form1::midiListFill() {
   return count;
 }
 
-void Form1::tell(const std::string& text) {
+void Form1::tell(const std::string& message) {
+  // A file's name in it cannot send the terminal escape sequences or forge
+  // a line.
+  const std::string text = printable(message);
   if (closedBySignal_) {
     platform_.writeError(text);
     return;

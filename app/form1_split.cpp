@@ -11,15 +11,16 @@
 namespace ezg {
 
 void Form1::MidiYaz(LoadedFile& next) {
+  // A copy's name that links to the song itself, to another song of the
+  // folder or to the run log must not overwrite it.
+  for (const std::string& name : File_MID_) platform_.keepFromLinks(name);
+  platform_.keepFromLinks("pars.bin");
   // Both outputs are opened first, so a folder that takes no files is
   // refused before the long, paced split.
   auto out13 = platform_.createOutput(splitOutputName13(next.baseName));
   auto out24 = platform_.createOutput(splitOutputName24(next.baseName));
   for (const auto* out : {out13.get(), out24.get()}) {
-    Status failed = out->status();
-    // A copy's name that leads to the song itself would overwrite it.
-    if (!failed && out->replaces(next.currentFileName)) failed = Failure{FailureCode::OutputIsInput, 0, out->name()};
-    if (failed) {
+    if (const Status& failed = out->status()) {
       loaded_ = std::move(next);
       tell(cannotWriteMessage(out->name(), *failed));
       return;

@@ -24,6 +24,9 @@ std::string lower(std::string s) {
 
 }  // namespace
 
+// The program and its run log are never written through a link.
+FsPlatform::FsPlatform() { keepProgramFromLinks(); }
+
 LocalDateTime FsPlatform::now() {
   const std::tm tm = localTimeNow();
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -77,5 +80,7 @@ Status FsPlatform::readFile(const std::string& name, Bytes& bytes) { return read
 std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
   return std::make_unique<SafeFile>(pathOf(name));
 }
+
+void FsPlatform::keepFromLinks(const std::string& name) { ezg::keepFromLinks(pathOf(name)); }
 
 }  // namespace ezg

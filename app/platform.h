@@ -45,6 +45,8 @@ class Platform {
   [[nodiscard]] virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
   // A safe output: nothing appears under `name` until commit().
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
+  // No output may reach the file `name` through a link.
+  virtual void keepFromLinks(const std::string& name) = 0;
 };
 
 // Files, folders, clock and standard error from the file layer (midi/).
@@ -52,6 +54,7 @@ class Platform {
 // fake), and they may say the program folder their own way.
 class FsPlatform : public Platform {
  public:
+  FsPlatform();
   std::string programFolder() override;
   LocalDateTime now() override;
   void writeError(const std::string& text) override;
@@ -60,6 +63,7 @@ class FsPlatform : public Platform {
   std::string lookUpPlainFile(const std::string& name) override;
   [[nodiscard]] Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
+  void keepFromLinks(const std::string& name) override;
 };
 
 }  // namespace ezg

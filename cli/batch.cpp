@@ -18,6 +18,7 @@
 #include "cli/failure_text.h"
 #include "midi/folder.h"
 #include "midi/midi_names.h"
+#include "midi/safe_write.h"
 #include "midi/utf8_path.h"
 
 namespace fs = std::filesystem;
@@ -49,6 +50,11 @@ class ProgressBar {
   bool shown_ = false;
 };
 
+void putLine(std::FILE* to, std::string_view line) {
+  const std::string shown = shownLine(line);
+  std::fwrite(shown.data(), 1, shown.size(), to);
+}
+
 // Errors stay on the stream, for the caller to check once per file.
 void put(std::FILE* to, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), to);
@@ -67,7 +73,7 @@ Args expandInputs(const Args& inputs, bool& warned) {
     }
     const std::vector<std::string> sorted = sortedMidiNames(std::move(names));
     if (sorted.empty()) {
-      std::fputs(fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input).c_str(), stderr);
+      putLine(stderr, fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input));
       warned = true;
     }
     for (const std::string& name : sorted) files.push_back(utf8Of(pathOf(input) / pathOf(name)));
@@ -85,16 +91,19 @@ struct Job {
 };
 
 // Every output is named before anything runs, so that what is written does
-// not hang on which job gets there first.
+// not hang on which job gets there first. An input that another input's
+// output names (an old copy) is skipped; one that an output reaches only
+// through a link is not: that output is refused when it is written.
 std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
-  std::vector<fs::path> keys;
+  std::vector<fs::path> keys, nameKeys;
   std::vector<std::vector<std::pair<fs::path, fs::path>>> outputs(inputs.size());  // key, as named
-  std::map<fs::path, std::size_t> anyWriter;  // output -> the first input writing it
+  std::map<fs::path, std::size_t> anyWriter;  // output's name -> the first input writing it
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     keys.push_back(sameFileKey(pathOf(inputs[i])));
+    nameKeys.push_back(sameNameKey(pathOf(inputs[i])));
     for (const fs::path& o : outputsOf(inputs[i])) {
       outputs[i].emplace_back(sameFileKey(o), o);
-      anyWriter.emplace(outputs[i].back().first, i);
+      anyWriter.emplace(sameNameKey(o), i);
     }
   }
   std::vector<Job> jobs;
@@ -109,7 +118,7 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     const auto [first, fresh] = named.emplace(keys[i], i);
     const auto& mine = outputs[i];
     const auto self = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return o.first == keys[i]; });
-    const auto byOther = anyWriter.find(keys[i]);
+    const auto byOther = anyWriter.find(nameKeys[i]);
     const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
     // The window takes a file named just ".mid" for no selection.
     if (const std::string leaf = utf8Of(pathOf(inputs[i]).filename()); leaf.size() == 4 && baseNameOf(leaf).empty())
@@ -138,6 +147,12 @@ constexpr std::size_t kHeldBound = std::size_t{128} << 10;
 constexpr std::size_t kFilesAheadPerJob = 4;
 
 }  // namespace
+
+std::string shownLine(std::string_view line) {
+  const bool ended = line.ends_with('\n');
+  if (ended) line.remove_suffix(1);
+  return printable(line) + (ended ? "\n" : "");
+}
 
 Spool Spool::direct(std::FILE* to, std::function<void()> beforeFirst) {
   Spool s(to, true);
@@ -232,10 +247,8 @@ bool outputFolderUsable(const fs::path& path) {
   const std::string folder = utf8Of(path);
   const Status failed = checkFolder(folder);
   if (!failed) return true;
-  std::fputs(fmt::format("ezgitar-cli: {}: {}\n", folder,
-                         failed->sysError == ENOENT ? "no such folder" : describe(*failed))
-                 .c_str(),
-             stderr);
+  putLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", folder,
+                              failed->sysError == ENOENT ? "no such folder" : describe(*failed)));
   return false;
 }
 
@@ -389,10 +402,8 @@ Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& ru
       bar.clear();
     }
     if (const int lost = r->lostErrno()) {
-      std::fputs(fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
-                             describe(Failure::fromErrno(lost)))
-                     .c_str(),
-                 stderr);
+      putLine(stderr, fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
+                                  describe(Failure::fromErrno(lost))));
       tally.failed = true;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
@@ -432,6 +443,9 @@ int runBatch(const Args& inputs, const BatchOptions& options, const OutputsOf& o
   if (options.outputFolder && !outputFolderUsable(*options.outputFolder)) return kExitFailure;
   bool warned = false;
   const std::vector<Job> jobs = planJobs(expandInputs(inputs, warned), outputsOf);
+  // No output may write into another input through a link.
+  for (const Job& job : jobs)
+    if (job.skipped.empty()) keepFromLinks(pathOf(job.input));
   auto runOne = [&](std::size_t i, FileReport& report) {
     const Job& job = jobs[i];
     if (job.skipped.empty()) return work(job.input, report);

@@ -63,16 +63,20 @@ class Spool {
   int lostErrno_ = 0;
 };
 
-// What one file's work prints, and how it ended.
+// One line as it is printed: the names in it cannot forge another line or
+// send the terminal escape sequences.
+std::string shownLine(std::string_view line);
+
+// What one file's work prints, a line at a time, and how it ended.
 class FileReport {
  public:
   FileReport(Spool out, Spool err, bool quiet, bool mayRunAgain = false)
       : out_(std::move(out)), err_(std::move(err)), quiet_(quiet), mayRunAgain_(mayRunAgain) {}
-  void result(std::string_view text) { out_.write(text); }  // stdout, even with --quiet
-  void info(std::string_view text) {                        // stdout, unless --quiet
-    if (!quiet_) out_.write(text);
+  void result(std::string_view line) { out_.write(shownLine(line)); }  // stdout, even with --quiet
+  void info(std::string_view line) {                                  // stdout, unless --quiet
+    if (!quiet_) out_.write(shownLine(line));
   }
-  void error(std::string_view text) { err_.write(text); }  // stderr
+  void error(std::string_view line) { err_.write(shownLine(line)); }  // stderr
   // The work failed for `why`, told in `text` on stderr. Beside other jobs,
   // a failure for want of open files is not told: the file is run again
   // alone.

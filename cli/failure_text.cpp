@@ -26,7 +26,8 @@ std::string_view reasonFor(FailureCode code) {
     case FailureCode::LinkLoop: return "symbolic links in a loop";
     case FailureCode::TooManyOpenFiles: return "too many open files";
     case FailureCode::FileSizeLimit: return "larger than the file size limit (ulimit -f)";
-    case FailureCode::OutputIsInput: return "that name leads to the input file itself";
+    case FailureCode::KeptFile: return "that name links to an input or to a file of the program itself";
+    case FailureCode::SameFileTwice: return "both copies' names lead to one file";
     case FailureCode::StreamClosed: return "the stream is closed";
     case FailureCode::HeldOpen: return "another program has the file open";
     case FailureCode::Other: break;
@@ -45,7 +46,7 @@ std::string describe(const Failure& failure) {
 
 bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes) {
   const Status failed = writeFileSafely(path, bytes);
-  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, utf8Of(path).c_str(),
+  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(utf8Of(path)).c_str(),
                            describe(*failed).c_str());
   return !failed;
 }

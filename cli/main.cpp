@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/help.h"
+#include "midi/safe_write.h"
 #include "midi/utf8_path.h"
 
 namespace ezg::cli {
@@ -68,11 +69,10 @@ std::string oneLine(std::string text) {
 }
 
 int usageError(const std::string& command, const std::string& why) {
-  if (command.empty())
-    std::fputs(fmt::format("ezgitar-cli: {} (try 'ezgitar-cli --help')\n", why).c_str(), stderr);
-  else
-    std::fputs(fmt::format("ezgitar-cli: {}: {} (try 'ezgitar-cli {} --help')\n", command, why, command).c_str(),
-               stderr);
+  const std::string line = command.empty()
+                               ? fmt::format("ezgitar-cli: {} (try 'ezgitar-cli --help')", why)
+                               : fmt::format("ezgitar-cli: {}: {} (try 'ezgitar-cli {} --help')", command, why, command);
+  std::fputs((printable(line) + "\n").c_str(), stderr);
   return kExitFailure;
 }
 
@@ -141,13 +141,14 @@ int main(int argc, char** argv) {
   // Whatever escapes is told in one line, with the usage-error status.
   takeEndingEvents();
   try {
+    ezg::keepProgramFromLinks();
     std::vector<std::string> words = utf8Arguments(argc, argv);
     std::vector<char*> pointers;
     pointers.reserve(words.size());
     for (std::string& word : words) pointers.push_back(word.data());
     return endingStatus(run(static_cast<int>(pointers.size()), pointers.data()));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "ezgitar-cli: %s\n", e.what());
+    std::fprintf(stderr, "ezgitar-cli: %s\n", ezg::printable(e.what()).c_str());
   } catch (...) {
     std::fprintf(stderr, "ezgitar-cli: unexpected failure\n");
   }

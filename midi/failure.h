@@ -26,7 +26,8 @@ enum class FailureCode {
   LinkLoop,          // symbolic links that lead round in a circle
   TooManyOpenFiles,  // the process or the system has no file descriptor left
   FileSizeLimit,     // larger than the file size limit the run was given
-  OutputIsInput,     // an output name leads to the input file itself
+  KeptFile,          // an output name leads through a link to an input or to the program's own file
+  SameFileTwice,     // the two outputs of a pair lead to one file
   StreamClosed,      // standard output or error was closed before the run
   HeldOpen,          // another program holds the file open and shares it not
   Other,             // anything else: the error number says what

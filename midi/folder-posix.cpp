@@ -59,6 +59,13 @@ std::filesystem::path followedName(const std::filesystem::path& name) {
 
 std::filesystem::path sameFileKey(const std::filesystem::path& name) { return followedName(name); }
 
+std::filesystem::path sameNameKey(const std::filesystem::path& name) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(name, ec).lexically_normal();
+  if (ec || !full.has_filename()) return sameFileKey(name);
+  return followedName(full.parent_path()) / full.filename();
+}
+
 Status checkFolder(const std::string& folder) {
   const int fd = openFolder(folder);
   if (fd < 0) return Failure::fromErrno(errno, folder);

@@ -61,10 +61,23 @@ std::filesystem::path followedName(const std::filesystem::path& name) {
   return std::wstring(shown);
 }
 
-std::filesystem::path sameFileKey(const std::filesystem::path& name) {
-  std::wstring key = followedName(name).native();
+namespace {
+
+std::filesystem::path upperCased(const std::filesystem::path& name) {
+  std::wstring key = name.native();
   ::CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
   return key;
+}
+
+}  // namespace
+
+std::filesystem::path sameFileKey(const std::filesystem::path& name) { return upperCased(followedName(name)); }
+
+std::filesystem::path sameNameKey(const std::filesystem::path& name) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(name, ec).lexically_normal();
+  if (ec || !full.has_filename()) return sameFileKey(name);
+  return upperCased(followedName(full.parent_path()) / full.filename());
 }
 
 Status checkFolder(const std::string& folder) {

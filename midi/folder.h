@@ -36,6 +36,10 @@ std::filesystem::path followedName(const std::filesystem::path& name);
 // where names ignore it.
 std::filesystem::path sameFileKey(const std::filesystem::path& name);
 
+// The same for the name itself: its folder followed, its own leaf not, so
+// that a link and the file it leads to have keys of their own.
+std::filesystem::path sameNameKey(const std::filesystem::path& name);
+
 // Whether `folder` can be opened as a folder: Missing when nothing is there.
 [[nodiscard]] Status checkFolder(const std::string& folder);
 

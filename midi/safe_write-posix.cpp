@@ -1,11 +1,9 @@
-#include "midi/folder.h"
 #include "midi/safe_write.h"
 
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,19 +12,13 @@
 #include <cstring>
 #include <list>
 #include <mutex>
-#include <optional>
-#include <set>
-#include <utility>
-#include <vector>
+#include <random>
 
-#include "midi/safe_write_detail.h"
 #include "midi/utf8_path.h"
 
 namespace ezg {
 namespace fs = std::filesystem;
 namespace {
-
-using namespace detail;
 
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr int kMaxLinkHops = 40;
@@ -42,11 +34,10 @@ mode_t processUmask() {
   return mask;
 }
 
-// What an ending signal must clear, and the lock that keeps it from finding
-// a replacement half done. Only touched under Critical.
+// What an ending signal must remove, and the lock that keeps it from
+// finding a replacement half done. Only touched under Critical.
 std::mutex gMutex;
-std::list<std::string> gNamed;                // temporaries that have a name
-std::set<std::string> gCleared;            // folders cleared of leftovers
+std::list<std::string> gNamed;  // this run's temporaries that have a name
 
 // Holds off the ending signals in this thread.
 class SignalHold {
@@ -65,7 +56,7 @@ class SignalHold {
   sigset_t saved_;
 };
 
-// Around every change to the names a signal clears and every replacement:
+// Around every change to the names a signal removes and every replacement:
 // a handler in this thread waits, and so does a thread that waits for the
 // signals, which takes the same lock.
 class Critical {
@@ -76,6 +67,32 @@ class Critical {
   SignalHold hold_;
   std::unique_lock<std::mutex> lock_;
 };
+
+// Fixed length, so that any name the folder takes can be replaced; made
+// with O_EXCL or linkat, so a name that is taken is never ours.
+template <class Attempt>
+std::string takeFreshName(Attempt attempt) {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  for (int tries = 0; tries < 100; ++tries) {
+    std::string leaf = ".ezgitar-";
+    for (int i = 0; i < 6; ++i) leaf += kChars[random() % (sizeof kChars - 1)];
+    leaf += ".tmp";
+    if (attempt(leaf)) return leaf;
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+// As the kernel's protection of shared folders has it: in a sticky folder
+// that anyone may write to, only a link of this user's or of the folder's
+// owner is followed.
+bool mayFollow(const fs::path& link, const struct stat& st) {
+  struct stat folder {};
+  if (::stat(link.parent_path().c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+  return !shared || st.st_uid == ::geteuid() || st.st_uid == folder.st_uid;
+}
 
 // Follows `path` through symbolic links to the file they name. A path that
 // names nothing is a new file; a link that names nothing is refused.
@@ -88,6 +105,7 @@ Status resolveLinks(fs::path& path, bool& followed) {
       return Failure::fromErrno(errno);
     }
     if (!S_ISLNK(st.st_mode)) return {};
+    if (!mayFollow(path, st)) return Failure::fromErrno(EACCES);
     std::array<char, PATH_MAX> link{};
     const ssize_t n = ::readlink(path.c_str(), link.data(), link.size() - 1);
     if (n < 0) return Failure::fromErrno(errno);
@@ -98,78 +116,15 @@ Status resolveLinks(fs::path& path, bool& followed) {
   return Failure::fromErrno(ELOOP);
 }
 
-bool leafExists(int folderFd, const std::string& leaf) {
-  struct stat st {};
-  return ::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-class PosixFolder final : public FolderNames {
- public:
-  explicit PosixFolder(int folderFd) : fd_(folderFd) {}
-
-  std::string read(const std::string& leaf) override {
-    const int fd = ::openat(fd_, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {};
-    std::string text(kLargestRecord, '\0');
-    const ssize_t n = ::read(fd, text.data(), text.size());
-    ::close(fd);
-    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return text;
-  }
-  bool exists(const std::string& leaf) override { return leafExists(fd_, leaf); }
-  void rename(const std::string& from, const std::string& to) override {
-    ::renameat(fd_, from.c_str(), fd_, to.c_str());
-  }
-  void remove(const std::string& leaf) override { ::unlinkat(fd_, leaf.c_str(), 0); }
-  // A temporary whose writer is gone holds no lock any more.
-  bool unheld(const std::string& leaf) override {
-    const int fd = ::openat(fd_, leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool gone = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return gone;
-  }
-  void sync() override { ::fsync(fd_); }
-
- private:
-  int fd_;
-};
-
-// One replacement at a time in a folder, across runs. Taken under Critical.
-class FolderLock {
- public:
-  FolderLock(int folderFd, const std::string& folder) : fd_(folderFd) {
-    int done;
-    while ((done = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    // A file system without locks still gets its writes, unordered.
-    locked_ = done == 0;
-    // Once per folder and run: what killed runs left there.
-    std::vector<std::string> names;
-    if (gCleared.insert(folder).second && !listPlainFiles(folder, names)) {
-      PosixFolder files(fd_);
-      settleLeftovers(files, std::move(names));
-    }
-  }
-  ~FolderLock() {
-    if (locked_) ::flock(fd_, LOCK_UN);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-  bool locked_ = false;
-};
-
-std::pair<dev_t, ino_t> folderKey(int folderFd) {
-  struct stat st {};
-  ::fstat(folderFd, &st);
-  return {st.st_dev, st.st_ino};
-}
+FileId idOf(const struct stat& st) { return {static_cast<std::uint64_t>(st.st_dev), st.st_ino}; }
 
 }  // namespace
+
+std::optional<FileId> fileIdOf(const std::filesystem::path& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0) return std::nullopt;
+  return idOf(st);
+}
 
 void removeTemporariesOnSignal() {
   for (const std::string& path : gNamed) ::unlink(path.c_str());
@@ -193,34 +148,31 @@ bool SafeFile::resolveTarget(const std::filesystem::path& target, mode_t& mode) 
     failErrno(ec.value());
     return false;
   }
-  bool followed = false;
-  if (Status failed = resolveLinks(real, followed)) {
+  if (Status failed = resolveLinks(real, followed_)) {
     fail(*failed);
     return false;
   }
   struct stat old {};
-  const bool exists = ::stat(real.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) {
+  exists_ = ::stat(real.c_str(), &old) == 0;
+  if (exists_ && S_ISDIR(old.st_mode)) {
     fail({FailureCode::FolderInTheWay, 0, {}});
     return false;
   }
   // A device or a FIFO is never replaced by a file: not even through a link,
   // and not even /dev/null for root.
-  if (exists && !S_ISREG(old.st_mode)) {
+  if (exists_ && !S_ISREG(old.st_mode)) {
     fail({FailureCode::NotPlainFile, 0, {}});
     return false;
   }
   // A file the user made read-only stays as it is, even for root, who could
   // otherwise rename over it.
-  if (exists && (old.st_mode & 0222) == 0) {
+  if (exists_ && (old.st_mode & 0222) == 0) {
     fail({FailureCode::ReadOnlyFile, 0, {}});
     return false;
   }
-  // Only a link can lead a name to another file's contents: a hard link is
-  // replaced by name and leaves its twin alone.
-  hadTarget_ = exists && followed;
-  targetDev_ = old.st_dev;
-  targetIno_ = old.st_ino;
+  target_ = idOf(old);
+  refuseKeptTarget();
+  if (failure_) return false;
   folder_ = real.parent_path().string();
   leaf_ = real.filename().string();
   folderFd_ = ::open(folder_.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
@@ -235,20 +187,18 @@ bool SafeFile::resolveTarget(const std::filesystem::path& target, mode_t& mode) 
     return false;
   }
   // A replaced file keeps its mode, a new one gets the usual mode.
-  mode = exists ? (old.st_mode & 07777) : (0666 & ~processUmask());
+  mode = exists_ ? (old.st_mode & 07777) : (0666 & ~processUmask());
   return true;
 }
 
 // Unnamed while it is written: a killed run leaves nothing. Where the file
-// system cannot, a named one, listed for removal on a signal. Either is
-// locked while it lives, so that no other run takes it for a leftover.
+// system cannot, a named one, listed for removal on a signal.
 void SafeFile::openTemporary(mode_t mode) {
   int fd = ::openat(folderFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   int err = errno;
   if (fd < 0 && (err == EOPNOTSUPP || err == EISDIR || err == EINVAL)) {
     Critical critical;
-    FolderLock lock(folderFd_, folder_);
-    tempLeaf_ = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+    tempLeaf_ = takeFreshName([&](const std::string& leaf) {
       fd = ::openat(folderFd_, leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       return fd >= 0;
     });
@@ -262,7 +212,6 @@ void SafeFile::openTemporary(mode_t mode) {
     failErrno(err);
     return;
   }
-  ::flock(fd, LOCK_EX | LOCK_NB);
   ::fchmod(fd, mode);
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
@@ -283,11 +232,6 @@ SafeFile::~SafeFile() {
 void SafeFile::write(std::string_view bytes) {
   if (failure_ || finished_ || bytes.empty()) return;
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failErrno(errno);
-}
-
-bool SafeFile::replaces(const std::string& other) const {
-  struct stat st {};
-  return hadTarget_ && ::stat(other.c_str(), &st) == 0 && st.st_dev == targetDev_ && st.st_ino == targetIno_;
 }
 
 void SafeFile::patch(std::uint64_t offset, std::uint8_t value) {
@@ -329,7 +273,7 @@ bool SafeFile::readyToMove() {
   const int fd = ::fileno(file_);
   char proc[64];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-  tempLeaf_ = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+  tempLeaf_ = takeFreshName([&](const std::string& leaf) {
     int done = ::linkat(AT_FDCWD, proc, folderFd_, leaf.c_str(), AT_SYMLINK_FOLLOW);
     if (done != 0 && errno == ENOENT) done = ::linkat(fd, "", folderFd_, leaf.c_str(), AT_EMPTY_PATH);
     return done == 0;
@@ -374,49 +318,17 @@ void SafeFile::discard() {
   discardHeld();
 }
 
-Status SafeFile::holdingFolders(SafeFile& a, SafeFile* b, const std::function<Status(bool)>& work) {
+Status SafeFile::guarded(const std::function<Status()>& work) {
   Critical critical;
-  const auto keyA = folderKey(a.folderFd_), keyB = b ? folderKey(b->folderFd_) : keyA;
-  // Two folders are locked in one order, so two runs never wait on each
-  // other.
-  SafeFile& first = keyA <= keyB ? a : *b;
-  FolderLock lock1(first.folderFd_, first.folder_);
-  std::optional<FolderLock> lock2;
-  if (keyA != keyB) {
-    SafeFile& second = &first == &a ? *b : a;
-    lock2.emplace(second.folderFd_, second.folder_);
-  }
-  return work(keyA == keyB);
+  return work();
 }
 
-bool SafeFile::targetExists() const { return leafExists(folderFd_, leaf_); }
-
 std::string SafeFile::keepAside() {
-  std::string aside = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+  std::string aside = takeFreshName([&](const std::string& leaf) {
     return ::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0;
   });
   if (aside.empty()) failErrno(errno);
   return aside;
-}
-
-std::string SafeFile::writeRecord(const std::string& text) {
-  int fd = -1;
-  std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
-    fd = ::openat(folderFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    return fd >= 0;
-  });
-  if (leaf.empty()) {
-    failErrno(errno);
-    return {};
-  }
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                       ::fsync(fd) == 0 && ::fsync(folderFd_) == 0;
-  const int err = errno;
-  ::close(fd);
-  if (written) return leaf;
-  removeLeaf(leaf);
-  failErrno(err ? err : EIO);
-  return {};
 }
 
 bool SafeFile::moveIn() {
@@ -428,9 +340,9 @@ bool SafeFile::moveIn() {
   return true;
 }
 
-bool SafeFile::moveBack(const std::string& aside) {
-  return (aside.empty() ? ::unlinkat(folderFd_, leaf_.c_str(), 0)
-                        : ::renameat(folderFd_, aside.c_str(), folderFd_, leaf_.c_str())) == 0;
+void SafeFile::moveBack(const std::string& aside) {
+  if (aside.empty()) ::unlinkat(folderFd_, leaf_.c_str(), 0);
+  else ::renameat(folderFd_, aside.c_str(), folderFd_, leaf_.c_str());
 }
 
 void SafeFile::removeLeaf(const std::string& leaf) {

@@ -1,21 +1,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <list>
 #include <mutex>
-#include <optional>
-#include <set>
-#include <vector>
+#include <random>
 
 #include "midi/folder.h"
 #include "midi/safe_write.h"
-#include "midi/safe_write_detail.h"
 #include "midi/utf8_path.h"
 
 namespace ezg {
 namespace fs = std::filesystem;
-using namespace detail;
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
@@ -24,19 +19,10 @@ constexpr std::size_t kBufferSize = 1 << 16;
 // from finding a replacement half done: the close handler runs on a thread
 // of its own and takes the same lock.
 std::mutex gMutex;
-std::list<std::wstring> gNamed;
-std::set<std::wstring> gCleared;  // folders cleared of leftovers
+std::list<std::wstring> gNamed;  // this run's temporaries that have a name
 
-struct FileId {
-  unsigned long volume = 0;
-  std::uint64_t index = 0;
-  bool operator==(const FileId&) const = default;
-};
-
-std::optional<FileId> idOf(HANDLE h) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(h, &info)) return std::nullopt;
-  return FileId{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 // Opened only to be looked at, through any link; asking for DELETE finds
@@ -52,14 +38,29 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 
 bool taken(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
 
-// A file of a fresh name, opened for writing; else INVALID_HANDLE_VALUE,
-// `err` says why and errno whether the name was taken.
-HANDLE createNew(const std::wstring& name, DWORD share, DWORD& err) {
-  HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) return h;
-  err = ::GetLastError();
-  errno = taken(err) ? EEXIST : 0;
-  return h;
+// Fixed length, so that any name the folder takes can be replaced; made
+// with CREATE_NEW or a new link, so a name that is taken is never ours.
+// `attempt` sets errno to EEXIST for a name taken.
+template <class Attempt>
+std::string takeFreshName(Attempt attempt) {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  for (int tries = 0; tries < 100; ++tries) {
+    std::string leaf = ".ezgitar-";
+    for (int i = 0; i < 6; ++i) leaf += kChars[random() % (sizeof kChars - 1)];
+    leaf += ".tmp";
+    if (attempt(leaf)) return leaf;
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+// Marked for deletion, a file goes when its last handle closes, however
+// the run ends; unmarked, it stays.
+bool markForDeletion(HANDLE h, bool mark) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = mark ? TRUE : FALSE;
+  return ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
 // Whether two full names are one, as a file system that ignores case sees
@@ -69,98 +70,22 @@ bool sameName(std::wstring_view a, std::wstring_view b) {
          CSTR_EQUAL;
 }
 
-class WindowsFolder final : public FolderNames {
- public:
-  explicit WindowsFolder(const std::wstring& folder) : folder_(folder) {}
-
-  std::string read(const std::string& leaf) override {
-    HANDLE h = ::CreateFileW(at(leaf).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    std::string text(kLargestRecord, '\0');
-    DWORD n = 0;
-    if (!::ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr)) n = 0;
-    ::CloseHandle(h);
-    text.resize(n);
-    return text;
-  }
-  bool exists(const std::string& leaf) override {
-    return ::GetFileAttributesW(at(leaf).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-  void rename(const std::string& from, const std::string& to) override { moveOver(at(from), at(to)); }
-  void remove(const std::string& leaf) override { ::DeleteFileW(at(leaf).c_str()); }
-  // A live writer shares its temporary for reading and deleting only, so
-  // writing to it can be asked only once the writer is gone.
-  bool unheld(const std::string& leaf) override {
-    HANDLE h = ::CreateFileW(at(leaf).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    ::CloseHandle(h);
-    return true;
-  }
-  // The moves write their names through; there is no folder to flush.
-  void sync() override {}
-
- private:
-  std::wstring at(std::string_view leaf) const { return folder_ + L'\\' + wideOf(leaf); }
-
-  std::wstring folder_;
-};
-
-// A folder's lasting name: its volume and index where the system tells
-// them, so that two spellings of one folder are one; else its name.
-std::wstring folderKey(const std::wstring& folder) {
-  HANDLE h = openToLookAt(folder, FILE_READ_ATTRIBUTES);
-  const std::optional<FileId> id = h == INVALID_HANDLE_VALUE ? std::nullopt : idOf(h);
-  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-  if (!id) return folder;
-  wchar_t key[40];
-  ::swprintf(key, std::size(key), L"%08lx-%016llx", id->volume, static_cast<unsigned long long>(id->index));
-  return key;
-}
-
-// One replacement at a time in a folder, across runs: a mutex named after
-// the folder, for every session of the machine. A run killed while it holds
-// the mutex leaves it abandoned, which the next run takes as its own.
-class FolderLock {
- public:
-  FolderLock(const std::wstring& folder, const std::wstring& key) {
-    for (const wchar_t* space : {L"Global\\", L"Local\\"}) {
-      std::wstring name = std::wstring(space) + L"ezgitar-folder-" + key;
-      std::replace(name.begin() + static_cast<std::ptrdiff_t>(std::wcslen(space)), name.end(), L'\\', L'/');
-      mutex_ = ::CreateMutexW(nullptr, FALSE, name.c_str());
-      if (mutex_) break;
-    }
-    // Without one, the writes still happen, unordered.
-    if (mutex_) {
-      const DWORD waited = ::WaitForSingleObject(mutex_, INFINITE);
-      locked_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    }
-    // Once per folder and run: what killed runs left there. By name, as a
-    // folder made again may take an old one's number.
-    std::vector<std::string> names;
-    if (gCleared.insert(folder).second && !listPlainFiles(utf8Of(fs::path(folder)), names)) {
-      WindowsFolder files(folder);
-      settleLeftovers(files, std::move(names));
-    }
-  }
-  ~FolderLock() {
-    if (locked_) ::ReleaseMutex(mutex_);
-    if (mutex_) ::CloseHandle(mutex_);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  HANDLE mutex_ = nullptr;
-  bool locked_ = false;
-};
-
 }  // namespace
+
+std::optional<FileId> fileIdOf(const std::filesystem::path& name) {
+  HANDLE h = openToLookAt(name.native(), FILE_READ_ATTRIBUTES);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileInformationByHandle(h, &info);
+  ::CloseHandle(h);
+  if (!known) return std::nullopt;
+  return idOf(info);
+}
 
 void stopWritingAndRemoveTemporaries() {
   gMutex.lock();  // kept: the run is ending
-  // Our own handles share deletion, so each goes as soon as it is closed.
+  // Our own handles share deletion, so each goes as soon as it is closed;
+  // the unnamed ones go with the process.
   for (const std::wstring& name : gNamed) ::DeleteFileW(name.c_str());
 }
 
@@ -212,38 +137,47 @@ bool SafeFile::resolveTarget(const std::filesystem::path& target) {
       fail({FailureCode::ReadOnlyFile, 0, {}});
       return false;
     }
-    // Only a link can lead a name to another file's contents: a hard link
-    // is replaced by name and leaves its twin alone.
+    exists_ = known;
+    target_ = idOf(info);
     if (fs::path real = followedName(full); !sameName(real.native(), full.native())) {
       full = std::move(real);
-      hadTarget_ = known;
-      targetVolume_ = info.dwVolumeSerialNumber;
-      targetIndex_ = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+      followed_ = true;
     }
+    refuseKeptTarget();
+    if (failure_) return false;
   }
   folder_ = full.parent_path().native();
   leaf_ = utf8Of(full.filename());
   return true;
 }
 
+// Marked for deletion while it is written, so that a run killed from
+// outside leaves nothing; where the file system cannot mark it, a named
+// file that an ending run removes.
 void SafeFile::openTemporary() {
   std::lock_guard lock(gMutex);
   DWORD err = 0;
   HANDLE h = INVALID_HANDLE_VALUE;
-  tempLeaf_ = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
-    // Writing not shared, so that no other run takes it for a leftover;
-    // deletion shared, so that a console close can remove it while it is
+  tempLeaf_ = takeFreshName([&](const std::string& leaf) {
+    // Deletion shared, so that a console close can remove it while it is
     // being written.
-    h = createNew(at(leaf), FILE_SHARE_READ | FILE_SHARE_DELETE, err);
-    return h != INVALID_HANDLE_VALUE;
+    h = ::CreateFileW(at(leaf).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return true;
+    err = ::GetLastError();
+    errno = taken(err) ? EEXIST : 0;
+    return false;
   });
   if (tempLeaf_.empty()) {
     failWindows(err);
     return;
   }
   handle_ = h;
-  gNamed.push_back(at(tempLeaf_));
-  registered_ = true;
+  pending_ = markForDeletion(h, true);
+  if (!pending_) {
+    gNamed.push_back(at(tempLeaf_));
+    registered_ = true;
+  }
   buffer_.reserve(kBufferSize);
 }
 
@@ -297,15 +231,6 @@ void SafeFile::patch(std::uint64_t offset, std::uint8_t value) {
   writeOut(&byte, 1, offset);
 }
 
-bool SafeFile::replaces(const std::string& other) const {
-  if (!hadTarget_) return false;
-  HANDLE h = openToLookAt(wideOf(other), FILE_READ_ATTRIBUTES);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  const std::optional<FileId> id = idOf(h);
-  ::CloseHandle(h);
-  return id && *id == FileId{targetVolume_, targetIndex_};
-}
-
 void SafeFile::startWriteback() {
   if (failure_ || finished_ || !handle_) return;
   flushBuffer();
@@ -325,15 +250,17 @@ Status SafeFile::finish() {
 void SafeFile::forgetTemporary() {
   if (registered_) gNamed.remove(at(tempLeaf_));
   registered_ = false;
+  pending_ = false;
   tempLeaf_.clear();
 }
 
-// Under the lock: closes the temporary and removes it if it is still there.
+// Under the lock: closes the temporary, which takes it away if it is still
+// marked, and removes it by name if it is not.
 void SafeFile::discardHeld() {
   if (handle_) ::CloseHandle(handle_);
   handle_ = nullptr;
   if (!tempLeaf_.empty()) {
-    ::DeleteFileW(at(tempLeaf_).c_str());
+    if (registered_) ::DeleteFileW(at(tempLeaf_).c_str());
     forgetTemporary();
   }
 }
@@ -344,30 +271,32 @@ void SafeFile::discard() {
   discardHeld();
 }
 
-Status SafeFile::holdingFolders(SafeFile& a, SafeFile* b, const std::function<Status(bool)>& work) {
+Status SafeFile::guarded(const std::function<Status()>& work) {
   std::lock_guard lock(gMutex);
-  const std::wstring keyA = folderKey(a.folder_), keyB = b ? folderKey(b->folder_) : keyA;
-  // Two folders are locked in one order, so two runs never wait on each
-  // other.
-  SafeFile& first = keyA <= keyB ? a : *b;
-  FolderLock lock1(first.folder_, std::min(keyA, keyB));
-  std::optional<FolderLock> lock2;
-  if (keyA != keyB) lock2.emplace((&first == &a ? *b : a).folder_, std::max(keyA, keyB));
-  return work(keyA == keyB);
+  return work();
 }
 
+// Under the lock: unmarked, then closed, since a file another handle holds
+// cannot be moved.
 bool SafeFile::readyToMove() {
+  if (pending_) {
+    if (!markForDeletion(handle_, false)) {
+      failWindows(::GetLastError());
+      return false;
+    }
+    pending_ = false;
+    gNamed.push_back(at(tempLeaf_));
+    registered_ = true;
+  }
   if (handle_) ::CloseHandle(handle_);
   handle_ = nullptr;
   return true;
 }
 
-bool SafeFile::targetExists() const { return ::GetFileAttributesW(at(leaf_).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // A hard link where the file system has them, else a copy.
 std::string SafeFile::keepAside() {
   DWORD err = 0;
-  std::string aside = takeFreshName(kTempPrefix, [&](const std::string& leaf) {
+  std::string aside = takeFreshName([&](const std::string& leaf) {
     if (::CreateHardLinkW(at(leaf).c_str(), at(leaf_).c_str(), nullptr) ||
         ::CopyFileW(at(leaf_).c_str(), at(leaf).c_str(), TRUE))
       return true;
@@ -379,28 +308,6 @@ std::string SafeFile::keepAside() {
   return aside;
 }
 
-std::string SafeFile::writeRecord(const std::string& text) {
-  DWORD err = 0;
-  HANDLE h = INVALID_HANDLE_VALUE;
-  std::string leaf = takeFreshName(kRecordPrefix, [&](const std::string& name) {
-    h = createNew(at(name), 0, err);
-    return h != INVALID_HANDLE_VALUE;
-  });
-  if (leaf.empty()) {
-    failWindows(err);
-    return {};
-  }
-  DWORD n = 0;
-  const bool written = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr) &&
-                       n == text.size() && ::FlushFileBuffers(h);
-  err = ::GetLastError();
-  ::CloseHandle(h);
-  if (written) return leaf;
-  removeLeaf(leaf);
-  failWindows(err);
-  return {};
-}
-
 bool SafeFile::moveIn() {
   if (!moveOver(at(tempLeaf_), at(leaf_))) {
     failWindows(::GetLastError());
@@ -410,8 +317,9 @@ bool SafeFile::moveIn() {
   return true;
 }
 
-bool SafeFile::moveBack(const std::string& aside) {
-  return aside.empty() ? ::DeleteFileW(at(leaf_).c_str()) : moveOver(at(aside), at(leaf_));
+void SafeFile::moveBack(const std::string& aside) {
+  if (aside.empty()) ::DeleteFileW(at(leaf_).c_str());
+  else moveOver(at(aside), at(leaf_));
 }
 
 void SafeFile::removeLeaf(const std::string& leaf) {

@@ -1,78 +1,36 @@
 #include "midi/safe_write.h"
 
-#include <random>
-#include <tuple>
+#include <mutex>
+#include <set>
 
-#include "midi/safe_write_detail.h"
+#include "midi/folder.h"
 
 namespace ezg {
-using namespace detail;
 namespace {
 
-constexpr std::string_view kRecordHeader = "ezgitar pair 1\n";
+// Registered before the work starts, read by every job.
+std::mutex gKeptMutex;
+std::set<FileId> gKept;
 
-bool plainLeaf(const std::string& leaf) {
-  return !leaf.empty() && leaf != "." && leaf != ".." && leaf.find_first_of("/\\") == std::string::npos;
-}
-
-// Puts a pair that a killed run was replacing back to its old files, or
-// lets it stand when both new names were in place.
-void undoPair(FolderNames& folder, const std::string& record) {
-  const std::string text = folder.read(record);
-  std::string_view rest = text;
-  if (!rest.starts_with(kRecordHeader)) return;
-  rest.remove_prefix(kRecordHeader.size());
-  std::vector<std::string> lines;
-  for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(end + 1))
-    lines.emplace_back(rest.substr(0, end));
-  if (lines.size() != 5) return;
-  const auto& [aside, leaf1, temp1, temp2, leaf2] = std::tie(lines[0], lines[1], lines[2], lines[3], lines[4]);
-  if ((!aside.empty() && !isOurs(aside, kTempPrefix)) || !plainLeaf(leaf1) || !plainLeaf(leaf2) ||
-      !isOurs(temp1, kTempPrefix) || !isOurs(temp2, kTempPrefix))
-    return;
-  if (folder.exists(temp2)) {
-    // The second copy never took its name: the first goes back to its old
-    // file, or to none when it had none.
-    if (!aside.empty()) folder.rename(aside, leaf1);
-    else if (!folder.exists(temp1)) folder.remove(leaf1);
-  }
-  for (const std::string* leaf : {&aside, &temp1, &temp2})
-    if (!leaf->empty()) folder.remove(*leaf);
-  folder.remove(record);
+bool isKept(const FileId& id) {
+  std::lock_guard lock(gKeptMutex);
+  return gKept.contains(id);
 }
 
 }  // namespace
 
-std::string detail::freshName(std::string_view prefix) {
-  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 random{std::random_device{}()};
-  std::string name(prefix);
-  while (name.size() < kOurNameLength) name += kChars[random() % (sizeof kChars - 1)];
-  return name;
-}
-
-bool detail::isOurs(std::string_view name, std::string_view prefix) {
-  return name.size() == kOurNameLength && name.starts_with(prefix);
-}
-
-std::string detail::pairRecord(const std::string& aside, const std::string& leaf1, const std::string& temp1,
-                               const std::string& temp2, const std::string& leaf2) {
-  std::string text(kRecordHeader);
-  for (const std::string* line : {&aside, &leaf1, &temp1, &temp2, &leaf2}) text += *line + "\n";
-  return text;
-}
-
-void detail::settleLeftovers(FolderNames& folder, std::vector<std::string> names) {
-  std::vector<std::string> records, temps;
-  for (std::string& name : names) {
-    if (isOurs(name, kRecordPrefix)) records.push_back(std::move(name));
-    else if (isOurs(name, kTempPrefix)) temps.push_back(std::move(name));
+void keepFromLinks(const std::filesystem::path& name) {
+  if (const std::optional<FileId> id = fileIdOf(name)) {
+    std::lock_guard lock(gKeptMutex);
+    gKept.insert(*id);
   }
-  if (records.empty() && temps.empty()) return;
-  for (const std::string& record : records) undoPair(folder, record);
-  for (const std::string& temp : temps)
-    if (folder.unheld(temp)) folder.remove(temp);
-  folder.sync();
+}
+
+void keepProgramFromLinks() {
+  const std::string folder = executableFolder();
+  if (folder.empty()) return;
+  for (const char* own : {"pars.bin", "ezgitar", "ezgitar-cli", "ezgitar.exe", "ezgitar-cli.exe"})
+    keepFromLinks(std::filesystem::path(folder) / own);
 }
 
 void SafeFile::fail(Failure failure) {
@@ -83,13 +41,19 @@ void SafeFile::fail(Failure failure) {
 
 void SafeFile::failErrno(int err) { fail(Failure::fromErrno(err)); }
 
+// A hard link is replaced by name and leaves its twin alone: only a
+// followed link can lead a name to a kept file's contents.
+void SafeFile::refuseKeptTarget() {
+  if (followed_ && exists_ && isKept(target_)) fail({FailureCode::KeptFile, 0, {}});
+}
+
 Status SafeFile::commit() {
   if (committed_) return failure_;
   if (finish()) {
     discard();
     return failure_;
   }
-  return holdingFolders(*this, nullptr, [this](bool) {
+  return guarded([this] {
     if (readyToMove() && moveIn()) {
       committed_ = true;
       syncFolder();
@@ -99,41 +63,40 @@ Status SafeFile::commit() {
   });
 }
 
-// The old first file keeps a second name, and the record says how to undo
-// the pair, until the second copy has its name.
+// The old first file keeps a second name of ours until the second copy has
+// its name, so that a failed second move can be undone. One sync of the
+// folder makes both names last.
 Status replacePair(SafeFile& a, SafeFile& b) {
-  return SafeFile::holdingFolders(a, &b, [&](bool oneFolder) {
-    std::string aside, record;
-    bool undone = true;
-    auto replace = [&]() -> Status {
+  if (a.exists_ && b.exists_ && a.target_ == b.target_ && (a.followed_ || b.followed_)) {
+    b.fail({FailureCode::SameFileTwice, 0, {}});
+    return b.failure_;
+  }
+  return SafeFile::guarded([&]() -> Status {
+    std::string aside;
+    Status result = [&]() -> Status {
       if (!a.readyToMove()) return a.failure_;
       if (!b.readyToMove()) return b.failure_;
-      if (a.targetExists() && (aside = a.keepAside()).empty()) return a.failure_;
-      // Only a pair in one folder gets a record; across folders a crash can
-      // leave it half replaced.
-      if (oneFolder &&
-          (record = a.writeRecord(pairRecord(aside, a.leaf_, a.tempLeaf_, b.tempLeaf_, b.leaf_))).empty())
-        return a.failure_;
+      if (a.exists_ && (aside = a.keepAside()).empty()) return a.failure_;
       if (!a.moveIn()) return a.failure_;
       if (!b.moveIn()) {
-        undone = a.moveBack(aside);
+        // Put back, the second name is gone; not put back, it holds the
+        // only copy of the old file and stays.
+        a.moveBack(aside);
+        aside.clear();
         return b.failure_;
       }
       a.committed_ = b.committed_ = true;
-      // Both names on the disk before the old file and the record go.
-      b.syncFolder();
-      if (!oneFolder) a.syncFolder();
       return Status{};
-    };
-    Status result = replace();
-    // An undo that failed leaves the old file and the record for the next run.
-    if (undone) {
-      a.removeLeaf(aside);
-      a.removeLeaf(record);
-    }
+    }();
+    a.removeLeaf(aside);
     a.discardHeld();
     b.discardHeld();
-    a.syncFolder();
+    // Both copies are in place by now: a sync that fails cannot take that
+    // back, so it does not turn the pair into a failure.
+    if (a.committed_) {
+      b.syncFolder();
+      if (a.folder_ != b.folder_) a.syncFolder();
+    }
     return result;
   });
 }

@@ -1,13 +1,16 @@
 // The one way this program writes a file: into a temporary file in the
 // target's folder, synced to disk, then renamed over the target, and the
-// folder synced. A failure or a crash at any point leaves no partial file
-// and the old file, if any, intact.
+// folder synced. A failure at any point leaves no partial file and the old
+// file, if any, intact; a crash or a power cut shows the old file or the
+// new one, whole.
 //
-// Replacing a name happens under a lock on its folder, held across runs, so
-// runs that write into one folder never mix their pairs, and the first
-// replacement in a folder clears what a killed run left there: temporaries
-// nobody holds, and a pair it was replacing put back as it was (see
-// commitBoth).
+// Nothing is read back from a folder: what another run, or anyone else,
+// left there is never acted on. The temporary has no name while it is
+// written where the system allows it (an O_TMPFILE file on Linux, a file
+// marked for deletion on Windows), so a killed run leaves nothing; it takes
+// a name, ".ezgitar-" and six characters and ".tmp", only for the moment
+// of its rename, or for its whole life where the file system has no such
+// files.
 //
 // One interface, a source per system: safe_write-posix.cpp and
 // safe_write-win32.cpp, with what they share in safe_write.cpp.
@@ -23,6 +26,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,12 +34,34 @@
 
 namespace ezg {
 
+// What makes a file itself, whatever its names: device and inode, or
+// volume and file index on Windows.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+  auto operator<=>(const FileId&) const = default;
+};
+
+// The file `name` leads to, links followed; nothing when there is none.
+std::optional<FileId> fileIdOf(const std::filesystem::path& name);
+
+// A file no output may reach through a link: this run's inputs, and the
+// program's own files. An output whose name leads there is refused.
+void keepFromLinks(const std::filesystem::path& name);
+
+// The program itself, and its run log and companion program beside it.
+void keepProgramFromLinks();
+
 class SafeFile final : public OutputFile {
  public:
-  // A target that is a symbolic link replaces the file the link points to;
-  // the link stays a link. A target that is not a plain file (a
-  // device, a FIFO, a folder), a read-only one and, on Windows, one that
-  // another program holds open are refused before anything is written.
+  // A target that is a symbolic link replaces the file the link leads to;
+  // the link stays a link. A link is followed only where the system itself
+  // would follow it for this user (not another user's link in a shared,
+  // sticky folder), and never to a file kept from links. A target that is
+  // not a plain file (a device, a FIFO, a folder), a read-only one and, on
+  // Windows, one that another program holds open are refused before
+  // anything is written.
   explicit SafeFile(const std::filesystem::path& target);
   ~SafeFile() override;
   SafeFile(const SafeFile&) = delete;
@@ -48,7 +74,6 @@ class SafeFile final : public OutputFile {
   [[nodiscard]] Status commit() override;
   [[nodiscard]] Status status() const override { return failure_; }
   const std::string& name() const override { return name_; }
-  bool replaces(const std::string& other) const override;
   SafeFile* file() override { return this; }
 
  private:
@@ -56,25 +81,28 @@ class SafeFile final : public OutputFile {
 
   void fail(Failure failure);
   void failErrno(int err);
+  void refuseKeptTarget();
   void discard();
   void discardHeld();
   void forgetTemporary();
 
-  // What a replacement does, in each system's words. Each but the first
-  // runs inside holdingFolders and sets the failure when it fails.
-  static Status holdingFolders(SafeFile& a, SafeFile* b, const std::function<Status(bool oneFolder)>& work);
-  bool readyToMove();                       // the temporary has a name and is closed for writing
-  bool targetExists() const;
-  std::string keepAside();                  // a second name for the old file, or ""
-  std::string writeRecord(const std::string& text);  // on the disk; its name, or ""
+  // The steps of a replacement, in each system's words. All but the first
+  // run inside `guarded`, which keeps the run from ending half way; the
+  // ones that can fail set the failure.
+  static Status guarded(const std::function<Status()>& work);
+  bool readyToMove();                       // the temporary has a name, and is no longer written
+  std::string keepAside();                  // a second name of ours for the old file, or ""
   bool moveIn();                            // the temporary takes the target's name
-  bool moveBack(const std::string& aside);  // the old file, or none, back under the name
-  void removeLeaf(const std::string& leaf); // in the target's folder; "" is nothing
+  void moveBack(const std::string& aside);  // the old file, or none, back under the name
+  void removeLeaf(const std::string& leaf); // one of our names in the target's folder; "" is nothing
   bool syncFolder();
 
   std::string name_;        // as the caller gave it
   std::string leaf_;        // the file name that is replaced, in the folder
   std::string tempLeaf_;    // the temporary's name in the folder, once it has one
+  FileId target_;           // the file replaced, when there is one
+  bool exists_ = false;     // there is a file to replace
+  bool followed_ = false;   // the name led to it through a link
 #ifdef _WIN32
   [[nodiscard]] bool resolveTarget(const std::filesystem::path& target);
   void openTemporary();
@@ -85,10 +113,9 @@ class SafeFile final : public OutputFile {
 
   std::wstring folder_;      // the real file's own folder, where the temporary goes
   void* handle_ = nullptr;   // the temporary, while it is written
+  bool pending_ = false;     // it goes by itself when its handle closes
   std::string buffer_;       // written, not yet handed to the system
   std::uint64_t written_ = 0;  // handed to the system
-  unsigned long targetVolume_ = 0;  // the file replaced, when there is one
-  std::uint64_t targetIndex_ = 0;
 #else
   [[nodiscard]] bool resolveTarget(const std::filesystem::path& target, mode_t& mode);
   void openTemporary(mode_t mode);
@@ -97,11 +124,8 @@ class SafeFile final : public OutputFile {
   int folderFd_ = -1;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
-  dev_t targetDev_ = 0;     // the file replaced, when there is one
-  ino_t targetIno_ = 0;
 #endif
-  bool registered_ = false; // tempLeaf_ is in the list an ending run clears
-  bool hadTarget_ = false;
+  bool registered_ = false; // tempLeaf_ is in the list an ending run removes
   bool finished_ = false;
   bool committed_ = false;
   Status failure_;
@@ -111,17 +135,17 @@ class SafeFile final : public OutputFile {
 [[nodiscard]] Status writeFileSafely(const std::filesystem::path& target, std::string_view bytes);
 
 // Both outputs replace their targets, or neither does: when the second
-// cannot, the first target gets its old file back. Until both are in place
-// the old first file is kept under a temporary name and a small record
-// beside it says how to undo the pair, so that a run killed in
-// between, or a power cut, is undone by the next run that writes into that
-// folder. The failure's detail names the output that failed.
+// cannot, the first target gets its old file back; two names that lead to
+// one file are refused. The run cannot be ended by a signal or Ctrl+C
+// between the two replacements; only a kill from outside or a power cut in
+// those microseconds can leave one copy new and the other old, each whole.
+// The failure's detail names the output that failed.
 [[nodiscard]] Status commitBoth(OutputFile& first, OutputFile& second);
 
 // For a run being ended (a signal, Ctrl+C, the console closed), from a
 // thread that waited for it: waits until no replacement is under way,
-// removes every temporary that has a name, and returns without letting any
-// later replacement start.
+// removes this run's temporaries that have a name, and returns without
+// letting any later replacement start.
 void stopWritingAndRemoveTemporaries();
 
 #ifndef _WIN32
@@ -133,6 +157,5 @@ inline constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXF
 // one that writes, so a replacement cannot be half done: only unlinks.
 void removeTemporariesOnSignal();
 #endif
-
 
 }  // namespace ezg

@@ -50,9 +50,6 @@ class OutputFile : public ByteSink {
   [[nodiscard]] virtual Status status() const = 0;
   // The name written, as given; failures are told with it.
   virtual const std::string& name() const = 0;
-  // True when committing would replace the file `other` names, links
-  // followed: an output must never take the place of its own input.
-  virtual bool replaces(const std::string& /*other*/) const { return false; }
   // The file behind this output, for a pair replaced together (commitBoth);
   // nullptr for an output that is not a file on disk.
   virtual SafeFile* file() { return nullptr; }

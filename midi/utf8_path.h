@@ -13,6 +13,12 @@ namespace ezg {
 std::filesystem::path pathOf(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& path);
 
+// `text` with its control characters escaped (\n, \r, \t, else \x1b and
+// the like, the C1 controls byte by byte), so that a name shown on a
+// terminal or in a message cannot move the cursor, recolour the screen or
+// forge a line. Anything else, invalid UTF-8 included, stays as it is.
+std::string printable(std::string_view text);
+
 #ifdef _WIN32
 std::wstring wideOf(std::string_view utf8);
 std::string utf8Of(std::wstring_view wide);

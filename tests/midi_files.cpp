@@ -1,19 +1,15 @@
-// File names, a file replaced only whole, and what a killed run left
-// settled: the part both systems share. What each system's file layer must
+// File names, a file replaced only whole, what a folder holds left alone,
+// links that must not be followed, names printed safely: the part both
+// systems share. What each system's file layer must
 // refuse is in safe_write_posix.cpp and safe_write_win32.cpp.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "midi/folder.h"
 #include "midi/midi_names.h"
 #include "midi/safe_write.h"
+#include "midi/utf8_path.h"
 #include "tests/support/temp_dir.h"
 
 namespace ezg {
@@ -49,65 +45,96 @@ TEST(SafeWrite, ReplacesTheWholeFileOnlyWhenCommitted) {
   EXPECT_EQ(dir.names(), Names{"out.bin"});
 }
 
-// A temporary being written, held as the program's own writers hold theirs.
-class LiveWriter {
- public:
-  explicit LiveWriter(const fs::path& path) {
-#ifdef _WIN32
-    handle_ = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-    held_ = handle_ != INVALID_HANDLE_VALUE;
-#else
-    fd_ = ::open(path.c_str(), O_RDONLY);
-    held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
-#endif
-  }
-  ~LiveWriter() {
-#ifdef _WIN32
-    ::CloseHandle(handle_);
-#else
-    ::close(fd_);
-#endif
-  }
-  LiveWriter(const LiveWriter&) = delete;
-  LiveWriter& operator=(const LiveWriter&) = delete;
-  bool held() const { return held_; }
+// Files that look like what a killed run of an earlier design left, files
+// that merely share its names, and files with the names of today's
+// temporaries: a pair and a single file written into that folder replace
+// their own names and touch nothing else.
+TEST(SafeWrite, WhateverAFolderHoldsOnlyTheOutputsChange) {
+  const std::pair<const char*, const char*> planted[] = {
+      // A record that would move a payload over the user's notes.
+      {".ezj-AAAAAA", "ezgitar pair 1\n.ezg-AAAAAA\nnotes.txt\n.ezg-BBBBBB\n.ezg-CCCCCC\nx\n"},
+      {".ezg-AAAAAA", "PAYLOAD"},
+      {".ezg-CCCCCC", ""},
+      // One that would delete the run log, and one of the pair being written.
+      {".ezj-BBBBBB", "ezgitar pair 1\n\npars.bin\n.ezg-DDDDDD\n.ezg-EEEEEE\ny\n"},
+      {".ezg-EEEEEE", "e"},
+      {".ezj-CCCCCC", "ezgitar pair 1\n.ezg-FFFFFF\nağıt_13.mid\n.ezg-GGGGGG\n.ezg-HHHHHH\nağıt_24.mid\n"},
+      {".ezg-FFFFFF", "older 13"},
+      {".ezg-HHHHHH", "older 24"},
+      // The user's own file of such a name, an empty record, today's names.
+      {".ezg-notes1", "notes"},
+      {".ezj-DDDDDD", ""},
+      {".ezgitar-AAAAAA.tmp", "someone else's"},
+      {"notes.txt", "precious"},
+      {"pars.bin", "twenty bytes of log."},
+  };
+  testing::TempDir dir;
+  for (const auto& [name, bytes] : planted) dir.write(name, bytes);
+  std::error_code noLinks;
+  fs::create_directory(dir / "outside");
+  dir.write("outside/v", "outside");
+  fs::create_symlink("../outside/v", dir / ".ezg-IIIIII", noLinks);
+  dir.write("ağıt_13.mid", "old 13");
+  dir.write("ağıt_24.mid", "old 24");
+  const Names before = dir.tree();
 
- private:
-#ifdef _WIN32
-  HANDLE handle_;
-#else
-  int fd_;
-#endif
-  bool held_;
-};
+  SafeFile out13(dir / "ağıt_13.mid"), out24(dir / "ağıt_24.mid");
+  out13.write("new 13");
+  out24.write("new 24");
+  ASSERT_FALSE(commitBoth(out13, out24));
+  ASSERT_FALSE(writeFileSafely(dir / "ağıt.txt", "report"));
 
-// What a killed run leaves: a pair with its first copy new, the old first
-// copy aside, the record of the pair, the second copy new under a temporary
-// name or already in place, and temporaries. The first write into the
-// folder puts a half-replaced pair back, lets a replaced one stand, and
-// clears the rest but for a temporary that a live writer holds.
-TEST(SafeWrite, TheFirstWriteIntoAFolderSettlesWhatAKilledRunLeft) {
-  for (const bool secondInPlace : {false, true}) {
-    SCOPED_TRACE(secondInPlace ? "second copy in place" : "second copy not in place");
-    testing::TempDir dir;
-    dir.write("ağıt_13.mid", "new 13");
-    dir.write(".ezg-Aside1", "old 13");
-    dir.write(secondInPlace ? "ağıt_24.mid" : ".ezg-Second", "new 24");
-    if (!secondInPlace) dir.write("ağıt_24.mid", "old 24");
-    dir.write(".ezj-Record", "ezgitar pair 1\n.ezg-Aside1\nağıt_13.mid\n.ezg-First1\n.ezg-Second\nağıt_24.mid\n");
-    dir.write(".ezg-Orphan", "half");
-    dir.write(".ezg-Living", "being written");
-    {
-      LiveWriter writer(dir / ".ezg-Living");
-      ASSERT_TRUE(writer.held());
-      ASSERT_FALSE(writeFileSafely(dir / "b.txt", "b"));
-    }
-    const std::string expected = secondInPlace ? "new" : "old";
-    EXPECT_EQ(dir.read("ağıt_13.mid"), expected + " 13");
-    EXPECT_EQ(dir.read("ağıt_24.mid"), expected + " 24");
-    EXPECT_EQ(dir.names(), (Names{".ezg-Living", "ağıt_13.mid", "ağıt_24.mid", "b.txt"}));
-  }
+  Names after = before;
+  after.insert(std::upper_bound(after.begin(), after.end(), "ağıt.txt"), "ağıt.txt");
+  EXPECT_EQ(dir.tree(), after);
+  for (const auto& [name, bytes] : planted) EXPECT_EQ(dir.read(name), bytes) << name;
+  EXPECT_EQ(dir.read("outside/v"), "outside");
+  EXPECT_EQ(dir.read("ağıt_13.mid"), "new 13");
+  EXPECT_EQ(dir.read("ağıt_24.mid"), "new 24");
+}
+
+// A pair refused as a pair: nothing of it is written.
+TEST(SafeWrite, APairWhoseNamesLeadToOneFileIsRefused) {
+  testing::TempDir dir;
+  dir.write("a_13.mid", "old");
+  std::error_code noLinks;
+  fs::create_symlink("a_13.mid", dir / "a_24.mid", noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here";
+  SafeFile out13(dir / "a_13.mid"), out24(dir / "a_24.mid");
+  out13.write("13");
+  out24.write("24");
+  const Status failed = commitBoth(out13, out24);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->code, FailureCode::SameFileTwice);
+  EXPECT_EQ(dir.read("a_13.mid"), "old");
+  EXPECT_EQ(dir.names(), (Names{"a_13.mid", "a_24.mid"}));
+}
+
+// A link is followed to write a file elsewhere, but never to one of the
+// run's inputs or the program's own files.
+TEST(SafeWrite, ALinkToAKeptFileIsRefused) {
+  testing::TempDir dir;
+  dir.write("c.mid", "song");
+  dir.write("elsewhere.mid", "old");
+  std::error_code noLinks;
+  fs::create_symlink("c.mid", dir / "d_13.mid", noLinks);
+  fs::create_symlink("elsewhere.mid", dir / "d_24.mid", noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here";
+  keepFromLinks(dir / "c.mid");
+  const Status failed = writeFileSafely(dir / "d_13.mid", "copy");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->code, FailureCode::KeptFile);
+  EXPECT_EQ(dir.read("c.mid"), "song");
+  ASSERT_FALSE(writeFileSafely(dir / "d_24.mid", "copy"));
+  EXPECT_EQ(dir.read("elsewhere.mid"), "copy");
+}
+
+TEST(PrintableNames, EscapeWhatWouldMoveTheCursorOrForgeALine) {
+  EXPECT_EQ(printable("şarkı 3.mid"), "şarkı 3.mid");
+  EXPECT_EQ(printable("a\x1b[2J\nb\r\tc\x7f"), "a\\x1b[2J\\nb\\r\\tc\\x7f");
+  // U+009B is a terminal's one-byte CSI; U+00A0 is a letter like any other.
+  EXPECT_EQ(printable("x\xc2\x9b" "1m\xc2\xa0"), "x\\xc2\\x9b1m\xc2\xa0");
+  EXPECT_EQ(printable("\xc2"), "\xc2");
 }
 
 }  // namespace

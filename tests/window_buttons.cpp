@@ -139,15 +139,41 @@ TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   EXPECT_EQ(dir.read("ney_13.mid") + dir.read("ney_24.mid"), "old 13old 24 and longer");
 }
 
-TEST_F(Start, ACopyWhoseNameLeadsToTheSongItselfIsRefusedAndTheSongKept) {
-  const std::string song = dir.read("ney.mid");
-  std::error_code noLinks;
-  fs::create_symlink("ney.mid", dir / "ney_24.mid", noLinks);
-  if (noLinks) GTEST_SKIP() << "no symbolic links on this file system";
-  startWith("ney");
-  EXPECT_EQ(view.messages, Messages{"ney_24.mid dosyası yazılamadı: bu ad okunan dosyanın kendisini gösteriyor."});
-  EXPECT_EQ(dir.read("ney.mid"), song);
-  EXPECT_FALSE(dir.exists("ney_13.mid"));
+// Whatever a link in the folder leads to, a split writes nothing but its
+// own copies.
+TEST_F(Start, ACopyWhoseNameLinksToAFileOfTheFolderIsRefusedAndEveryFileKept) {
+  const std::string kept = "ney_24.mid dosyası yazılamadı: bu ad bir bağlantıyla okunan bir dosyayı ya da programın "
+                           "kendi dosyasını gösteriyor.";
+  const std::pair<const char*, std::string> cases[] = {
+      {"ney.mid", kept},
+      {"tek.mid", kept},
+      {"pars.bin", kept},
+      {"ney_13.mid", "ney_24.mid dosyası yazılamadı: iki kopyanın adı da aynı dosyayı gösteriyor. Eski iki dosya da "
+                     "korundu."},
+  };
+  dir.write("ney_13.mid", "old 13");
+  for (const auto& [target, message] : cases) {
+    SCOPED_TRACE(target);
+    std::error_code noLinks;
+    fs::remove(dir / "ney_24.mid");
+    fs::create_symlink(target, dir / "ney_24.mid", noLinks);
+    if (noLinks) GTEST_SKIP() << "no symbolic links on this file system";
+    const auto before = dir.tree();
+    std::map<std::string, std::string> bytes;
+    for (const char* name : {"ney.mid", "tek.mid", "pars.bin", "ney_13.mid"}) bytes[name] = dir.read(name);
+    view.messages.clear();
+    startWith("ney");
+    EXPECT_EQ(view.messages, Messages{message});
+    EXPECT_EQ(dir.tree(), before);
+    for (const auto& [name, was] : bytes) EXPECT_EQ(dir.read(name), was) << name;
+  }
+}
+
+TEST_F(Start, AMessageShowsTheControlCharactersOfANameEscaped) {
+  dir.write("a\x1b[2J\nb.mid", "");
+  form->midiListFill();
+  startWith("a\x1b[2J\nb");
+  EXPECT_EQ(view.messages, Messages{"a\\x1b[2J\\nb.mid dosyası boş."});
 }
 
 TEST_F(Start, ReportAndTestAskForAStartFirst) {

@@ -5,6 +5,10 @@
 #include "app/qt/unix_signals.h"
 
 int main(int argc, char** argv) {
+  // An interrupt, termination or hang-up is a close request like any other,
+  // from the very start: the run log is saved, a running split finishes its
+  // files, and a message box, start-up's too, waits for nobody.
+  ezg::holdCloseSignals();
   QApplication app(argc, argv);
   // The name is also every message box's title. No display name: Qt would
   // append it to the caption.
@@ -12,11 +16,8 @@ int main(int argc, char** argv) {
 
   ezg::QtPlatform platform;
   ezg::Form1Window window(platform);
-  if (!window.form().startUp()) return 0;
-  // An interrupt, termination or hang-up is a close request like any other:
-  // the run log is saved, a running split finishes its files, and a message
-  // box waits for nobody.
   ezg::UnixSignals closeOnSignal([&window] { window.form().closeRequest(ezg::CloseFrom::Signal); });
+  if (!window.form().startUp()) return 0;
   window.show();
   return QApplication::exec();
 }

@@ -13,9 +13,11 @@ namespace {
 
 // A socket pair: [0] is written by the handler, [1] read by the notifier.
 std::array<int, 2> signalSockets{-1, -1};
-constexpr std::array<int, 3> kCloseSignals{SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 5> kCloseSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
 
-extern "C" void onCloseSignal(int) {
+extern "C" void onCloseSignal(int sig, siginfo_t* info, void*) {
+  // The system raises these in the process for its own failed write.
+  if ((sig == SIGPIPE || sig == SIGXFSZ) && info->si_code <= 0 && info->si_pid == ::getpid()) return;
   const int saved = errno;
   const char byte = 1;
   // Async-signal-safe; a full socket already holds a pending request.
@@ -25,16 +27,20 @@ extern "C" void onCloseSignal(int) {
 
 }  // namespace
 
+void holdCloseSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets.data()) != 0) return;
+  struct sigaction action {};
+  action.sa_sigaction = onCloseSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_SIGINFO;
+  for (int sig : kCloseSignals) ::sigaction(sig, &action, nullptr);
+}
+
 UnixSignals::UnixSignals(std::function<void()> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets.data()) != 0) return;
+  if (signalSockets[1] < 0) return;
   notifier_ = std::make_unique<QSocketNotifier>(signalSockets[1], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { drain(); });
-  struct sigaction action {};
-  action.sa_handler = onCloseSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int sig : kCloseSignals) ::sigaction(sig, &action, nullptr);
 }
 
 UnixSignals::~UnixSignals() {

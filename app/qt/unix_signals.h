@@ -1,7 +1,10 @@
-// SIGINT, SIGTERM and SIGHUP as close requests of the window. The handler only
-// writes a byte to one end of a socket pair; the close itself runs on the
-// user-interface thread when the event loop, or a split's pause, reads the
-// other end.
+// The signals that end a command-line run, as close requests of the window:
+// SIGINT, SIGTERM and SIGHUP, and SIGPIPE and SIGXFSZ when another process
+// sends them. The system's own SIGPIPE or SIGXFSZ, for a write that broke a
+// pipe or passed the file size limit, is no close: that write fails, and
+// the window says so. The handler only writes a byte to one end of a socket
+// pair; the close itself runs on the user-interface thread when the event
+// loop, a message box or a split's pause reads the other end.
 #pragma once
 
 #include <QObject>
@@ -11,10 +14,14 @@
 
 namespace ezg {
 
+// The first thing the program does: from then on a signal waits for the
+// window rather than ending the program.
+void holdCloseSignals();
+
 class UnixSignals final : public QObject {
  public:
-  // Installs the handlers; `onSignal` runs once for all the signals that
-  // came since it last ran.
+  // Reads what holdCloseSignals() kept; `onSignal` runs once for all the
+  // signals that came since it last ran.
   explicit UnixSignals(std::function<void()> onSignal, QObject* parent = nullptr);
   ~UnixSignals() override;
   UnixSignals(const UnixSignals&) = delete;
