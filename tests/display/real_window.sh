@@ -62,6 +62,27 @@ box_says "no-pars.bin message" " pars.bin dosyası bulunamadı." && answer_box "
 ends_well "no-pars.bin exit"
 cat "$work"/*.stderr | grep -q "sürüm" && fail "start-up printed about the window"
 x xdotool search --name "sürüm" >/dev/null 2>&1 && fail "a main window was created"
+# A signal while start-up's box is up: the box goes, its text on standard
+# error.
+launch nolog-term "$song"
+box_says "no-pars.bin message, then a signal" " pars.bin dosyası bulunamadı." && kill -TERM "$pid"
+ends_well "no-pars.bin, signal: ends without a click"
+grep -qxF " pars.bin dosyası bulunamadı." "$prog.stderr" || fail "no-pars.bin, signal: standard error lacks the message"
+
+# --- A file size limit smaller than the copies: the split's write fails and
+# says so; the program lives on and saves its record.
+step "file size limit"
+launcher=(prlimit --fsize=100)
+launch fsize "$song" "$work/empty/pars.bin"
+launcher=()
+main_window || fail "fsize: no main window"
+split_first
+box_says "fsize" "song_13.mid dosyası yazılamadı: dosya boyutu sınırını aşıyor. Eski iki dosya da korundu." &&
+  answer_box "fsize"
+x "$send_close" "$w"
+ends_well "fsize: closed"
+log_size "fsize: run log" 20
+[ -e "$prog/song_13.mid" ] && fail "fsize: a copy was written"
 
 # --- The window itself.
 step "the window"
