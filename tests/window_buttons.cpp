@@ -170,6 +170,9 @@ TEST_F(Start, ACopyWhoseNameLinksToAFileOfTheFolderIsRefusedAndEveryFileKept) {
 }
 
 TEST_F(Start, AMessageShowsTheControlCharactersOfANameEscaped) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows names take no control characters";
+#endif
   dir.write("a\x1b[2J\nb.mid", "");
   form->midiListFill();
   startWith("a\x1b[2J\nb");

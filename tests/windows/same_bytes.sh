@@ -21,9 +21,13 @@ mkdir "$work/in" "$work/in/gönül"
     "$make_midi" "gönül/ÇĞİÖŞÜ ney.mid" 5000 3 &&
     "$make_midi" "gönül/kısa.mid" 200 5 &&
     printf 'MThd' > "bozuk.mid" &&
-    # A copy's name that is a link: the file it leads to gets the copy.
-    printf 'old' > "gönül/eski.mid" &&
-    ln -s "gönül/eski.mid" "hicaz-şarkı_24.mid"
+    # A copy's name that is a link: the file it leads to gets the copy,
+    # unless it is an input, or the pair's other copy.
+    printf 'old' > "gönül/eski.kopya" &&
+    ln -s "gönül/eski.kopya" "hicaz-şarkı_24.mid" &&
+    ln -s "../hicaz-şarkı.mid" "gönül/ÇĞİÖŞÜ ney_13.mid" &&
+    printf 'old 13' > "gönül/kısa_13.mid" &&
+    ln -s "kısa_13.mid" "gönül/kısa_24.mid"
 ) || exit 1
 
 # Each command on both builds, in a copy of the inputs of its own. Paths
@@ -56,10 +60,13 @@ for command in "${commands[@]}"; do
   done
 done
 if ! diff -r "$work/linux" "$work/windows"; then status=1; fi
-if [ ! -L "$work/windows/hicaz-şarkı_24.mid" ] || cmp -s "$work/in/gönül/eski.mid" "$work/windows/gönül/eski.mid"; then
+if [ ! -L "$work/windows/hicaz-şarkı_24.mid" ] || cmp -s "$work/in/gönül/eski.kopya" "$work/windows/gönül/eski.kopya"; then
   echo "the link was not followed: $(ls -l "$work/windows/hicaz-şarkı_24.mid")"
   status=1
 fi
+for refused in "gönül/kısa_13.mid" "hicaz-şarkı.mid"; do
+  cmp -s "$work/in/$refused" "$work/windows/$refused" || { echo "$refused was written through a link"; status=1; }
+done
 count=$(find "$work/windows" -name '*_13.mid' -o -name '*.txt' | wc -l)
 echo "$count outputs compared"
 [ "$count" -eq 6 ] || status=1
