@@ -78,4 +78,9 @@ std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
   return std::make_unique<SafeFile>(pathOf(name));
 }
 
+sound::Player& FsPlatform::player() {
+  if (!player_) player_ = sound::makePlayer({});
+  return *player_;
+}
+
 }  // namespace ezg

@@ -1,0 +1,27 @@
+#include "sound/pacer.h"
+
+namespace ezg::sound {
+
+std::int64_t SteadyPaceClock::now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_).count();
+}
+
+bool SteadyPaceClock::waitUntil(std::int64_t at, StopSignal& stop) {
+  return stop.waitUntil(start_ + std::chrono::nanoseconds(at));
+}
+
+bool playInTime(const Timeline& timeline, MessageOutput& out, PaceClock& clock, StopSignal& stop) {
+  // Each moment is counted from the start, never from the message before,
+  // so a late wake-up delays one message and never the rest of the piece.
+  const std::int64_t start = clock.now();
+  for (const TimedMessage& m : timeline.messages) {
+    if (clock.now() < start + m.at ? clock.waitUntil(start + m.at, stop) : stop.stopped()) {
+      out.silence();
+      return false;
+    }
+    out.send(m);
+  }
+  return true;
+}
+
+}  // namespace ezg::sound
