@@ -1,5 +1,7 @@
 #include "sound/pacer.h"
 
+#include <thread>
+
 namespace ezg::sound {
 
 std::int64_t SteadyPaceClock::now() {
@@ -7,7 +9,17 @@ std::int64_t SteadyPaceClock::now() {
 }
 
 bool SteadyPaceClock::waitUntil(std::int64_t at, StopSignal& stop) {
-  return stop.waitUntil(start_ + std::chrono::nanoseconds(at));
+  // A timed wait wakes up to a few milliseconds late where the system
+  // counts its timeouts in whole milliseconds (Windows); the last two are
+  // spent yielding instead, so a message goes within a fraction of one.
+  constexpr auto kYielding = std::chrono::milliseconds(2);
+  const auto deadline = start_ + std::chrono::nanoseconds(at);
+  if (stop.waitUntil(deadline - kYielding)) return true;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (stop.stopped()) return true;
+    std::this_thread::yield();
+  }
+  return stop.stopped();
 }
 
 bool playInTime(const Timeline& timeline, MessageOutput& out, PaceClock& clock, StopSignal& stop) {
