@@ -25,8 +25,8 @@ class CountingSink final : public ezg::ByteSink {
 const ezg::Bytes& fiveMinutes() {
   static const ezg::Bytes file = [] {
     // Notes of 120 to 480 ticks at 960 ticks a second: about a quarter of a
-    // second each, so 1,200 of them pass five minutes.
-    std::vector<ezg::build::Note> notes = ezg::build::makamMelody(1400, 31);
+    // second each, so 960 of them make five minutes.
+    std::vector<ezg::build::Note> notes = ezg::build::makamMelody(960, 31);
     ezg::Bytes bytes = ezg::build::makeMidi(notes, 480);
     return bytes;
   }();
