@@ -141,6 +141,7 @@ void Form1::tell(const std::string& message) {
 }
 
 void Form1::Command3_Click() {
+  stopPlaying();
   // A split is pumping events: the running one keeps the loaded file.
   if (splitting_) return;
   view_.setPointer(Pointer::Hourglass);
@@ -183,7 +184,10 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
   if (!splitting_) TxtYaz();
 }
-void Form1::List_MID_Click() { view_.copyStrip(kStripClosedRow, Repaint::WhenDue); }
+void Form1::List_MID_Click() {
+  stopPlaying();
+  view_.copyStrip(kStripClosedRow, Repaint::WhenDue);
+}
 
 void Form1::closeRequest(CloseFrom from) {
   if (from == CloseFrom::Signal) {
@@ -204,6 +208,7 @@ void Form1::closeRequest(CloseFrom from) {
 void Form1::unload() {
   if (unloading_) return;
   unloading_ = true;
+  stopPlaying();
   if (Status failed = runLog_.save(platform_))
     tell(cannotWriteMessage("pars.bin", *failed) + " Eski kayıtlar olduğu gibi duruyor.");
   view_.closeWindow();

@@ -52,7 +52,8 @@ class Form1 {
   void Command1_Click();  // "TEST"
   void Command2_Click();  // "to TXT"
   void Command3_Click();  // "Start"
-  void List_MID_Click();  // a click, or a key that moves the selection
+  void List_MID_Click();  // a click, or a key that moves the selection; stops the playing
+  void List_MID_DblClick();  // plays the entry; a click, Start or closing stops it
   // Never refused: the window unloads now, or once a running split has
   // written its files.
   void closeRequest(CloseFrom from);
@@ -91,6 +92,7 @@ class Form1 {
   void TxtYaz();
   void TestEt();
   void progressUpdate(std::int64_t packetNumber);
+  void stopPlaying();
   void unload();
 
   Platform& platform_;

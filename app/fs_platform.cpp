@@ -83,4 +83,9 @@ std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
 
 void FsPlatform::keepFromLinks(const std::string& name) { ezg::keepFromLinks(pathOf(name)); }
 
+sound::Player& FsPlatform::player() {
+  if (!player_) player_ = sound::makePlayer({});
+  return *player_;
+}
+
 }  // namespace ezg

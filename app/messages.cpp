@@ -56,4 +56,22 @@ std::string cannotScanMessage(const std::string& folder, const Failure& failure)
   return folder + " klasörü okunamadı: " + turkishReason(failure) + ".";
 }
 
+std::string cannotPlayMessage(const std::string& name, const sound::SoundFailure& failure) {
+  using sound::SoundTrouble;
+  const std::string head = name + " çalınamadı: ";
+  switch (failure.what) {
+    case SoundTrouble::NoSoundFont:
+      return head + "SoundFont ses bankası bulunamadı (" + failure.detail +
+             "). timgm6mb-soundfont paketini kurun ya da " + sound::kSoundFontVariable +
+             " ile kendi .sf2 dosyanızı gösterin.";
+    case SoundTrouble::BadSoundFont:
+      return head + "SoundFont ses bankası okunamadı (" + failure.detail + "); dosya bozuk ya da .sf2/.sf3 değil.";
+    case SoundTrouble::NoAudioOutput: return head + "ses çıkışı açılamadı; kullanılabilir bir ses aygıtı yok.";
+    case SoundTrouble::NoMidiOutput: return head + "Windows'un MIDI çıkışı açılamadı.";
+    case SoundTrouble::CannotRender:
+    case SoundTrouble::NoSynthesizer: break;
+  }
+  return head + "ses sentezleyicisi başlatılamadı.";
+}
+
 }  // namespace ezg

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "midi/failure.h"
+#include "sound/player.h"
 
 namespace ezg {
 
@@ -21,5 +22,9 @@ std::string cannotWritePairMessage(const std::string& name, const Failure& failu
 
 // "<folder> klasörü okunamadı: <why>."
 std::string cannotScanMessage(const std::string& folder, const Failure& failure);
+
+// "<name> çalınamadı: <why>." and, where the user can do something about
+// it, what.
+std::string cannotPlayMessage(const std::string& name, const sound::SoundFailure& failure);
 
 }  // namespace ezg

@@ -1,5 +1,5 @@
 // Everything the window logic needs from the system: folders, files, the
-// clock, the user's number format and standard error. What the user sees is
+// clock, the user's number format, standard error and the audio output. What the user sees is
 // the view's (app/view.h); tests swap in fakes for both.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include "midi/bytes.h"
 #include "midi/failure.h"
 #include "midi/sink.h"
+#include "sound/player.h"
 
 namespace ezg {
 
@@ -47,6 +48,9 @@ class Platform {
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
   // No output may reach the file `name` through a link.
   virtual void keepFromLinks(const std::string& name) = 0;
+
+  // What a double click on the list plays a file with.
+  virtual sound::Player& player() = 0;
 };
 
 // Files, folders, clock and standard error from the file layer (midi/).
@@ -64,6 +68,12 @@ class FsPlatform : public Platform {
   [[nodiscard]] Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
   void keepFromLinks(const std::string& name) override;
+  // The system's, made at the first call; its SoundFont is the one the
+  // environment names, else the system's.
+  sound::Player& player() override;
+
+ private:
+  std::unique_ptr<sound::Player> player_;
 };
 
 }  // namespace ezg

@@ -26,12 +26,15 @@ struct CommandLine {
   bool quiet = false;
   std::optional<std::string> output;     // -o: a folder for the outputs
   std::optional<char> decimalSeparator;  // report only
+  std::optional<std::string> soundFont;  // render and play
 };
 
 // runSplit in split.cpp; runReport and runTest, which share the reading of
-// inputs, in report.cpp.
+// inputs, in report.cpp; runRender and runPlay in listen.cpp.
 int runSplit(const CommandLine& line);
 int runReport(const CommandLine& line);
 int runTest(const CommandLine& line);
+int runRender(const CommandLine& line);
+int runPlay(const CommandLine& line);
 
 }  // namespace ezg::cli

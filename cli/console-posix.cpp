@@ -36,6 +36,7 @@ extern "C" void endOnSignal(int sig) {
 // message instead of a silent end. Without a thread to spare, a handler
 // does the same in the one thread there is.
 std::atomic<int> gEndingSignal{0};
+std::atomic<void (*)()> gSilence{nullptr};
 
 sigset_t endingSet() {
   sigset_t set;
@@ -61,6 +62,7 @@ void takeEndingEvents() {
       while (::sigwait(&set, &sig) != 0) {
       }
       gEndingSignal.store(sig);
+      if (auto silence = gSilence.load()) silence();
       ezg::stopWritingAndRemoveTemporaries();
       endAs(sig);
     }).detach();
@@ -75,6 +77,9 @@ void takeEndingEvents() {
   ::signal(SIGXFSZ, SIG_IGN);
   ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
+
+// Only the waiting thread runs it: a signal handler could not.
+void silenceWhenEnding(void (*silence)()) { gSilence.store(silence); }
 
 void endLikeBrokenPipe() {
   // Whatever was being replaced is complete: the jobs have ended.

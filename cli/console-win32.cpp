@@ -3,6 +3,7 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +18,8 @@ namespace {
 // What Windows itself gives a program ended by Ctrl+C.
 constexpr UINT kEndedByControlC = 0xC000013A;
 
+std::atomic<void (*)()> gSilence{nullptr};
+
 // Runs on a thread of its own: a replacement under way finishes first,
 // then the temporaries go and the run ends at once, without waiting for
 // the jobs.
@@ -27,6 +30,7 @@ BOOL WINAPI endOnControl(DWORD event) {
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+      if (auto silence = gSilence.load()) silence();
       stopWritingAndRemoveTemporaries();
       ::TerminateProcess(::GetCurrentProcess(), kEndedByControlC);
       return TRUE;
@@ -59,6 +63,8 @@ void takeEndingEvents() {
 }
 
 int endingStatus(int status) { return status; }
+
+void silenceWhenEnding(void (*silence)()) { gSilence.store(silence); }
 
 // The display moves the cursor with escape sequences, which a console
 // takes only once asked to.

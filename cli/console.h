@@ -23,4 +23,8 @@ int endingStatus(int status);
 // Whether standard error is a terminal that takes the progress display.
 bool progressCanShow();
 
+// Run by whatever ends the run early, before it ends it, so that a sound
+// being played stops at once.
+void silenceWhenEnding(void (*silence)());
+
 }  // namespace ezg::cli

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "sound/player.h"
 #include "walk/walk.h"
 
 namespace ezg::cli {
@@ -62,6 +63,25 @@ const std::vector<CommandHelp>& commandHelps() {
        kBatchOptions,
        {{"ezgitar-cli test song.mid", "prints the warnings of song.mid, if any"},
         {"ezgitar-cli test -q ~/makam && echo clean", "checks a whole folder"}}},
+      {"render", "[OPTIONS] FILE|FOLDER...", "write <name>.wav (44.1 kHz, 16-bit stereo) for each file",
+       std::string("Plays each file through a General MIDI synthesizer as fast as it goes and writes the sound to\n"
+                   "<name>.wav. Every channel's pitch bends sound at their ticks, with the bend range that RPN 0 sets,\n"
+                   "so the makam's intervals sound as the file writes them. The SoundFont is --soundfont, else the one\n"
+                   "the environment variable ") +
+           sound::kSoundFontVariable + " names, else " + sound::kSystemSoundFont + " (Debian's timgm6mb-soundfont).\nNot available on Windows.",
+       withBatch({{"-o, --output DIR", "write the WAV files into DIR instead of next to each input"},
+                  {"--soundfont PATH", "the .sf2 or .sf3 file to play with"}}),
+       {{"ezgitar-cli render song_13.mid", "writes song_13.wav next to song_13.mid"},
+        {"ezgitar-cli render -o sound ~/makam", "every .mid file of ~/makam, into the folder sound"}}},
+      {"play", "[OPTIONS] FILE", "play one file on the audio output",
+       std::string("Plays the file on the default audio output, with its pitch bends as render has them, until its\n"
+                   "end or Ctrl+C, which stops the sound at once. The SoundFont is chosen as for render. On Windows\n"
+                   "the system's own MIDI synthesizer plays it, with its own sounds. Exit status 2 when there is no\n"
+                   "audio output."),
+       {{"--soundfont PATH", "the .sf2 or .sf3 file to play with"},
+        {"-q, --quiet", "print only errors"},
+        {"-h, --help", "show this help and exit"}},
+       {{"ezgitar-cli play song_13.mid", "plays the practice copy"}}},
   };
   return helps;
 }

@@ -19,16 +19,17 @@ namespace ezg::cli {
 namespace {
 
 struct Subcommand {
-  Subcommand(const char* n, int (*r)(const CommandLine&), bool o, bool s)
-      : name(n), run(r), hasOutput(o), hasSeparator(s) {}
+  Subcommand(const char* n, int (*r)(const CommandLine&), bool o, bool s, bool f = false)
+      : name(n), run(r), hasOutput(o), hasSeparator(s), hasSoundFont(f) {}
   const char* name;
   int (*run)(const CommandLine& line);
   bool hasOutput;
   bool hasSeparator;
+  bool hasSoundFont;
   CLI::App* app = nullptr;
   CommandLine line;
   bool help = false;
-  std::string output, separator;
+  std::string output, separator, soundFont;
 };
 
 const CLI::Validator kFolderName(
@@ -40,6 +41,9 @@ const CLI::Validator kFolderName(
       return std::string();
     },
     "DIR");
+
+const CLI::Validator kFileName(
+    [](std::string& value) { return value.empty() ? std::string("must name a file") : std::string(); }, "PATH");
 
 const CLI::Validator kOnePrintableCharacter(
     [](std::string& value) {
@@ -57,6 +61,7 @@ void addOptions(Subcommand& s) {
   app.add_option("-j,--jobs", s.line.jobs)->check(CLI::Range(1u, 9999u));
   if (s.hasOutput) app.add_option("-o,--output", s.output)->check(kFolderName);
   if (s.hasSeparator) app.add_option("--decimal-separator", s.separator)->check(kOnePrintableCharacter);
+  if (s.hasSoundFont) app.add_option("--soundfont", s.soundFont)->check(kFileName);
   app.add_option("inputs", s.line.inputs);
 }
 
@@ -91,6 +96,8 @@ int run(int argc, char** argv) {
       {"split", runSplit, true, false},
       {"report", runReport, true, true},
       {"test", runTest, false, false},
+      {"render", runRender, true, false, true},
+      {"play", runPlay, false, false, true},
   };
   CLI::App app("", "ezgitar-cli");
   app.set_help_flag();
@@ -129,6 +136,7 @@ int run(int argc, char** argv) {
     if (s.hasOutput && !s.app->get_option("--output")->empty()) s.line.output = s.output;
     if (s.hasSeparator && !s.app->get_option("--decimal-separator")->empty())
       s.line.decimalSeparator = s.separator[0];
+    if (s.hasSoundFont && !s.app->get_option("--soundfont")->empty()) s.line.soundFont = s.soundFont;
     return s.run(s.line);
   }
   return usageError("", "no command given");

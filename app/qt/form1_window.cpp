@@ -98,6 +98,7 @@ Form1Window::Form1Window(Platform& platform) : form_(platform, *this) {
   // same way; a click on the entry already selected resets it too.
   connect(List_MID, &QListWidget::itemSelectionChanged, this, [this] { form_.List_MID_Click(); });
   connect(List_MID, &QListWidget::itemClicked, this, [this] { form_.List_MID_Click(); });
+  connect(List_MID, &QListWidget::itemDoubleClicked, this, [this] { form_.List_MID_DblClick(); });
 }
 
 QWidget* Form1Window::widget(Control control) { return widgets_.at(static_cast<std::size_t>(control)); }

@@ -251,8 +251,10 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 void Form1Window::onCommand(HWND from, UINT code) {
   if (from == window(Control::List_MID)) {
-    // A click or an arrow key that moves the selection.
+    // A click or an arrow key that moves the selection; a double click
+    // (LBS_NOTIFY sends it) plays the entry.
     if (code == LBN_SELCHANGE) form_.List_MID_Click();
+    if (code == LBN_DBLCLK) form_.List_MID_DblClick();
     return;
   }
   if (code != BN_CLICKED) return;

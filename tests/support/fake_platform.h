@@ -11,6 +11,27 @@
 
 namespace ezg {
 
+// Plays nothing: says what it was asked, or fails as told.
+struct FakePlayer final : sound::Player {
+  std::vector<Bytes> played;  // every piece started, in order
+  bool playing = false;
+  int stops = 0;  // stop() while something played
+  sound::SoundStatus failWith;
+
+  sound::SoundStatus play(std::span<const std::uint8_t> file) override {
+    stop();
+    if (failWith) return failWith;
+    played.emplace_back(file.begin(), file.end());
+    playing = true;
+    return std::nullopt;
+  }
+  void stop() override {
+    if (playing) ++stops;
+    playing = false;
+  }
+  bool waitForEnd(std::chrono::milliseconds) override { return !playing; }
+};
+
 class FakePlatform : public FsPlatform {
  public:
   std::string programFolderPath;
@@ -29,6 +50,8 @@ class FakePlatform : public FsPlatform {
   std::string programFolder() override { return programFolderPath; }
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
   Status scanFolder(const std::string& pattern, std::vector<std::string>& names) override;
+  sound::Player& player() override { return fakePlayer; }
+  FakePlayer fakePlayer;
 };
 
 }  // namespace ezg

@@ -1,0 +1,130 @@
+// ezgitar-cli render: each file as <name>.wav; ezgitar-cli play: one file
+// on the audio output.
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "cli/batch.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/failure_text.h"
+#include "midi/midi_names.h"
+#include "midi/read_file.h"
+#include "midi/safe_write.h"
+#include "midi/utf8_path.h"
+#include "sound/player.h"
+
+namespace fs = std::filesystem;
+
+namespace ezg::cli {
+namespace {
+
+// How long the last notes ring once the piece has ended.
+constexpr auto kRingOut = std::chrono::milliseconds(1500);
+
+std::string describeSound(const sound::SoundFailure& failure) {
+  using sound::SoundTrouble;
+  switch (failure.what) {
+    case SoundTrouble::NoSoundFont:
+      return fmt::format("no SoundFont at {} (install timgm6mb-soundfont, or name one with --soundfont or {})",
+                         failure.detail, sound::kSoundFontVariable);
+    case SoundTrouble::BadSoundFont: return fmt::format("{} is not a SoundFont the synthesizer can load", failure.detail);
+    case SoundTrouble::NoAudioOutput: return "no audio output could be opened";
+    case SoundTrouble::NoMidiOutput: return "the system's MIDI output could not be opened";
+    case SoundTrouble::CannotRender:
+      return "render is not available on Windows: its synthesizer plays a file but cannot write the sound down";
+    case SoundTrouble::NoSynthesizer: break;
+  }
+  return "the synthesizer could not be started";
+}
+
+sound::SoundOptions soundOptions(const CommandLine& line) { return {line.soundFont ? *line.soundFont : ""}; }
+
+fs::path wavTarget(const std::string& input, const std::optional<fs::path>& outDir) {
+  const fs::path path = pathOf(input);
+  return (outDir ? *outDir : path.parent_path()) / pathOf(baseNameOf(utf8Of(path.filename())) + ".wav");
+}
+
+void renderOne(const std::string& input, const std::optional<fs::path>& outDir, const sound::SoundOptions& options,
+               FileReport& report) {
+  Bytes bytes;
+  if (Status failed = readWholeFile(pathOf(input), bytes))
+    return report.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed)));
+  const fs::path target = wavTarget(input, outDir);
+  SafeFile out(target);
+  Status failed = out.status();
+  if (!failed) {
+    if (sound::SoundStatus cannot = sound::renderWav(bytes, options, out)) {
+      report.error(fmt::format("ezgitar-cli: {}: {}\n", input, describeSound(*cannot)));
+      report.outcome = Outcome::Failed;
+      return;
+    }
+    failed = out.commit();
+  }
+  if (failed)
+    return report.fail(*failed,
+                       fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, utf8Of(target), describe(*failed)));
+  report.info(fmt::format("{} -> {}\n", input, utf8Of(target)));
+}
+
+// The player that a run ended early silences before it ends.
+std::atomic<sound::Player*> gPlaying{nullptr};
+
+void silencePlaying() {
+  if (sound::Player* player = gPlaying.load()) player->stop();
+}
+
+}  // namespace
+
+int runRender(const CommandLine& line) {
+  const sound::SoundOptions options = soundOptions(line);
+  // Told once, not once a file.
+  if (sound::SoundStatus cannot = sound::canRender(options)) {
+    std::fputs(fmt::format("ezgitar-cli: render: {}\n", describeSound(*cannot)).c_str(), stderr);
+    return kExitFailure;
+  }
+  std::optional<fs::path> outDir;
+  if (line.output) outDir = pathOf(*line.output);
+  return runBatch(
+      line.inputs, {line.jobs, line.quiet, outDir},
+      [&](const std::string& input) { return std::vector<fs::path>{wavTarget(input, outDir)}; },
+      [&](const std::string& input, FileReport& report) { renderOne(input, outDir, options, report); });
+}
+
+int runPlay(const CommandLine& line) {
+  if (line.inputs.size() != 1) {
+    std::fputs("ezgitar-cli: play: one file at a time (try 'ezgitar-cli play --help')\n", stderr);
+    return kExitFailure;
+  }
+  const std::string& input = line.inputs.front();
+  Bytes bytes;
+  if (Status failed = readWholeFile(pathOf(input), bytes)) {
+    std::fputs(fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed)).c_str(), stderr);
+    return kExitFailure;
+  }
+  std::unique_ptr<sound::Player> player = sound::makePlayer(soundOptions(line));
+  gPlaying.store(player.get());
+  silenceWhenEnding(silencePlaying);
+  if (sound::SoundStatus cannot = player->play(bytes)) {
+    gPlaying.store(nullptr);
+    std::fputs(fmt::format("ezgitar-cli: {}: {}\n", input, describeSound(*cannot)).c_str(), stderr);
+    return kExitFailure;
+  }
+  if (!line.quiet) {
+    std::fputs(fmt::format("Playing {}; Ctrl+C stops.\n", input).c_str(), stderr);
+    std::fflush(stderr);
+  }
+  while (!player->waitForEnd(std::chrono::seconds(1))) {
+  }
+  std::this_thread::sleep_for(kRingOut);
+  gPlaying.store(nullptr);
+  player->stop();
+  return kExitOk;
+}
+
+}  // namespace ezg::cli

@@ -1,0 +1,223 @@
+// A file's messages in time: the tempo map and the tracks merged, then sent
+// at their moments by the pacing loop the players share, to a recording
+// output; on Windows this is the loop behind the winmm player.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "fixtures/midi_builder.h"
+#include "sound/paced_player.h"
+#include "sound/pacer.h"
+#include "sound/timeline.h"
+
+namespace ezg::sound {
+namespace {
+
+using build::putDelta;
+
+// A track chunk of raw events.
+Bytes track(const Bytes& events) {
+  Bytes out = {'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(events.size())};
+  out.insert(out.end(), events.begin(), events.end());
+  return out;
+}
+
+Bytes format1(std::uint16_t division, const std::vector<Bytes>& tracks) {
+  Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()),
+               static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)};
+  for (const Bytes& t : tracks) {
+    const Bytes chunk = track(t);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+  }
+  return out;
+}
+
+constexpr std::int64_t kMs = 1'000'000;
+
+// A conductor track that halves the tempo at tick 960, and a melody track
+// with running status and a bend before each note.
+Bytes twoTracks() {
+  const Bytes conductor = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,   // 0.5 s a quarter
+                           0x87, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // tick 960: 1 s a quarter
+                           0x00, 0xFF, 0x2F, 0x00};
+  const Bytes melody = {0x00, 0xB0, 0x65, 0x00, 0x00, 0x64, 0x00, 0x00, 0x06, 0x02,  // RPN 0 = 2, running status
+                        0x00, 0xE0, 0x1B, 0x41, 0x00, 0x90, 0x45, 0x60,              // tick 0
+                        0x87, 0x40, 0x80, 0x45, 0x40,                                // tick 960
+                        0x00, 0xE0, 0x00, 0x30, 0x00, 0x90, 0x47, 0x60,              // tick 960
+                        0x83, 0x60, 0x47, 0x00,                                      // tick 1440, running: off
+                        0x00, 0xFF, 0x2F, 0x00};
+  return format1(480, {conductor, melody});
+}
+
+TEST(Timeline, TracksMergeInTimeThroughTheTempoMapWithRunningStatusKept) {
+  const Timeline t = timelineOf(twoTracks());
+  const std::vector<TimedMessage> want = {
+      {0, 0, 0xB0, 0x65, 0}, {0, 0, 0xB0, 0x64, 0}, {0, 0, 0xB0, 0x06, 2}, {0, 0, 0xE0, 0x1B, 0x41},
+      {0, 0, 0x90, 0x45, 0x60}, {1000 * kMs, 960, 0x80, 0x45, 0x40}, {1000 * kMs, 960, 0xE0, 0x00, 0x30},
+      {1000 * kMs, 960, 0x90, 0x47, 0x60}, {2000 * kMs, 1440, 0x90, 0x47, 0},  // at 1 s a quarter after tick 960
+  };
+  EXPECT_EQ(t.messages, want);
+  EXPECT_EQ(t.end, 2000 * kMs);
+}
+
+TEST(Timeline, FramesOfASecondAndCutMessagesAndSystemExclusive) {
+  // 25 frames of 40 ticks: a millisecond a tick, whatever the tempo says.
+  Bytes file = format1(0xE728, {{0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xF0, 0x02, 0x7E, 0xF7,
+                                 0x83, 0x60, 0xC0, 0x05, 0x10, 0x90, 0x3C}});  // cut in its velocity
+  const Timeline t = timelineOf(file);
+  EXPECT_EQ(t.messages, (std::vector<TimedMessage>{{480 * kMs, 480, 0xC0, 0x05, 0}}));
+}
+
+// Time that moves only when the loop waits.
+struct StepClock final : PaceClock {
+  std::int64_t time = 5 * kMs;  // the loop counts from where it starts
+  std::function<void()> onWait;
+  std::int64_t now() override { return time; }
+  bool waitUntil(std::int64_t at, StopSignal& stop) override {
+    if (onWait) onWait();
+    if (stop.stopped()) return true;
+    time = at;
+    return false;
+  }
+};
+
+struct Recording final : MessageOutput {
+  std::mutex mutex;
+  std::vector<std::pair<std::int64_t, TimedMessage>> sent;  // when, what
+  int silenced = 0;
+  std::function<std::int64_t()> clock;
+  void send(const TimedMessage& m) override {
+    std::lock_guard lock(mutex);
+    sent.emplace_back(clock(), m);
+  }
+  void silence() override {
+    std::lock_guard lock(mutex);
+    ++silenced;
+  }
+};
+
+TEST(Pacer, EachMessageGoesAtItsMomentFromTheStart) {
+  const Timeline t = timelineOf(twoTracks());
+  StepClock clock;
+  Recording out;
+  out.clock = [&] { return clock.time; };
+  StopSignal stop;
+  EXPECT_TRUE(playInTime(t, out, clock, stop));
+  ASSERT_EQ(out.sent.size(), t.messages.size());
+  for (std::size_t i = 0; i < t.messages.size(); ++i) {
+    EXPECT_EQ(out.sent[i].first, 5 * kMs + t.messages[i].at);
+    EXPECT_EQ(out.sent[i].second, t.messages[i]);
+  }
+  EXPECT_EQ(out.silenced, 0);
+}
+
+TEST(Pacer, AStopWhileWaitingSilencesAndSendsNoMore) {
+  const Timeline t = timelineOf(twoTracks());
+  StepClock clock;
+  Recording out;
+  out.clock = [&] { return clock.time; };
+  StopSignal stop;
+  clock.onWait = [&] { stop.stop(); };  // the first wait is for tick 960
+  EXPECT_FALSE(playInTime(t, out, clock, stop));
+  EXPECT_EQ(out.sent.size(), 5u);
+  EXPECT_EQ(out.silenced, 1);
+}
+
+// A bend and a note every 25 ms for a second and a half, on all channels.
+Bytes busyPiece() {
+  Bytes events = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};  // 480 ticks = 0.5 s
+  for (int i = 0; i < 60; ++i) {
+    const auto channel = static_cast<std::uint8_t>(i % 16);
+    putDelta(events, i == 0 ? 0 : 24);
+    events.insert(events.end(), {static_cast<std::uint8_t>(0xE0 | channel), 0x00, static_cast<std::uint8_t>(0x30 + i % 32)});
+    events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | channel), 60, 64});
+  }
+  events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});
+  return build::wrapTrack(events);
+}
+
+// What the player's outputs were sent, kept past their closing.
+struct Tally {
+  std::mutex mutex;
+  std::vector<std::pair<std::int64_t, TimedMessage>> sent;  // ns after the open, what
+  int silenced = 0, closed = 0;
+  std::chrono::steady_clock::time_point opened;
+};
+
+struct TallyOutput final : MessageOutput {
+  explicit TallyOutput(Tally& t) : tally(t) {
+    std::lock_guard lock(tally.mutex);
+    tally.opened = std::chrono::steady_clock::now();
+  }
+  ~TallyOutput() override {
+    std::lock_guard lock(tally.mutex);
+    ++tally.closed;
+  }
+  void send(const TimedMessage& m) override {
+    std::lock_guard lock(tally.mutex);
+    tally.sent.emplace_back((std::chrono::steady_clock::now() - tally.opened).count(), m);
+  }
+  void silence() override {
+    std::lock_guard lock(tally.mutex);
+    ++tally.silenced;
+  }
+  Tally& tally;
+};
+
+OutputOpener opener(Tally& tally, int failAt = 0) {
+  return [&tally, failAt, opens = 0](std::unique_ptr<MessageOutput>& out) mutable {
+    if (++opens == failAt) return SoundStatus(SoundFailure{SoundTrouble::NoAudioOutput, {}});
+    out = std::make_unique<TallyOutput>(tally);
+    return SoundStatus();
+  };
+}
+
+// The player's own thread and the system's clock, with the output a test's:
+// every message no earlier than its tick's moment and a few ms late at most.
+TEST(PacedPlayer, SendsEveryMessageAtItsTickOnTheSystemClock) {
+  const Bytes file = busyPiece();
+  const Timeline t = timelineOf(file);
+  Tally tally;
+  PacedPlayer player(opener(tally));
+  ASSERT_FALSE(player.play(file));
+  ASSERT_TRUE(player.waitForEnd(std::chrono::seconds(30)));
+  std::lock_guard lock(tally.mutex);
+  ASSERT_EQ(tally.sent.size(), t.messages.size());
+  // Counted from the first message, which goes once the thread is up: how
+  // late each goes after its tick's moment. A loaded machine may wake a
+  // thread late now and then, never early.
+  std::vector<std::int64_t> late;
+  for (std::size_t i = 0; i < t.messages.size(); ++i) {
+    EXPECT_EQ(tally.sent[i].second, t.messages[i]);
+    late.push_back(tally.sent[i].first - tally.sent[0].first - t.messages[i].at);
+  }
+  std::sort(late.begin(), late.end());
+  EXPECT_GE(late.front(), -kMs);
+  EXPECT_LT(late[late.size() / 2], 3 * kMs) << "median";
+  EXPECT_LT(late[late.size() * 9 / 10], 10 * kMs) << "nine in ten";
+  std::printf("late by: median %.2f ms, nine in ten %.2f ms, most %.2f ms\n", late[late.size() / 2] / 1e6,
+              late[late.size() * 9 / 10] / 1e6, late.back() / 1e6);
+}
+
+TEST(PacedPlayer, StopSilencesAtOnceAndAFailedOpenPlaysNothing) {
+  Tally tally;
+  PacedPlayer player(opener(tally, 2));
+  const Bytes file = busyPiece();
+  ASSERT_FALSE(player.play(file));
+  const auto before = std::chrono::steady_clock::now();
+  player.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+  EXPECT_TRUE(player.waitForEnd(std::chrono::milliseconds(0)));
+  {
+    std::lock_guard lock(tally.mutex);
+    EXPECT_LT(tally.sent.size(), timelineOf(file).messages.size());
+    EXPECT_GE(tally.silenced, 1);
+    EXPECT_EQ(tally.closed, 1);
+  }
+  EXPECT_EQ(player.play(file), SoundStatus(SoundFailure{SoundTrouble::NoAudioOutput, {}}));
+  EXPECT_TRUE(player.waitForEnd(std::chrono::milliseconds(0)));
+  player.stop();  // nothing plays: harmless
+}
+
+}  // namespace
+}  // namespace ezg::sound
