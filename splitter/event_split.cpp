@@ -50,12 +50,21 @@ std::uint32_t deltaOf(const Event& e) {
 }
 
 // A note-on or note-off; the velocity is the byte a copy may set to 0.
+// Packed into 16 bytes: a makam file has a note event every six bytes, and
+// their memory is most of what a split by note or bar touches.
 struct NoteEvent {
+  NoteEvent(std::int64_t t, std::int64_t velocityOffset, std::uint8_t status, std::uint8_t key, std::uint8_t velocity)
+      : tick(t),
+        packed(static_cast<std::uint64_t>(velocityOffset) << 24 | std::uint64_t{status} << 16 |
+               std::uint64_t{key} << 8 | velocity) {}
+  std::int64_t velocityAt() const { return static_cast<std::int64_t>(packed >> 24); }
+  std::uint8_t status() const { return static_cast<std::uint8_t>(packed >> 16); }
+  std::uint8_t key() const { return static_cast<std::uint8_t>(packed >> 8); }
+  std::uint8_t velocity() const { return static_cast<std::uint8_t>(packed); }
+  bool soundingOn() const { return (status() >> 4) == midi::kNoteOnKind && velocity() > 0; }
+
   std::int64_t tick;
-  std::int64_t velocityAt;
-  std::uint8_t status;
-  std::uint8_t key;
-  std::uint8_t velocity;
+  std::uint64_t packed;  // the velocity's offset (40 bits), status, key, velocity
 };
 
 struct TrackFacts {
@@ -93,8 +102,8 @@ struct Reading {
 // they lie in the file.
 class Collector {
  public:
-  Collector(Reading& into, std::int64_t shift, std::int64_t tickShift)
-      : r_(into), shift_(shift), tickShift_(tickShift) {}
+  Collector(Reading& into, std::int64_t fileSize, std::int64_t shift, std::int64_t tickShift)
+      : r_(into), fileSize_(fileSize), shift_(shift), tickShift_(tickShift) {}
 
   void trouble(const midi::TroubleAt& t) { r_.troubles.push_back({t.what, t.offset + shift_}); }
 
@@ -105,15 +114,22 @@ class Collector {
         r_.tracks.emplace_back();
         r_.tracks.back().head = e.offset + shift_;
         r_.tracks.back().dataStart = e.offset + shift_ + 8;
-        if (e.length == 8) r_.tracks.back().declared = bigEndian32(e.bytes + 4);
+        if (e.length == 8) {
+          r_.tracks.back().declared = bigEndian32(e.bytes + 4);
+          // Room for a note event every six bytes, as a makam file has: only
+          // reserved, so a guess too large costs nothing, and the vector does
+          // not copy itself over and over as it grows.
+          const std::int64_t left = std::max<std::int64_t>(0, fileSize_ - e.offset - shift_);
+          r_.tracks.back().notes.reserve(static_cast<std::size_t>(std::min(r_.tracks.back().declared, left) / 6));
+        }
         return;
       case EventKind::Channel: {
         TrackFacts& t = trackEvent(e);
         const int kind = e.status >> 4;
         if ((kind != midi::kNoteOffKind && kind != midi::kNoteOnKind) || e.cut) return;
         const std::uint32_t first = e.deltaLength + (e.running ? 0u : 1u);
-        t.notes.push_back({e.tick + tickShift_, e.offset + shift_ + first + 1, e.status, e.bytes[first],
-                           e.bytes[first + 1]});
+        t.notes.emplace_back(e.tick + tickShift_, e.offset + shift_ + first + 1, e.status, e.bytes[first],
+                             e.bytes[first + 1]);
         return;
       }
       case EventKind::Meta: {
@@ -150,7 +166,7 @@ class Collector {
   }
 
   Reading& r_;
-  std::int64_t shift_, tickShift_;
+  std::int64_t fileSize_, shift_, tickShift_;
 };
 
 void read(std::span<const std::uint8_t> bytes, Collector& collector) {
@@ -170,7 +186,7 @@ std::optional<Reading> continuation(std::span<const std::uint8_t> file, std::int
   putBigEndian(chunk, static_cast<std::uint64_t>(size - start), 4);
   chunk.insert(chunk.end(), file.begin() + start, file.end());
   Reading r;
-  Collector collector(r, start - 8, last.endOfTrackTick);
+  Collector collector(r, size, start - 8, last.endOfTrackTick);
   read(chunk, collector);
   // A track chunk of its own, so no header before it.
   std::erase_if(r.troubles, [](const midi::TroubleAt& t) { return t.what == midi::Trouble::NoHeader; });
@@ -269,30 +285,47 @@ void silence(const Reading& r, const EventSplitOptions& options, const std::vect
              EventSplitPlan& plan) {
   EventSplitFacts& facts = plan.facts;
   std::vector<Sounding> sounding(16 * 128);
+  std::size_t events = 0;
+  for (const TrackFacts& t : r.tracks) events += t.notes.size();
+  for (CopyEdits* c : {&plan.copy13, &plan.copy24}) c->zeroes.reserve(events / 2 + 1);
   std::size_t span = 0;
   std::int64_t lastBar = 0;
+  // The ticks of the bar met last: most notes share their bar with the one before.
+  std::int64_t barFrom = 0, barTo = 0;
   inTimeOrder(r.tracks, [&](const NoteEvent& n) {
-    Sounding& key = sounding[std::size_t{n.status & 0x0Fu} * 128 + n.key];
-    const bool on = (n.status >> 4) == midi::kNoteOnKind && n.velocity > 0;
-    if (!on) {
+    Sounding& key = sounding[std::size_t{n.status() & 0x0Fu} * 128 + n.key()];
+    if (!n.soundingOn()) {
       // A note-on with velocity 0 is silent already; a note-off's release
       // velocity follows its note.
       const auto bits = key.pop();
-      if (!bits || n.velocity == 0) return;
-      if (*bits & 1) plan.copy13.zeroes.push_back(n.velocityAt);
-      if (*bits & 2) plan.copy24.zeroes.push_back(n.velocityAt);
+      if (!bits || n.velocity() == 0) return;
+      if (*bits & 1) plan.copy13.zeroes.push_back(n.velocityAt());
+      if (*bits & 2) plan.copy24.zeroes.push_back(n.velocityAt());
       return;
     }
     ++facts.notes;
     std::int64_t unit = facts.notes;
     if (options.unit == SplitUnit::Bar) {
-      while (span + 1 < spans.size() && spans[span + 1].start <= n.tick) ++span;
-      unit = lastBar = barAt(n.tick, spans[span]);
+      if (n.tick < barFrom || n.tick >= barTo) {
+        while (span + 1 < spans.size() && spans[span + 1].start <= n.tick) ++span;
+        const MeterSpan& m = spans[span];
+        const std::int64_t k = barsIn(n.tick - m.start, m, false);
+        lastBar = m.firstBar + k;
+        // Bar k of the span covers the ticks from ceil(k * perBar / 2^power) on.
+        barFrom = barTo = n.tick;
+        if (k < (std::numeric_limits<std::int64_t>::max() >> 8) / m.perBar) {
+          const std::int64_t round = (std::int64_t{1} << m.power) - 1;
+          barFrom = m.start + ((k * m.perBar + round) >> m.power);
+          barTo = m.start + (((k + 1) * m.perBar + round) >> m.power);
+          if (span + 1 < spans.size()) barTo = std::min(barTo, spans[span + 1].start);
+        }
+      }
+      unit = lastBar;
     }
     const bool oddGroup = (unit - 1) / options.every % 2 == 1;
     const std::uint8_t bits = oddGroup ? 1 : 2;
     key.push(bits);
-    (oddGroup ? plan.copy13 : plan.copy24).zeroes.push_back(n.velocityAt);
+    (oddGroup ? plan.copy13 : plan.copy24).zeroes.push_back(n.velocityAt());
     ++(oddGroup ? facts.sounding24 : facts.sounding13);
   });
   std::size_t tracksWithNotes = 0;
@@ -316,7 +349,7 @@ std::optional<std::int64_t> divisionOf(std::span<const std::uint8_t> file) {
 
 // Reads the file once; refuses what is no MIDI file.
 std::optional<EventSplitRefusal> readFile(std::span<const std::uint8_t> file, Reading& r) {
-  Collector collector(r, 0, 0);
+  Collector collector(r, static_cast<std::int64_t>(file.size()), 0, 0);
   read(file, collector);
   for (const midi::TroubleAt& t : r.troubles)
     if (t.what == midi::Trouble::NoHeader) return EventSplitRefusal::NotMidi;
@@ -413,7 +446,7 @@ std::optional<EventSplitRefusal> planEventSplit(std::span<const std::uint8_t> fi
         const std::int64_t length = size - last.dataStart - s.removed + static_cast<std::int64_t>(s.with.size());
         if (length <= std::numeric_limits<std::uint32_t>::max() && last.endOfTrackDelta + tail.firstDelta < (1u << 28)) {
           std::int64_t notes = 0;
-          for (const NoteEvent& n : tail.notes) notes += (n.status >> 4) == midi::kNoteOnKind && n.velocity > 0;
+          for (const NoteEvent& n : tail.notes) notes += n.soundingOn() ? 1 : 0;
           plan.facts.continued = TrackContinuation{static_cast<std::int32_t>(r.tracks.size()) - 1, last.endOfTrack, notes};
           last.notes.insert(last.notes.end(), tail.notes.begin(), tail.notes.end());
           for (Meter m : more->meters) {
