@@ -206,7 +206,7 @@ std::string soundingUnits(std::string_view one, std::string_view many, std::int6
     const std::int64_t g = first + 2 * i, lo = g * every + 1, hi = std::min(units, (g + 1) * every);
     return lo == hi ? std::to_string(lo) : fmt::format("{}-{}", lo, hi);
   };
-  if (count == 1 && every == 1) return fmt::format("{} {}", one, group(0));
+  if (count == 1 && group(0).find('-') == std::string::npos) return fmt::format("{} {}", one, group(0));
   std::string text = fmt::format("{} {}", many, group(0));
   if (count <= 3) {
     for (std::int64_t i = 1; i < count; ++i) text += ", " + group(i);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "fixtures/midi_builder.h"
 #include "splitter/event_split.h"
@@ -277,6 +278,24 @@ TEST(EventSplit, WhatIsNoMidiOrHasNoBarsIsRefusedAndABrokenTrackIsTold) {
   EXPECT_EQ(plan.facts.notes, 2);
   ASSERT_TRUE(plan.facts.firstTrouble);
   EXPECT_EQ(plan.facts.firstTrouble->what, midi::Trouble::UnknownStatus);
+}
+
+// Whatever the bytes, a copy without a track to make whole differs from its
+// input only in bytes set to 0.
+TEST(EventSplit, OnDamagedFilesACopyOnlyEverSetsBytesToZero) {
+  const Bytes good = build::makeFile({notesEvery(0, 120, 96, 40), notesEvery(60, 120, 96, 40)});
+  std::mt19937 rng(30);
+  for (int round = 0; round < 300; ++round) {
+    Bytes in = good;
+    for (int k = 0; k < 1 + round % 8; ++k) in[rng() % in.size()] = static_cast<std::uint8_t>(rng());
+    in.resize(in.size() - rng() % 20);
+    for (SplitUnit unit : {SplitUnit::Note, SplitUnit::Bar}) {
+      EventSplitPlan plan;
+      if (planEventSplit(in, {unit, 1 + round % 3, 0}, plan) || plan.facts.continued) continue;
+      zeroed(in, writeEventCopy(in, plan.copy13));
+      zeroed(in, writeEventCopy(in, plan.copy24));
+    }
+  }
 }
 
 // The byte rule at another tempo: its late patches land where the tempo's
