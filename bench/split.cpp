@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "splitter/copy_check.h"
+#include "splitter/event_split.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 #include "fixtures/midi_builder.h"
@@ -63,6 +64,26 @@ void BM_StreamSplit(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.length());
 }
 BENCHMARK(BM_StreamSplit)->Unit(benchmark::kMillisecond);
+
+// The split by bar as the command line makes it: one pass over the events
+// plans both copies, then each is the input streamed through its edits.
+void BM_BarSplit(benchmark::State& state) {
+  const ezg::FileBuffer& file = melody8MB();
+  for (auto _ : state) {
+    ezg::EventSplitPlan plan;
+    if (ezg::planEventSplit(file.span(), {ezg::SplitUnit::Bar, 1, 0}, plan)) state.SkipWithError("refused");
+    for (const ezg::CopyEdits* edits : {&plan.copy13, &plan.copy24}) {
+      CountingSink out;
+      ezg::EditedSink edited(*edits, out);
+      for (std::size_t at = 0; at < file.raw().size(); at += std::size_t{1} << 16)
+        edited.write(ezg::asChars(file.span().subspan(at, std::min(std::size_t{1} << 16, file.raw().size() - at))));
+      edited.finish();
+      benchmark::DoNotOptimize(out.bytes);
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.length());
+}
+BENCHMARK(BM_BarSplit)->Unit(benchmark::kMillisecond);
 
 void BM_Scan(benchmark::State& state) {
   const ezg::FileBuffer& file = melody8MB();

@@ -2,6 +2,7 @@
 // returns the process exit status.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct CommandLine {
   std::optional<std::string> output;     // -o: a folder for the outputs
   std::optional<char> decimalSeparator;  // report only
   std::optional<std::string> soundFont;  // render and play
+  // split only: the unit silenced alternately, how many a group, the speed.
+  std::string splitBy = "packet";
+  std::int64_t every = 1;
+  int tempoPercent = 0;  // 0: as written
 };
 
 // runSplit in split.cpp; runReport and runTest, which share the reading of

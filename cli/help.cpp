@@ -14,11 +14,31 @@ const std::vector<OptionHelp> kBatchOptions = {
     {"-h, --help", "show this help and exit"},
 };
 
+// The units the split silences: in split --help and in the main help.
+constexpr const char* kSplitUnits =
+    "--by packet, the default (ezgitar-cli split song.mid), is the window's byte rule: each pitch bend on\n"
+    "channel 1 opens a packet, and the note-on and note-off bytes after it are silenced pair by pair; on\n"
+    "makam files every packet holds one note, so the copies sound every other note. Every other byte stays\n"
+    "as it was.\n"
+    "\n"
+    "--by note reads the file as MIDI events and counts the notes of every track and channel in time order\n"
+    "(by tick, then track, then file order): ezgitar-cli split --by note song.mid sounds notes 1, 3, 5, ...\n"
+    "in song_13.mid.\n"
+    "\n"
+    "--by bar does the same by bars, from the time signatures (4/4 without one); a note belongs to the\n"
+    "bar it starts in: ezgitar-cli split --by bar song.mid plays one bar and rests one bar.\n"
+    "\n"
+    "By note and by bar a note is silenced by velocity 0 on its note-on and its note-off, and no other\n"
+    "byte changes, so no copy can be damaged. A track whose events go on after the file's last chunk,\n"
+    "past an early end-of-track, is made whole in both copies.\n"
+    "\n"
+    "--tempo scales every tempo (or puts one in at the start) so that both copies play slower or faster.";
+
 // What the split is made for and what its warnings mean: in split --help
 // and in the main help, which makes the manual.
 constexpr const char* kSplitFits =
-    "The split is made for files with a pitch bend on channel 1 before each note and no running status,\n"
-    "as in makam collections; it reads each file as MIDI events and prints what the copies hold.";
+    "The split by packet is made for files with a pitch bend on channel 1 before each note and no running\n"
+    "status, as in makam collections; it reads each file as MIDI events and prints what the copies hold.";
 constexpr const char* kSplitWarnings =
     "A warning on stderr (FILE: message, exit status 1, the copies still written) says where the split\n"
     "did not do that: both copies equal the input, and why; a copy changed a byte that is no velocity\n"
@@ -35,14 +55,22 @@ std::vector<OptionHelp> withBatch(std::vector<OptionHelp> own) {
 const std::vector<CommandHelp>& commandHelps() {
   static const std::vector<CommandHelp> helps = {
       {"split", "[OPTIONS] FILE|FOLDER...", "write <name>_13.mid and <name>_24.mid for each file",
-       "Cuts each MIDI file into packets, each opened by a pitch bend on channel 1, and writes two practice\n"
-       "copies in which the packets are silenced alternately, pair by pair: <name>_13.mid keeps packets\n"
-       "1, 3, 5, ... sounding, <name>_24.mid packets 2, 4, 6, ... Every other byte stays as it was.\n"
-       "\n" + std::string(kSplitFits) + "\n" + kSplitWarnings + "\n"
+       "Writes two practice copies of each MIDI file in which units of the piece are silenced alternately:\n"
+       "<name>_13.mid keeps units 1, 3, 5, ... sounding, <name>_24.mid units 2, 4, 6, ...\n"
+       "\n" + std::string(kSplitUnits) + "\n"
+       "\n" + kSplitFits + "\n" + kSplitWarnings + "\n"
        "For example:\n"
-       "  song.mid: 482 pitch bends, 482 notes; song_13.mid silences 241 notes, song_24.mid 241",
-       withBatch({{"-o, --output DIR", "write the copies into DIR instead of next to each input"}}),
+       "  song.mid: 482 pitch bends, 482 notes; song_13.mid silences 241 notes, song_24.mid 241\n"
+       "  song.mid: 326 notes in 82 bars; song_13.mid sounds bars 1, 3 … 81 (164 notes), song_24.mid bars 2, 4 … 82\n"
+       "  (162 notes); tempo 75 %",
+       withBatch({{"-o, --output DIR", "write the copies into DIR instead of next to each input"},
+                  {"--by packet|note|bar", "the unit silenced alternately (default: packet, the window's byte rule)"},
+                  {"--every N", "with --by note or bar: N units sounding, then N silent (default 1)"},
+                  {"--tempo PERCENT", "both copies at PERCENT of the speed, 10 to 400 (default: as written)"}}),
        {{"ezgitar-cli split song.mid", "writes song_13.mid and song_24.mid next to song.mid"},
+        {"ezgitar-cli split --by note song.mid", "every other note: song_13.mid plays notes 1, 3, 5, ..."},
+        {"ezgitar-cli split --by bar --tempo 75 song.mid", "play one bar, rest one bar, at three quarters of the speed"},
+        {"ezgitar-cli split --by bar --every 2 song.mid", "two bars sounding, two bars silent"},
         {"ezgitar-cli split -o practice ~/makam", "splits every .mid file of ~/makam into the folder practice"},
         {"ezgitar-cli split -q ~/makam", "prints only the files the split does not fit"}}},
       {"report", "[OPTIONS] FILE|FOLDER...", "write the byte-by-byte report <name>.txt for each file",
@@ -103,7 +131,7 @@ void printMainHelp(std::FILE* to) {
                "\n"
                "Commands:\n");
   for (const CommandHelp& c : commandHelps()) std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
-  std::fprintf(to, "\nSplit:\n%s\n%s\n", kSplitFits, kSplitWarnings);
+  std::fprintf(to, "\nSplit:\n%s\n\n%s\n%s\n", kSplitUnits, kSplitFits, kSplitWarnings);
   std::fprintf(to,
                "\n"
                "Options:\n"

@@ -1,5 +1,6 @@
 // ezgitar-cli: the window's work from the command line, for many files.
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <system_error>
@@ -19,13 +20,14 @@ namespace ezg::cli {
 namespace {
 
 struct Subcommand {
-  Subcommand(const char* n, int (*r)(const CommandLine&), bool o, bool s, bool f = false)
-      : name(n), run(r), hasOutput(o), hasSeparator(s), hasSoundFont(f) {}
+  Subcommand(const char* n, int (*r)(const CommandLine&), bool o, bool s, bool f = false, bool u = false)
+      : name(n), run(r), hasOutput(o), hasSeparator(s), hasSoundFont(f), hasSplitUnits(u) {}
   const char* name;
   int (*run)(const CommandLine& line);
   bool hasOutput;
   bool hasSeparator;
   bool hasSoundFont;
+  bool hasSplitUnits;
   CLI::App* app = nullptr;
   CommandLine line;
   bool help = false;
@@ -62,6 +64,11 @@ void addOptions(Subcommand& s) {
   if (s.hasOutput) app.add_option("-o,--output", s.output)->check(kFolderName);
   if (s.hasSeparator) app.add_option("--decimal-separator", s.separator)->check(kOnePrintableCharacter);
   if (s.hasSoundFont) app.add_option("--soundfont", s.soundFont)->check(kFileName);
+  if (s.hasSplitUnits) {
+    app.add_option("--by", s.line.splitBy)->check(CLI::IsMember({"packet", "note", "bar"}));
+    app.add_option("--every", s.line.every)->check(CLI::Range(std::int64_t{1}, std::int64_t{1'000'000'000}));
+    app.add_option("--tempo", s.line.tempoPercent)->check(CLI::Range(10, 400));
+  }
   app.add_option("inputs", s.line.inputs);
 }
 
@@ -93,7 +100,7 @@ int run(int argc, char** argv) {
   using namespace ezg::cli;
   if (argc < 2) return usageError("", "no command given");
   std::vector<Subcommand> subs = {
-      {"split", runSplit, true, false},
+      {"split", runSplit, true, false, false, true},
       {"report", runReport, true, true},
       {"test", runTest, false, false},
       {"render", runRender, true, false, true},
@@ -133,6 +140,9 @@ int run(int argc, char** argv) {
       return printed();
     }
     if (s.line.inputs.empty()) return usageError(s.name, "no input file given");
+    // The byte rule has packets, not units to group.
+    if (s.hasSplitUnits && s.line.splitBy == "packet" && !s.app->get_option("--every")->empty())
+      return usageError(s.name, "--every needs --by note or --by bar");
     if (s.hasOutput && !s.app->get_option("--output")->empty()) s.line.output = s.output;
     if (s.hasSeparator && !s.app->get_option("--decimal-separator")->empty())
       s.line.decimalSeparator = s.separator[0];

@@ -1,5 +1,6 @@
 // ezgitar-cli split: the window's Start for many files, without the pause
 // and the strip.
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <filesystem>
@@ -20,12 +21,21 @@
 #include "midi/read_file.h"
 #include "midi/safe_write.h"
 #include "midi/utf8_path.h"
+#include "splitter/event_split.h"
 #include "splitter/note_splitter.h"
 
 namespace fs = std::filesystem;
 
 namespace ezg::cli {
 namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 16;
+
+// What the command line asked of the split.
+struct SplitChoice {
+  std::optional<EventSplitOptions> byEvents;  // none: the byte rule, by packet
+  int tempoPercent = 0;
+};
 
 std::vector<fs::path> splitOutputs(const std::string& input, const std::optional<fs::path>& outDir) {
   const fs::path path = pathOf(input);
@@ -38,9 +48,13 @@ std::vector<fs::path> splitOutputs(const std::string& input, const std::optional
 // share the open file; the bytes it changes are listed for the check. The
 // copy is handed to the disk here; it is synced once the check no longer
 // waits for it, and commitBoth() tells any failure of that.
-Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList& changes) {
+Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList& changes, const CopyEdits* tempo) {
   Status failure;
   std::uint64_t at = 0;
+  // At another tempo the byte rule's bytes pass through the tempo's edits.
+  std::optional<EditedSink> edited;
+  if (tempo) edited.emplace(*tempo, out);
+  ByteSink& sink = edited ? static_cast<ByteSink&>(*edited) : out;
   try {
     streamCopy(
         [&](std::span<std::uint8_t> into) -> std::size_t {
@@ -49,7 +63,7 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
           at += got;
           return got;
         },
-        which, out,
+        which, sink,
         [&](std::int64_t offset, int was) {
           // A velocity set after it was written is read again; it is rare.
           if (was < 0) {
@@ -63,12 +77,88 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
     // Memory ran out even for a few blocks.
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
   }
+  if (edited) edited->finish();
   if (!failure) failure = in.checkUnchanged(at);
   if (!failure) out.startWriteback();
   return failure;
 }
 
-void splitOne(const std::string& input, const std::optional<fs::path>& outDir, FileReport& report) {
+// The whole input, for the splits that plan their copies from its events.
+Status readWhole(const InputFile& in, Bytes& bytes) {
+  try {
+    bytes.resize(static_cast<std::size_t>(in.size()));
+  } catch (const std::exception&) {
+    return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
+  }
+  std::uint64_t at = 0;
+  for (std::size_t got = 1; got > 0 && at < bytes.size(); at += got) {
+    const std::size_t want = std::min<std::size_t>(kBlock, bytes.size() - static_cast<std::size_t>(at));
+    if (Status failed = in.readAt(at, std::span(bytes).subspan(static_cast<std::size_t>(at), want), got)) return failed;
+  }
+  bytes.resize(static_cast<std::size_t>(at));
+  return in.checkUnchanged(at);
+}
+
+// One copy: the input streamed through its edits.
+void writeEdited(const Bytes& input, const CopyEdits& edits, SafeFile& out) {
+  EditedSink sink(edits, out);
+  for (std::size_t at = 0; at < input.size(); at += kBlock)
+    sink.write(asChars(std::span(input).subspan(at, std::min(kBlock, input.size() - at))));
+  sink.finish();
+  out.startWriteback();
+}
+
+void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs::path>& names,
+                   const EventSplitOptions& options, FileReport& report) {
+  auto fail = [&](const Failure& failure, const std::string& why) {
+    report.fail(failure, fmt::format("ezgitar-cli: {}: {}\n", input, why));
+  };
+  Bytes bytes;
+  if (Status failed = readWhole(in, bytes)) return fail(*failed, describe(*failed));
+  EventSplitPlan plan;
+  if (std::optional<EventSplitRefusal> refused = planEventSplit(bytes, options, plan)) {
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, refusalText(*refused)));
+    report.outcome = Outcome::Failed;
+    return;
+  }
+  SafeFile out13(names[0]), out24(names[1]);
+  for (SafeFile* out : {&out13, &out24})
+    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+  // Side by side, as the byte rule's copies: on a second core the writing
+  // and syncing take the time of one copy.
+  Status finished13, finished24;
+  {
+    std::optional<std::jthread> other;
+    try {
+      other.emplace([&] {
+        writeEdited(bytes, plan.copy24, out24);
+        finished24 = out24.finish();
+      });
+    } catch (const std::system_error&) {
+      // No thread to spare: one copy after the other.
+    }
+    writeEdited(bytes, plan.copy13, out13);
+    finished13 = out13.finish();
+    if (!other) {
+      writeEdited(bytes, plan.copy24, out24);
+      finished24 = out24.finish();
+    }
+  }
+  for (const auto& [out, failed] : {std::pair{&out13, finished13}, {&out24, finished24}})
+    if (failed) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+  in.close();
+  if (Status failed = commitBoth(out13, out24))
+    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+  const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
+  report.info(eventSplitSummary(said, plan.facts, options));
+  for (const std::string& warning : eventSplitWarnings(said, plan.facts)) {
+    report.error(warning);
+    report.outcome = Outcome::Warned;
+  }
+}
+
+void splitOne(const std::string& input, const std::optional<fs::path>& outDir, const SplitChoice& choice,
+              FileReport& report) {
   auto fail = [&](const Failure& failure, const std::string& why) {
     report.fail(failure, fmt::format("ezgitar-cli: {}: {}\n", input, why));
   };
@@ -83,6 +173,22 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   }
 
   const std::vector<fs::path> names = splitOutputs(input, outDir);
+  if (choice.byEvents) return splitByEvents(input, in, names, *choice.byEvents, report);
+  // At another tempo the byte rule's copies get the tempo's edits, planned
+  // from the input's events.
+  std::optional<CopyEdits> tempo;
+  EventSplitFacts tempoFacts;
+  if (choice.tempoPercent != 0) {
+    Bytes bytes;
+    if (Status failed = readWhole(in, bytes)) return fail(*failed, describe(*failed));
+    tempo.emplace();
+    if (std::optional<EventSplitRefusal> refused = planTempoOnly(bytes, choice.tempoPercent, *tempo, tempoFacts)) {
+      report.error(fmt::format("ezgitar-cli: {}: {}\n", input, refusalText(*refused)));
+      report.outcome = Outcome::Failed;
+      return;
+    }
+  }
+  const CopyEdits* tempoEdits = tempo ? &*tempo : nullptr;
   // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
@@ -103,7 +209,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     std::optional<std::jthread> other;
     try {
       other.emplace([&] {
-        failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
+        failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
         {
           std::lock_guard lock(listedMutex);
           listed = true;
@@ -115,12 +221,12 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
-    failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13);
+    failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13, tempoEdits);
     if (other) {
       std::unique_lock lock(listedMutex);
       listedChanged.wait(lock, [&] { return listed; });
     }
-    else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24);
+    else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
     if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
     if (!failed13) static_cast<void>(out13.finish());
   }
@@ -131,7 +237,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
   if (Status failed = commitBoth(out13, out24))
     return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
-  report.info(splitSummary(said, found));
+  report.info(withTempo(splitSummary(said, found), choice.tempoPercent));
   for (const std::string& warning : splitWarnings(said, found)) {
     report.error(warning);
     report.outcome = Outcome::Warned;
@@ -143,10 +249,15 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, F
 int runSplit(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = pathOf(*line.output);
+  SplitChoice choice;
+  choice.tempoPercent = line.tempoPercent;
+  if (line.splitBy != "packet")
+    choice.byEvents = EventSplitOptions{line.splitBy == "bar" ? SplitUnit::Bar : SplitUnit::Note, line.every,
+                                        line.tempoPercent};
   return runBatch(
       line.inputs, {line.jobs, line.quiet, outDir},
       [&](const std::string& input) { return splitOutputs(input, outDir); },
-      [&](const std::string& input, FileReport& report) { splitOne(input, outDir, report); });
+      [&](const std::string& input, FileReport& report) { splitOne(input, outDir, choice, report); });
 }
 
 }  // namespace ezg::cli

@@ -185,6 +185,87 @@ std::string splitSummary(const SplitNames& names, const SplitCheck& found) {
                      counted(found.copy13.silencedNotes, "note", "notes"), names.copy24, found.copy24.silencedNotes);
 }
 
+std::string withTempo(std::string summary, int tempoPercent) {
+  if (tempoPercent == 0) return summary;
+  if (summary.ends_with('\n')) summary.pop_back();
+  return fmt::format("{}; tempo {} %\n", summary, tempoPercent);
+}
+
+namespace {
+
+// What one copy sounds: "bars 1, 3 … 81", "notes 1-2, 5-6 … 9", "bar 1",
+// "no bars". Copy 13 sounds the first group of `every` units, then every
+// other one; copy 24 the second, and so on.
+std::string soundingUnits(std::string_view one, std::string_view many, std::int64_t units, std::int64_t every,
+                          SplitCopy which) {
+  const std::int64_t groups = units / every + (units % every != 0 ? 1 : 0);
+  const std::int64_t first = which == SplitCopy::Copy13 ? 0 : 1;
+  const std::int64_t count = groups > first ? (groups - first + 1) / 2 : 0;
+  if (count == 0) return fmt::format("no {}", many);
+  auto group = [&](std::int64_t i) {
+    const std::int64_t g = first + 2 * i, lo = g * every + 1, hi = std::min(units, (g + 1) * every);
+    return lo == hi ? std::to_string(lo) : fmt::format("{}-{}", lo, hi);
+  };
+  if (count == 1 && group(0).find('-') == std::string::npos) return fmt::format("{} {}", one, group(0));
+  std::string text = fmt::format("{} {}", many, group(0));
+  if (count <= 3) {
+    for (std::int64_t i = 1; i < count; ++i) text += ", " + group(i);
+    return text;
+  }
+  return fmt::format("{}, {} … {}", text, group(1), group(count - 1));
+}
+
+std::string_view troubleText(midi::Trouble t) {
+  switch (t) {
+    case midi::Trouble::NoHeader: return "no header chunk";
+    case midi::Trouble::DataWithoutStatus: return "a data byte where a status byte is needed";
+    case midi::Trouble::UnknownStatus: return "a status byte that has no place in a file";
+    case midi::Trouble::StatusInData: return "a status byte inside a channel message";
+    case midi::Trouble::LongNumber: return "a delta time or length of more than four bytes";
+    case midi::Trouble::PastChunkEnd: return "an event runs past the end of its chunk";
+    case midi::Trouble::AfterEndOfTrack: return "bytes after the end-of-track event";
+    case midi::Trouble::CutByFileEnd: return "the file ends inside an event or a chunk";
+  }
+  return "the events stop making sense";
+}
+
+}  // namespace
+
+std::string eventSplitSummary(const SplitNames& names, const EventSplitFacts& facts,
+                              const EventSplitOptions& options) {
+  const bool bars = options.unit == SplitUnit::Bar;
+  const std::string_view one = bars ? "bar" : "note", many = bars ? "bars" : "notes";
+  std::string text = fmt::format("{}: {}", names.input, counted(facts.notes, "note", "notes"));
+  if (bars) text += " in " + counted(facts.bars, "bar", "bars");
+  text += fmt::format("; {} sounds {} ({}), {} {} ({})", names.copy13,
+                      soundingUnits(one, many, facts.units, options.every, SplitCopy::Copy13),
+                      counted(facts.sounding13, "note", "notes"), names.copy24,
+                      soundingUnits(one, many, facts.units, options.every, SplitCopy::Copy24),
+                      counted(facts.sounding24, "note", "notes"));
+  if (facts.continued)
+    text += fmt::format("; track {} made whole: {} lay past the end of its chunk", facts.continued->track + 1,
+                        facts.continued->notes == 1 ? std::string("1 of its notes")
+                                                    : fmt::format("{} of its notes", facts.continued->notes));
+  return withTempo(text + "\n", options.tempoPercent);
+}
+
+std::vector<std::string> eventSplitWarnings(const SplitNames& names, const EventSplitFacts& facts) {
+  if (!facts.firstTrouble) return {};
+  return {fmt::format("{}: position {}: {}; from there on the track is left as it is and its notes sound in both "
+                      "copies\n",
+                      names.input, facts.firstTrouble->offset + 1, troubleText(facts.firstTrouble->what))};
+}
+
+std::string refusalText(EventSplitRefusal why) {
+  switch (why) {
+    case EventSplitRefusal::NotMidi: return "not a MIDI file: it does not start with a header chunk";
+    case EventSplitRefusal::NoBeats:
+      return "no bars to count: the file's time division is not in ticks a quarter note (try --by note)";
+    case EventSplitRefusal::NoRoomForTempo: return "the first track's length leaves no room for a tempo event";
+  }
+  return "cannot be split by its events";
+}
+
 std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck& found) {
   const InputFacts& in = found.input;
   std::vector<std::string> lines;

@@ -11,6 +11,7 @@
 #include "midi/read_file.h"
 #include "midi/sink.h"
 #include "splitter/copy_check.h"
+#include "splitter/event_split.h"
 
 namespace ezg::cli {
 
@@ -27,6 +28,19 @@ std::string splitSummary(const SplitNames& names, const SplitCheck& found);
 
 // One "FILE: message\n" per warning; none for a file the split suits.
 std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck& found);
+
+// A byte-rule summary at another tempo: "...; tempo 75 %\n".
+std::string withTempo(std::string summary, int tempoPercent);
+
+// "song.mid: 326 notes in 82 bars; song_13.mid sounds bars 1, 3 … 81 (164 notes), song_24.mid bars 2, 4 … 82
+// (162 notes); tempo 75 %\n"
+std::string eventSplitSummary(const SplitNames& names, const EventSplitFacts& facts, const EventSplitOptions& options);
+
+// Where the input's events stopped making sense, if they did.
+std::vector<std::string> eventSplitWarnings(const SplitNames& names, const EventSplitFacts& facts);
+
+// Why nothing was written for a file.
+std::string refusalText(EventSplitRefusal why);
 
 // "the velocity of the note-on of key 62 on channel 1 at tick 480"
 std::string describeByte(const midi::ByteName& name);
