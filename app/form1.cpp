@@ -1,8 +1,8 @@
 #include "app/form1.h"
 
 #include "app/messages.h"
-#include "midi/midi_names.h"
-#include "midi/utf8_path.h"
+#include "files/midi_names.h"
+#include "files/utf8_path.h"
 #include "report/report.h"
 #include "splitter/strip.h"
 

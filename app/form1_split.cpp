@@ -4,7 +4,7 @@
 
 #include "app/form1.h"
 #include "app/messages.h"
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
 

@@ -5,11 +5,11 @@
 #include <system_error>
 
 #include "app/platform.h"
-#include "midi/folder.h"
-#include "midi/midi_names.h"
-#include "midi/read_file.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/folder.h"
+#include "files/midi_names.h"
+#include "files/read_file.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 
 namespace fs = std::filesystem;
 

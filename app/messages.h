@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "midi/failure.h"
+#include "files/failure.h"
 #include "sound/player.h"
 
 namespace ezg {

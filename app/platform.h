@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "midi/bytes.h"
-#include "midi/failure.h"
-#include "midi/sink.h"
+#include "files/failure.h"
+#include "files/sink.h"
 #include "sound/player.h"
 
 namespace ezg {
@@ -53,7 +53,7 @@ class Platform {
   virtual sound::Player& player() = 0;
 };
 
-// Files, folders, clock and standard error from the file layer (midi/).
+// Files, folders, clock and standard error from the file layer (files/).
 // The number format is left to subclasses (the toolkit's, and the test
 // fake), and they may say the program folder their own way.
 class FsPlatform : public Platform {

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "fixtures/midi_builder.h"
-#include "midi/sink.h"
+#include "files/sink.h"
 #include "sound/player.h"
 #include "sound/timeline.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "midi/sink.h"
+#include "files/sink.h"
 #include "report/report.h"
 #include "testrun/test_run.h"
 #include "fixtures/midi_builder.h"

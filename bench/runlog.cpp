@@ -7,7 +7,7 @@
 
 #include "app/platform.h"
 #include "app/run_log.h"
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "app/qt/form1_window.h"
 #include "app/qt/qt_platform.h"
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 #include "splitter/note_splitter.h"
 #include "fixtures/midi_builder.h"
 

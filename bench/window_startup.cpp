@@ -11,8 +11,8 @@
 
 #include "app/qt/form1_window.h"
 #include "app/qt/qt_platform.h"
-#include "midi/read_file.h"
-#include "midi/safe_write.h"
+#include "files/read_file.h"
+#include "files/safe_write.h"
 #include "fixtures/midi_builder.h"
 
 namespace {

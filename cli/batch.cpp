@@ -16,10 +16,10 @@
 
 #include "cli/console.h"
 #include "cli/failure_text.h"
-#include "midi/folder.h"
-#include "midi/midi_names.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/folder.h"
+#include "files/midi_names.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg::cli {
 

@@ -8,7 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 
 namespace {
 

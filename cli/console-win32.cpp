@@ -9,8 +9,8 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 
 namespace ezg::cli {
 namespace {

@@ -1,10 +1,7 @@
 #include "cli/failure_text.h"
 
-#include <cstdio>
 #include <string_view>
 
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
 
 namespace ezg::cli {
 namespace {
@@ -42,13 +39,6 @@ std::string describe(const Failure& failure) {
   if (failure.code == FailureCode::Other && failure.sysError != 0)
     why += " (" + std::string(sysErrorName(failure.sysError)) + ")";
   return why;
-}
-
-bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes) {
-  const Status failed = writeFileSafely(path, bytes);
-  if (failed) std::fprintf(stderr, "%s: %s: cannot write: %s\n", program, printable(utf8Of(path)).c_str(),
-                           describe(*failed).c_str());
-  return !failed;
 }
 
 }  // namespace ezg::cli

@@ -13,10 +13,11 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/failure_text.h"
-#include "midi/midi_names.h"
-#include "midi/read_file.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/midi_names.h"
+#include "files/read_file.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
+#include "midi/bytes.h"
 #include "sound/player.h"
 
 namespace fs = std::filesystem;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "midi/events.h"
-#include "midi/read_file.h"
-#include "midi/sink.h"
+#include "files/read_file.h"
+#include "files/sink.h"
 #include "splitter/copy_check.h"
 #include "splitter/event_split.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/failure_text.h"
+#include "files/safe_write.h"
 #include "fixtures/midi_builder.h"
 
 namespace {
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    if (!ezg::cli::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i])))
+    if (!ezg::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i])))
       return 1;
   }
   return 0;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "midi/bytes.h"
-#include "midi/safe_write.h"
-#include "midi/sink.h"
+#include "files/safe_write.h"
+#include "files/sink.h"
 #include "report/report.h"
 #include "testrun/test_run.h"
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "midi/sink.h"
+#include "files/sink.h"
 
 namespace ezg {
 

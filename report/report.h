@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "midi/bytes.h"
-#include "midi/sink.h"
+#include "files/sink.h"
 #include "walk/walk.h"
 
 namespace ezg {

@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "midi/sink.h"
+#include "files/sink.h"
 
 namespace ezg::sound {
 

@@ -15,7 +15,7 @@
 
 #include "midi/bytes.h"
 #include "midi/events.h"
-#include "midi/sink.h"
+#include "files/sink.h"
 #include "splitter/note_splitter.h"
 
 namespace ezg {

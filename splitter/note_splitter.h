@@ -10,7 +10,7 @@
 #include <string>
 
 #include "midi/bytes.h"
-#include "midi/sink.h"
+#include "files/sink.h"
 
 namespace ezg {
 

@@ -10,7 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 #include "tests/support/temp_dir.h"
 
 namespace ezg {

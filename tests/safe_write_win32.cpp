@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 #include "tests/support/temp_dir.h"
 
 namespace ezg {

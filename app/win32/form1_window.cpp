@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 #include "splitter/strip.h"
 
 namespace ezg {

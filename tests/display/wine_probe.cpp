@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "midi/sink.h"
+#include "files/sink.h"
 #include "report/report.h"
 #include "fixtures/midi_builder.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "midi/bytes.h"
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 
 namespace ezg::testing {
 

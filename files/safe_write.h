@@ -30,7 +30,7 @@
 #include <string>
 #include <string_view>
 
-#include "midi/sink.h"
+#include "files/sink.h"
 
 namespace ezg {
 
@@ -133,6 +133,11 @@ class SafeFile final : public OutputFile {
 
 // Writes all of `bytes` to `target` safely.
 [[nodiscard]] Status writeFileSafely(const std::filesystem::path& target, std::string_view bytes);
+
+// For the programs the build and the tests run to make files: writes `bytes`
+// to `path` safely, or says "<program>: <path>: cannot write (<errno name>)"
+// on standard error and returns false.
+[[nodiscard]] bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes);
 
 // Both outputs replace their targets, or neither does: when the second
 // cannot, the first target gets its old file back; two names that lead to

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg {
 

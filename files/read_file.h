@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
-#include "midi/bytes.h"
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg {
 
@@ -53,7 +53,7 @@ class InputFile {
 
 // Reads a plain file whole into `bytes`. `bytes` is left as it was on
 // failure.
-[[nodiscard]] Status readWholeFile(const std::filesystem::path& path, Bytes& bytes);
+[[nodiscard]] Status readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes);
 
 namespace detail {
 // Lets the system know a large buffer is about to be filled; only advice.

@@ -1,4 +1,4 @@
-#include "midi/read_file.h"
+#include "files/read_file.h"
 
 #include <cerrno>
 #include <new>
@@ -6,11 +6,11 @@
 
 namespace ezg {
 
-Status readWholeFile(const std::filesystem::path& path, Bytes& bytes) {
+Status readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
   InputFile file;
   if (Status failed = file.open(path)) return failed;
   const std::uint64_t size = file.size();
-  Bytes read;
+  std::vector<std::uint8_t> read;
   try {
     if (size >= read.max_size()) return Failure{FailureCode::TooLarge, 0, file.name()};
     // One byte more than the size, so a file that grew is seen at once.

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <random>
 
-#include "midi/folder.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/folder.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 namespace fs = std::filesystem;

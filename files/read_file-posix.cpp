@@ -1,4 +1,4 @@
-#include "midi/read_file.h"
+#include "files/read_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <algorithm>
 
-#include "midi/read_file.h"
-#include "midi/utf8_path.h"
+#include "files/read_file.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 namespace {

@@ -1,4 +1,4 @@
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -14,7 +14,7 @@
 #include <mutex>
 #include <random>
 
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 namespace fs = std::filesystem;

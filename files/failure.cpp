@@ -1,4 +1,4 @@
-#include "midi/failure.h"
+#include "files/failure.h"
 
 #include <cerrno>
 

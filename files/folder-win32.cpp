@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "midi/folder.h"
-#include "midi/utf8_path.h"
+#include "files/folder.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 

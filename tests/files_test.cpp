@@ -6,10 +6,10 @@
 
 #include <algorithm>
 
-#include "midi/folder.h"
-#include "midi/midi_names.h"
-#include "midi/safe_write.h"
-#include "midi/utf8_path.h"
+#include "files/folder.h"
+#include "files/midi_names.h"
+#include "files/safe_write.h"
+#include "files/utf8_path.h"
 #include "tests/support/temp_dir.h"
 
 namespace ezg {

@@ -1,4 +1,4 @@
-#include "midi/utf8_path.h"
+#include "files/utf8_path.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "midi/folder.h"
+#include "files/folder.h"
 
 namespace ezg {
 namespace {

@@ -1,8 +1,8 @@
-#include "midi/midi_names.h"
+#include "files/midi_names.h"
 
 #include <algorithm>
 
-#include "midi/folder.h"
+#include "files/folder.h"
 
 namespace ezg {
 

@@ -1,9 +1,11 @@
-#include "midi/safe_write.h"
+#include "files/safe_write.h"
 
+#include <cstdio>
 #include <mutex>
 #include <set>
 
-#include "midi/folder.h"
+#include "files/folder.h"
+#include "files/utf8_path.h"
 
 namespace ezg {
 namespace {
@@ -121,6 +123,14 @@ Status writeFileSafely(const std::filesystem::path& target, std::string_view byt
   SafeFile out(target);
   out.write(bytes);
   return out.commit();
+}
+
+bool writeOrSay(const char* program, const std::filesystem::path& path, std::string_view bytes) {
+  const Status failed = writeFileSafely(path, bytes);
+  if (failed)
+    std::fprintf(stderr, "%s: %s: cannot write (%s)\n", program, printable(utf8Of(path)).c_str(),
+                 failed->sysError ? std::string(sysErrorName(failed->sysError)).c_str() : "refused");
+  return !failed;
 }
 
 }  // namespace ezg

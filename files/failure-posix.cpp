@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg {
 

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg {
 

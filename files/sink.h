@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "midi/failure.h"
+#include "files/failure.h"
 
 namespace ezg {
 
