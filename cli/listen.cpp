@@ -92,7 +92,7 @@ int runRender(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = pathOf(*line.output);
   return runBatch(
-      line.inputs, {line.jobs, line.quiet, outDir},
+      line,
       [&](const std::string& input) { return std::vector<fs::path>{wavTarget(input, outDir)}; },
       [&](const std::string& input, FileReport& report) { renderOne(input, outDir, options, report); });
 }

@@ -255,7 +255,7 @@ int runSplit(const CommandLine& line) {
     choice.byEvents = EventSplitOptions{line.splitBy == "bar" ? SplitUnit::Bar : SplitUnit::Note, line.every,
                                         line.tempoPercent};
   return runBatch(
-      line.inputs, {line.jobs, line.quiet, outDir},
+      line,
       [&](const std::string& input) { return splitOutputs(input, outDir); },
       [&](const std::string& input, FileReport& report) { splitOne(input, outDir, choice, report); });
 }

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <list>
 #include <mutex>
-#include <random>
 
 #include "files/utf8_path.h"
 
@@ -67,22 +66,6 @@ class Critical {
   SignalHold hold_;
   std::unique_lock<std::mutex> lock_;
 };
-
-// Fixed length, so that any name the folder takes can be replaced; made
-// with O_EXCL or linkat, so a name that is taken is never ours.
-template <class Attempt>
-std::string takeFreshName(Attempt attempt) {
-  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 random{std::random_device{}()};
-  for (int tries = 0; tries < 100; ++tries) {
-    std::string leaf = ".ezgitar-";
-    for (int i = 0; i < 6; ++i) leaf += kChars[random() % (sizeof kChars - 1)];
-    leaf += ".tmp";
-    if (attempt(leaf)) return leaf;
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
 
 // As the kernel's protection of shared folders has it: in a sticky folder
 // that anyone may write to, only a link of this user's or of the folder's

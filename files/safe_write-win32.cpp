@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <list>
 #include <mutex>
-#include <random>
 
 #include "files/folder.h"
 #include "files/safe_write.h"
@@ -37,23 +36,6 @@ bool moveOver(const std::wstring& from, const std::wstring& to) {
 }
 
 bool taken(DWORD err) { return err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS; }
-
-// Fixed length, so that any name the folder takes can be replaced; made
-// with CREATE_NEW or a new link, so a name that is taken is never ours.
-// `attempt` sets errno to EEXIST for a name taken.
-template <class Attempt>
-std::string takeFreshName(Attempt attempt) {
-  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 random{std::random_device{}()};
-  for (int tries = 0; tries < 100; ++tries) {
-    std::string leaf = ".ezgitar-";
-    for (int i = 0; i < 6; ++i) leaf += kChars[random() % (sizeof kChars - 1)];
-    leaf += ".tmp";
-    if (attempt(leaf)) return leaf;
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
 
 // Marked for deletion, a file goes when its last handle closes, however
 // the run ends; unmarked, it stays.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <random>
 #include <set>
 
 #include "files/folder.h"
@@ -33,6 +34,14 @@ void keepProgramFromLinks() {
   if (folder.empty()) return;
   for (const char* own : {"pars.bin", "ezgitar", "ezgitar-cli", "ezgitar.exe", "ezgitar-cli.exe"})
     keepFromLinks(std::filesystem::path(folder) / own);
+}
+
+std::string SafeFile::freshLeaf() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device{}()};
+  std::string leaf = ".ezgitar-";
+  for (int i = 0; i < 6; ++i) leaf += kChars[random() % (sizeof kChars - 1)];
+  return leaf + ".tmp";
 }
 
 void SafeFile::fail(Failure failure) {

@@ -21,6 +21,7 @@
 
 #include <csignal>
 #endif
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -85,6 +86,22 @@ class SafeFile final : public OutputFile {
   void discard();
   void discardHeld();
   void forgetTemporary();
+
+  // Our names in a folder: ".ezgitar-", six characters, ".tmp". Fixed
+  // length, so that any name the folder takes can be replaced; taken only
+  // by a call that fails on a name in use (O_EXCL, CREATE_NEW, a new link),
+  // so a name taken is never ours. `attempt` sets errno to EEXIST when the
+  // name was in use. The name, or "".
+  static std::string freshLeaf();
+  template <class Attempt>
+  static std::string takeFreshName(Attempt attempt) {
+    for (int tries = 0; tries < 100; ++tries) {
+      std::string leaf = freshLeaf();
+      if (attempt(leaf)) return leaf;
+      if (errno != EEXIST) break;
+    }
+    return {};
+  }
 
   // The steps of a replacement, in each system's words. All but the first
   // run inside `guarded`, which keeps the run from ending half way; the
