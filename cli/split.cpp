@@ -157,6 +157,46 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
   }
 }
 
+// The two copies made side by side, on a second core in the time of one,
+// then held against the input read as events once, while the disk writes
+// them; synced early, a failure of the syncs is told by commitBoth(). The
+// first failure, if any.
+Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile& out13, SafeFile& out24,
+                      ChangeList& changes13, ChangeList& changes24, SplitCheck& found) {
+  Status failed13, failed24;
+  // Told with a mutex and a condition: std::latch of MinGW's GCC 12 can
+  // miss its wake-up and wait for ever.
+  std::mutex listedMutex;
+  std::condition_variable listedChanged;
+  bool listed = false;
+  std::optional<std::jthread> other;
+  try {
+    other.emplace([&] {
+      failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
+      {
+        std::lock_guard lock(listedMutex);
+        listed = true;
+      }
+      listedChanged.notify_one();
+      if (!failed24) static_cast<void>(out24.finish());
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: one copy after the other.
+  }
+  failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13, tempoEdits);
+  if (other) {
+    std::unique_lock lock(listedMutex);
+    listedChanged.wait(lock, [&] { return listed; });
+  } else {
+    failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
+  }
+  Status failedCheck;
+  if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
+  if (!failed13) static_cast<void>(out13.finish());
+  other.reset();
+  return failed13 ? failed13 : failed24 ? failed24 : failedCheck;
+}
+
 void splitOne(const std::string& input, const std::optional<fs::path>& outDir, const SplitChoice& choice,
               FileReport& report) {
   auto fail = [&](const Failure& failure, const std::string& why) {
@@ -193,45 +233,10 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
     if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
-  // The two copies are made side by side: on a second core the split takes
-  // the time of one copy.
-  Status failed13, failed24, failedCheck;
   ChangeList changes13, changes24;
   SplitCheck found;
-  {
-    // The input is read as events once, for both copies, while the disk
-    // writes them.
-    // Told with a mutex and a condition: std::latch of MinGW's GCC 12 can
-    // miss its wake-up and wait for ever.
-    std::mutex listedMutex;
-    std::condition_variable listedChanged;
-    bool listed = false;
-    std::optional<std::jthread> other;
-    try {
-      other.emplace([&] {
-        failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
-        {
-          std::lock_guard lock(listedMutex);
-          listed = true;
-        }
-        listedChanged.notify_one();
-        // Synced early; commitBoth() tells a failure of it.
-        if (!failed24) static_cast<void>(out24.finish());
-      });
-    } catch (const std::system_error&) {
-      // No thread to spare: one copy after the other.
-    }
-    failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13, tempoEdits);
-    if (other) {
-      std::unique_lock lock(listedMutex);
-      listedChanged.wait(lock, [&] { return listed; });
-    }
-    else failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
-    if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
-    if (!failed13) static_cast<void>(out13.finish());
-  }
-  for (const Status& failed : {failed13, failed24, failedCheck})
-    if (failed) return fail(*failed, describe(*failed));
+  if (Status failed = makeBothCopies(in, tempoEdits, out13, out24, changes13, changes24, found))
+    return fail(*failed, describe(*failed));
   // Read and checked: replacing the pair needs a descriptor or two of its own.
   in.close();
   if (Status failed = commitBoth(out13, out24))
