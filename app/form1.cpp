@@ -52,8 +52,6 @@ bool Form1::startUp() {
   // Everything happens in the program's own folder.
   platform_.setCurrentFolder(platform_.programFolder());
   view_.setCaption("Ezgitar sürüm 5");
-  // The run flag lives in the run log and is false until it is loaded.
-
   const int found = midiListFill();
   if (const Status& failed = scanStatus_) {
     tell(cannotScanMessage(platform_.programFolder(), *failed));
@@ -83,13 +81,10 @@ bool Form1::startUp() {
   move(Control::Frame_MID, {40, 32, 240, 240});
   setBackColour(Control::Frame_MID, state(Control::Form1).backColour);
   const Place frame = placeOf(Control::Frame_MID);
-  // The frame measures its children in 1/15 pixel.
-  constexpr int kTwipsPerPixel = 15;
-  const int listWidth = (frame.width - 20) * kTwipsPerPixel;
-  const int listHeight = (frame.height - 20) * kTwipsPerPixel;
+  // The list fills the frame less a 10-pixel margin on each side.
   Place list = placeOf(Control::List_MID);
-  list.width = listWidth / kTwipsPerPixel;
-  list.height = listHeight / kTwipsPerPixel;
+  list.width = frame.width - 20;
+  list.height = frame.height - 20;
   move(Control::List_MID, list);
   Place start = placeOf(Control::Command3);
   start.left = frame.left;

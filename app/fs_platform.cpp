@@ -49,15 +49,8 @@ std::string FsPlatform::programFolder() { return executableFolder(); }
 Status FsPlatform::scanFolder(const std::string& pattern, std::vector<std::string>& names) {
   std::vector<std::string> found;
   if (Status failed = listPlainFiles(".", found)) return failed;
-  if (pattern == kMidiPattern) {
-    names = sortedMidiNames(std::move(found));
-    return {};
-  }
-  // Only "*.ext" patterns are needed; anything else matches nothing.
-  const std::string ext = pattern.starts_with("*") ? pattern.substr(1) : std::string("\0", 1);
-  std::erase_if(found, [&](const std::string& name) { return !name.ends_with(ext); });
-  std::sort(found.begin(), found.end());
-  names = std::move(found);
+  // The window asks for "*.mid" only; any other pattern matches nothing.
+  names = pattern == kMidiPattern ? sortedMidiNames(std::move(found)) : std::vector<std::string>{};
   return {};
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 
 namespace ezg {
@@ -69,21 +68,6 @@ double toOleDate(const LocalDateTime& t) {
   sys_days day{year{t.year} / month{static_cast<unsigned>(t.month)} / static_cast<unsigned>(t.day)};
   double days = static_cast<double>((day - epoch()).count());
   return days + (t.hour * 3600 + t.minute * 60 + t.second) / kSecondsPerDay;
-}
-
-LocalDateTime fromOleDate(double value) {
-  using namespace std::chrono;
-  double whole = std::floor(value);
-  auto seconds = static_cast<long>(std::lround((value - whole) * kSecondsPerDay));
-  auto dayCount = static_cast<long>(whole);
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    ++dayCount;
-  }
-  year_month_day ymd{epoch() + days{dayCount}};
-  return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-          static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(seconds / 3600),
-          static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60)};
 }
 
 Status RunLog::loadAndAppend(Platform& platform, const std::string& fileName) {

@@ -36,7 +36,6 @@ std::string serializeRunLog(const std::vector<RunRecord>& records);
 
 // Date-time as days since 1899-12-30 00:00 (the fraction is the time of day).
 double toOleDate(const LocalDateTime& t);
-LocalDateTime fromOleDate(double value);
 
 // The log as the window holds it: loaded and extended at start-up, written
 // once at shutdown.

@@ -1,6 +1,6 @@
 // What the window logic asks of a toolkit: what the user sees of Form1, and
-// the event pump. A shell (Qt today) implements it with real controls; tests
-// record it. Values are the window's own: pixels, raw file-system names.
+// the event pump. A shell (Qt on Linux, Win32 on Windows) implements it with
+// real controls; tests record it. Values are the window's own: pixels, raw file-system names.
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "splitter/copy_check.h"
+#include "tests/support/split_check.h"
 #include "splitter/event_split.h"
 #include "splitter/note_splitter.h"
 #include "splitter/strip.h"
@@ -99,7 +99,7 @@ void BM_CheckSplit(benchmark::State& state) {
   const ezg::Bytes copy13 = ezg::splitOneCopy(file, ezg::SplitCopy::Copy13);
   const ezg::Bytes copy24 = ezg::splitOneCopy(file, ezg::SplitCopy::Copy24);
   for (auto _ : state) {
-    const ezg::SplitCheck found = ezg::checkSplit(file.span(), copy13, copy24);
+    const ezg::SplitCheck found = ezg::testing::checkSplit(file.span(), copy13, copy24);
     benchmark::DoNotOptimize(found.copy13.silencedNotes + found.copy24.silencedNotes);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * file.length());

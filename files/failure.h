@@ -1,8 +1,8 @@
 // The one failure shape of the core and the platform: what went wrong as a
 // code the program branches on, plus the system's error number and a detail
 // for the person. Texts a person reads are made at the edges (the window in
-// Turkish, the command line in English) from the code; the core never holds
-// a sentence.
+// Turkish, the command line in the user's language) from the code; a
+// failure carries no sentence.
 #pragma once
 
 #include <optional>

@@ -21,7 +21,7 @@ inline constexpr bool kNamesIgnoreCase = false;
 
 // The names of the plain files in `folder`, unsorted: links are followed,
 // folders, devices and FIFOs left out, and on Windows system files too.
-// Files Windows marks hidden are listed only `withHidden`; POSIX has no
+// Files Windows marks hidden are left out with Hidden::Left; POSIX has no
 // such mark (a name that starts with '.' is listed like any other). A name
 // that is no folder fails without waiting on anything.
 enum class Hidden { Listed, Left };

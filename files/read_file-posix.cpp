@@ -43,8 +43,8 @@ Status InputFile::open(const std::filesystem::path& path) {
   if (::fstat(fd_, &st) != 0) return Failure::fromErrno(errno, name_);
   if (!S_ISREG(st.st_mode)) return Failure{FailureCode::NotPlainFile, 0, name_};
   size_ = static_cast<std::uint64_t>(st.st_size);
-  mtimeSec_ = st.st_mtim.tv_sec;
-  mtimeNsec_ = st.st_mtim.tv_nsec;
+  writtenAt_ = st.st_mtim.tv_sec;
+  writtenAtNsec_ = st.st_mtim.tv_nsec;
   return {};
 }
 
@@ -61,7 +61,7 @@ Status InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std
 Status InputFile::checkUnchanged(std::uint64_t bytesRead) const {
   struct stat st {};
   if (bytesRead != size_ || ::fstat(fd_, &st) != 0 || static_cast<std::uint64_t>(st.st_size) != size_ ||
-      st.st_mtim.tv_sec != mtimeSec_ || st.st_mtim.tv_nsec != mtimeNsec_)
+      st.st_mtim.tv_sec != writtenAt_ || st.st_mtim.tv_nsec != writtenAtNsec_)
     return Failure{FailureCode::ChangedWhileRead, 0, name_};
   return {};
 }

@@ -42,8 +42,8 @@ Status InputFile::open(const std::filesystem::path& path) {
   if (!::GetFileInformationByHandle(h, &info)) return Failure::fromWindowsError(::GetLastError(), name_);
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Failure{FailureCode::NotPlainFile, 0, name_};
   size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  mtimeSec_ = stampOf(info.ftLastWriteTime);
-  mtimeNsec_ = 0;
+  writtenAt_ = stampOf(info.ftLastWriteTime);
+  writtenAtNsec_ = 0;
   return {};
 }
 
@@ -67,7 +67,7 @@ Status InputFile::checkUnchanged(std::uint64_t bytesRead) const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (bytesRead != size_ || !::GetFileInformationByHandle(handle_, &info) ||
       ((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) != size_ ||
-      stampOf(info.ftLastWriteTime) != mtimeSec_)
+      stampOf(info.ftLastWriteTime) != writtenAt_)
     return Failure{FailureCode::ChangedWhileRead, 0, name_};
   return {};
 }

@@ -46,9 +46,10 @@ class InputFile {
 #endif
   std::string name_;
   std::uint64_t size_ = 0;
-  // When it was last written, as open() saw it.
-  std::int64_t mtimeSec_ = 0;
-  std::int64_t mtimeNsec_ = 0;
+  // When it was last written, as open() saw it: seconds and nanoseconds, or
+  // on Windows the whole time stamp in 100-nanosecond ticks.
+  std::int64_t writtenAt_ = 0;
+  std::int64_t writtenAtNsec_ = 0;
 };
 
 // Reads a plain file whole into `bytes`. `bytes` is left as it was on

@@ -16,7 +16,6 @@ class ByteSink {
   // Sets one byte already written, at `offset` from the first: a streamed
   // split learns late that a long-gone velocity must be 0.
   virtual void patch(std::uint64_t offset, std::uint8_t value) = 0;
-  void put(char c) { write(std::string_view(&c, 1)); }
 };
 
 class MemorySink final : public ByteSink {

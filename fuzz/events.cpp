@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "midi/events.h"
-#include "splitter/copy_check.h"
+#include "tests/support/split_check.h"
 #include "splitter/note_splitter.h"
 
 namespace {
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ezg::FileBuffer file(ezg::Bytes(data, data + size));
   const ezg::Bytes copy13 = ezg::splitOneCopy(file, ezg::SplitCopy::Copy13);
   const ezg::Bytes copy24 = ezg::splitOneCopy(file, ezg::SplitCopy::Copy24);
-  const ezg::SplitCheck found = ezg::checkSplit(file.span(), copy13, copy24);
+  const ezg::SplitCheck found = ezg::testing::checkSplit(file.span(), copy13, copy24);
   if (found.input.packets != ezg::scanPackets(file.span(), [](const ezg::Packet&, bool) {})) std::abort();
   if (found.copy13.changedBytes != differing(copy13, data)) std::abort();
   if (found.copy24.changedBytes != differing(copy24, data)) std::abort();

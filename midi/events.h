@@ -105,8 +105,8 @@ struct ByteName {
 ByteName nameByte(const Event& e, std::int64_t offset);
 
 // True when setting the byte to another value changes how the rest of its
-// track reads: a status, type or length, a chunk head, a delta-time byte
-// that says more follows.
+// track reads: a status byte, a meta or SysEx length, a chunk's tag or
+// length, a delta-time byte that says more follows.
 bool structural(ByteRole role);
 
 // What the reader hands its events and troubles to, in file order. The

@@ -16,7 +16,8 @@ namespace ezg {
 // Two characters per pitch class, "C " to "B ".
 using NoteNames = std::array<std::string, 12>;
 
-// The table the window fills at start-up, for callers without a window.
+// The names the window's table holds from start-up on; the command line's
+// report takes them as they are.
 const NoteNames& standardNoteNames();
 
 // "<base>.txt", the report's file name.

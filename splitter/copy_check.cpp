@@ -1,24 +1,14 @@
 #include "splitter/copy_check.h"
 
-#ifdef _WIN32
-#include <malloc.h>
-#else
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
-#include <bit>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "files/read_file.h"
 #include "midi/vocabulary.h"
 #include "splitter/note_splitter.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ezg {
 namespace {
@@ -37,58 +27,34 @@ bool isFirstChannelNote(std::uint8_t status) {
 
 }  // namespace
 
-void ChangeList::compare(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy) {
-  const std::size_t n = std::min(input.size(), copy.size());
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes at a time: a makam copy differs in about one byte of
-  // twenty-five, so most blocks of sixteen are equal.
-  for (; i + 16 <= n; i += 16) {
-    __m128i a, b;
-    std::memcpy(&a, input.data() + i, sizeof a);
-    std::memcpy(&b, copy.data() + i, sizeof b);
-    auto differ = static_cast<unsigned>(~_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)) & 0xFFFF);
-    for (; differ != 0; differ &= differ - 1) {
-      const std::size_t k = i + static_cast<std::size_t>(std::countr_zero(differ));
-      add(compared_ + static_cast<std::int64_t>(k), copy[k]);
-    }
-  }
-#endif
-  for (; i < n; ++i)
-    if (input[i] != copy[i]) add(compared_ + static_cast<std::int64_t>(i), copy[i]);
-  compared_ += static_cast<std::int64_t>(n);
-}
-
 namespace {
 
-// Huge pages where the system takes the advice; elsewhere only aligned.
-#ifdef _WIN32
-std::uint8_t* allocateAligned(std::size_t align, std::size_t capacity) {
-  return static_cast<std::uint8_t*>(::_aligned_malloc(capacity, align));
-}
-void freeAligned(void* p) { ::_aligned_free(p); }
-#else
-std::uint8_t* allocateAligned(std::size_t align, std::size_t capacity) {
-  auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(align, capacity));
-  if (p && align >= (std::size_t{2} << 20)) ::madvise(p, capacity, MADV_HUGEPAGE);
+constexpr std::size_t kHuge = std::size_t{2} << 20;
+
+// A large list takes whole huge pages, where the system takes the advice.
+std::size_t alignmentFor(std::size_t capacity) { return capacity >= kHuge ? kHuge : 4096; }
+
+std::uint8_t* allocateAligned(std::size_t capacity) {
+  auto* p = static_cast<std::uint8_t*>(::operator new(capacity, std::align_val_t{alignmentFor(capacity)}, std::nothrow));
+  if (p) detail::adviseLargeBuffer(p, capacity);
   return p;
 }
-void freeAligned(void* p) { std::free(p); }
-#endif
+
+void freeAligned(std::uint8_t* p, std::size_t capacity) {
+  if (p) ::operator delete(p, std::align_val_t{alignmentFor(capacity)});
+}
 
 }  // namespace
 
-ChangeList::~ChangeList() { freeAligned(encoded_); }
+ChangeList::~ChangeList() { freeAligned(encoded_, capacity_); }
 
 void ChangeList::grow() {
-  constexpr std::size_t kHuge = std::size_t{2} << 20;
   // A small list stays small; a large one takes whole huge pages.
   const std::size_t capacity = capacity_ == 0 ? std::size_t{64} << 10 : std::max(capacity_ * 2, kHuge);
-  const std::size_t align = capacity >= kHuge ? kHuge : 4096;
-  std::uint8_t* grown = allocateAligned(align, capacity);
+  std::uint8_t* grown = allocateAligned(capacity);
   if (!grown) throw std::bad_alloc();
   if (size_ > 0) std::memcpy(grown, encoded_, size_);
-  freeAligned(encoded_);
+  freeAligned(encoded_, capacity_);
   encoded_ = grown;
   capacity_ = capacity;
 }
@@ -168,9 +134,9 @@ SplitCheck SplitChecker::finish() {
   return found_;
 }
 
-void SplitChecker::trouble(const midi::TroubleAt& at) {
-  if (!found_.input.firstTrouble) found_.input.firstTrouble = at;
-}
+// Where the structure stops making sense the byte rule goes on alike: what
+// the copies changed there is named by the bytes' roles.
+void SplitChecker::trouble(const midi::TroubleAt&) {}
 
 void SplitChecker::ruleBytes(const Event& e, std::size_t from, std::size_t to) {
   InputFacts& in = found_.input;
@@ -204,18 +170,6 @@ void SplitChecker::change(const Event& e, const ChangeList::Change& c, CopyFacts
     copy.firstStrayChange = midi::nameByte(e, c.offset);
     copy.firstStrayChangeTo = c.to;
   }
-}
-
-SplitCheck checkSplit(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy13,
-                      std::span<const std::uint8_t> copy24) {
-  ChangeList changes13, changes24;
-  changes13.compare(input, copy13);
-  changes24.compare(input, copy24);
-  SplitChecker checker(changes13, changes24);
-  // In the blocks the command line reads, so the check sees what it sees.
-  constexpr std::size_t kBlock = std::size_t{1} << 16;
-  for (std::size_t at = 0; at < input.size(); at += kBlock) checker.feed(input.subspan(at, std::min(kBlock, input.size() - at)));
-  return checker.finish();
 }
 
 }  // namespace ezg

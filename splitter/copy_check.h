@@ -31,7 +31,6 @@ struct InputFacts {
   std::optional<midi::ByteName> firstUnseenBend;      // a pitch bend on channel 1 the byte rule misses
   std::optional<midi::ByteName> ruleByteAfterTracks;  // a 0x80, 0x90 or 0xE0 after the last track chunk
   std::uint8_t ruleByteAfterTracksValue = 0;
-  std::optional<midi::TroubleAt> firstTrouble;        // where the structure stops making sense
 };
 
 // What one copy changed.
@@ -57,9 +56,6 @@ class ChangeList {
   ChangeList(const ChangeList&) = delete;
   ChangeList& operator=(const ChangeList&) = delete;
   ~ChangeList();
-
-  // The next bytes of the input and of the copy, at the same offsets.
-  void compare(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy);
 
   struct Change {
     std::int64_t offset;
@@ -129,7 +125,6 @@ class ChangeList {
   std::uint8_t* encoded_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
-  std::int64_t compared_ = 0;  // bytes compared so far
   std::int64_t last_ = -1;     // the offset of the last change added
   std::vector<Change> late_;   // in increasing order
 };
@@ -158,9 +153,5 @@ class SplitChecker final {
   SplitCheck found_;
   bool sawTrack_ = false;
 };
-
-// Both copies against the input, in memory.
-SplitCheck checkSplit(std::span<const std::uint8_t> input, std::span<const std::uint8_t> copy13,
-                      std::span<const std::uint8_t> copy24);
 
 }  // namespace ezg

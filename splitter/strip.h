@@ -14,7 +14,7 @@ inline constexpr int kStripOpenRow = 0;      // open zipper, the V at the bottom
 // The scale is fixed: the zipper is open at packet 1,025 whatever the file.
 inline constexpr double kStripScalePackets = 1025.0;
 
-// round(236 - (i / 1025) * 236), held at the open state from packet 1,029 on
+// round(236 - (i / 1025) * 236), held at the open state from packet 1,028 on
 // so the window never looks above the image (and at the closed state for
 // numbers below 1, which no split gives).
 int stripSourceRow(std::int64_t packetNumber);

@@ -2,12 +2,14 @@
 // here in the shapes other programs write.
 #include <gtest/gtest.h>
 
-#include "splitter/copy_check.h"
+#include "tests/support/split_check.h"
 #include "splitter/note_splitter.h"
 #include "tests/support/split_files.h"
 
 namespace ezg {
 namespace {
+
+using testing::checkSplit;
 
 // The notes a copy silences, by plain byte comparison: in the melodies
 // built here 0x90 is only ever a note-on's status byte.
