@@ -54,7 +54,7 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
   // At another tempo the byte rule's bytes pass through the tempo's edits.
   std::optional<EditedSink> edited;
   if (tempo) edited.emplace(*tempo, out);
-  ByteSink& sink = edited ? static_cast<ByteSink&>(*edited) : out;
+  ByteSink* const sink = edited ? static_cast<ByteSink*>(&*edited) : &out;
   try {
     streamCopy(
         [&](std::span<std::uint8_t> into) -> std::size_t {
@@ -63,7 +63,7 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
           at += got;
           return got;
         },
-        which, sink,
+        which, *sink,
         [&](std::int64_t offset, int was) {
           // A velocity set after it was written is read again; it is rare.
           if (was < 0) {
