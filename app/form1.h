@@ -81,7 +81,7 @@ class Form1 {
 
   // Every message goes through here: a box, or standard error when a
   // signal's close leaves nobody to read it.
-  void tell(const std::string& text);
+  void tell(const std::string& message);
 
   // Reads the selected file into `next`; false after a message.
   [[nodiscard]] bool load(LoadedFile& next);

@@ -88,6 +88,7 @@ Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& ru
 int exitStatus(const Tally& tally, JobPool& pool) {
   if (tally.outErrno == EPIPE) {
     pool.stop();
+    static_cast<void>(syncDeferredFolders());
     endLikeBrokenPipe();
   }
   if (tally.outErrno) {
@@ -117,7 +118,14 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
   };
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   JobPool pool(jobs.size(), std::min<std::size_t>(line.jobs ? line.jobs : cores, jobs.size()), line.quiet, runOne);
+  // Many pairs into one folder cost one sync of it.
+  if (jobs.size() > 1) deferFolderSyncs();
   Tally tally = printInOrder(jobs, pool, runOne, line.quiet);
+  pool.stop();
+  if (Status failed = syncDeferredFolders()) {
+    printLine(stderr, fmt::format("ezgitar-cli: the names written may not last a power cut: {}\n", describe(*failed)));
+    tally.failed = true;
+  }
   tally.failed |= line.inputs.empty();
   tally.warned |= warned;
   return exitStatus(tally, pool);

@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <list>
+#include <map>
 #include <mutex>
+#include <utility>
 
 #include "files/utf8_path.h"
 
@@ -37,6 +39,12 @@ mode_t processUmask() {
 // finding a replacement half done. Only touched under Critical.
 std::mutex gMutex;
 std::list<std::string> gNamed;  // this run's temporaries that have a name
+// Folders whose sync is deferred: a descriptor of each, by the folder.
+bool gDeferring = false;
+std::map<std::pair<dev_t, ino_t>, int> gUnsynced;
+int gUnsyncedErrno = 0;
+// Past this many, the folders are synced at once rather than held open.
+constexpr std::size_t kMostUnsynced = 64;
 
 // Holds off the ending signals in this thread.
 class SignalHold {
@@ -101,6 +109,30 @@ Status resolveLinks(fs::path& path, bool& followed) {
 
 FileId idOf(const struct stat& st) { return {static_cast<std::uint64_t>(st.st_dev), st.st_ino}; }
 
+// Under Critical, or in a handler of the one thread there is. A failure is
+// kept for syncDeferredFolders() to tell.
+void syncUnsynced() {
+  for (const auto& [folder, fd] : gUnsynced) {
+    if (::fsync(fd) != 0 && errno != EINVAL && gUnsyncedErrno == 0) gUnsyncedErrno = errno;
+    ::close(fd);
+  }
+  gUnsynced.clear();
+}
+
+// Under Critical: keeps a descriptor of the folder for its deferred sync;
+// false when it cannot.
+bool deferSyncOf(int folderFd) {
+  struct stat st {};
+  if (::fstat(folderFd, &st) != 0) return false;
+  const std::pair key{st.st_dev, st.st_ino};
+  if (gUnsynced.contains(key)) return true;
+  if (gUnsynced.size() >= kMostUnsynced) syncUnsynced();
+  const int fd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return false;
+  gUnsynced.emplace(key, fd);
+  return true;
+}
+
 }  // namespace
 
 std::optional<FileId> fileIdOf(const std::filesystem::path& name) {
@@ -109,7 +141,20 @@ std::optional<FileId> fileIdOf(const std::filesystem::path& name) {
   return idOf(st);
 }
 
+void deferFolderSyncs() {
+  Critical critical;
+  gDeferring = true;
+}
+
+Status syncDeferredFolders() {
+  Critical critical;
+  syncUnsynced();
+  if (const int err = std::exchange(gUnsyncedErrno, 0)) return Failure::fromErrno(err);
+  return {};
+}
+
 void removeTemporariesOnSignal() {
+  syncUnsynced();
   for (const std::string& path : gNamed) ::unlink(path.c_str());
 }
 
@@ -277,7 +322,9 @@ void SafeFile::forgetTemporary() {
   tempLeaf_.clear();
 }
 
+// Under Critical. In a batch, once for all its pairs.
 bool SafeFile::syncFolder() {
+  if (gDeferring && deferSyncOf(folderFd_)) return true;
   if (::fsync(folderFd_) == 0 || errno == EINVAL) return true;
   failErrno(errno);
   return false;

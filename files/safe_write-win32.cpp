@@ -308,7 +308,10 @@ void SafeFile::removeLeaf(const std::string& leaf) {
   if (!leaf.empty()) ::DeleteFileW(at(leaf).c_str());
 }
 
-// MOVEFILE_WRITE_THROUGH has the names on the disk when a move returns.
+// MOVEFILE_WRITE_THROUGH has the names on the disk when a move returns:
+// there is no folder to sync, now or later.
 bool SafeFile::syncFolder() { return true; }
+void deferFolderSyncs() {}
+Status syncDeferredFolders() { return {}; }
 
 }  // namespace ezg

@@ -41,7 +41,7 @@ struct FileId {
   std::uint64_t device = 0;
   std::uint64_t index = 0;
   bool operator==(const FileId&) const = default;
-  auto operator<=>(const FileId&) const = default;
+  bool operator<(const FileId& o) const { return device != o.device ? device < o.device : index < o.index; }
 };
 
 // The file `name` leads to, links followed; nothing when there is none.
@@ -164,10 +164,19 @@ class SafeFile final : public OutputFile {
 // The failure's detail names the output that failed.
 [[nodiscard]] Status commitBoth(OutputFile& first, OutputFile& second);
 
+// For a batch of many outputs: from here on a replacement leaves its
+// folder's sync to syncDeferredFolders(), so that many pairs written into
+// one folder cost one sync of it, not one each. Files are still synced
+// before they take their names; a run that ends early syncs the folders
+// first.
+void deferFolderSyncs();
+[[nodiscard]] Status syncDeferredFolders();
+
 // For a run being ended (a signal, Ctrl+C, the console closed), from a
 // thread that waited for it: waits until no replacement is under way,
-// removes this run's temporaries that have a name, and returns without
-// letting any later replacement start.
+// makes the names already replaced last, removes this run's temporaries
+// that have a name, and returns without letting any later replacement
+// start.
 void stopWritingAndRemoveTemporaries();
 
 #ifndef _WIN32

@@ -263,15 +263,26 @@ TEST_F(CliPair, ASecondCopyThatCannotBeReplacedKeepsBothOldFiles) {
 
 // Each output is on the disk before it takes its name, and the folder is
 // synced after the names changed, so a crash shows the old file or the
-// new: three syncs for a pair, and no more.
-using CliOrder = Cli;
+// new: a sync for each file, and one for their folder.
+class CliOrder : public Cli {
+ protected:
+  void checkSyncs(const std::string& inputs, int pairs);
+};
 
 TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
   if (runCommand("strace -o /dev/null true 2>&1").status != 0) GTEST_SKIP() << "strace cannot trace here";
-  dir.write("a.mid", build::makeMidi(std::vector<build::Note>(8)));
+  for (const char* name : {"a.mid", "b.mid", "c.mid"}) dir.write(name, build::makeMidi(std::vector<build::Note>(8)));
+  // One pair, and a batch whose pairs share one sync of their folder.
+  for (const auto& [inputs, pairs] : {std::pair{"a.mid", 1}, {"a.mid b.mid c.mid", 3}}) {
+    SCOPED_TRACE(inputs);
+    checkSyncs(inputs, pairs);
+  }
+}
+
+void CliOrder::checkSyncs(const std::string& inputs, int pairs) {
   // A leak checker cannot run under a tracer.
-  const auto run = cli("split -q a.mid", "ASAN_OPTIONS=detect_leaks=0 strace -f -o trace "
-                                         "-e trace=openat,fsync,fdatasync,rename,renameat,renameat2,linkat ");
+  const auto run = cli("split -q -j 2 " + inputs, "ASAN_OPTIONS=detect_leaks=0 strace -f -o trace "
+                                                  "-e trace=openat,fcntl,fsync,fdatasync,rename,renameat,renameat2,linkat ");
   ASSERT_EQ(run.status, 0) << run.err;
 
   // Events in trace order: which descriptor was synced, which temporary got
@@ -283,6 +294,7 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
   const std::regex link(R"re(linkat\(AT_FDCWD, "/proc/self/fd/(\d+)", (\d+), "([^"]+)")re");
   const std::regex rename(R"re(renameat2?\((\d+), "([^"]+)", (\d+), "([^"]+)")re");
   const std::regex folderOpened(R"re(openat\(AT_FDCWD, "([^"]+)", O_RDONLY\|O_DIRECTORY\|O_CLOEXEC\) = (\d+))re");
+  const std::regex folderKept(R"re(fcntl\((\d+), F_DUPFD_CLOEXEC, 0\)\s*=\s*(\d+))re");
   std::map<int, std::string> folderOf;  // descriptor -> folder
   std::map<std::string, int> fileOf;    // temporary name -> descriptor
   std::map<int, std::size_t> lastSync;  // descriptor -> line
@@ -299,6 +311,7 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
       if (folderOf.contains(fd)) folderSynced[folderOf[fd]] = n;
     };
     if (std::regex_search(line, m, folderOpened)) folderOf[std::stoi(m[2])] = m[1];
+    if (std::regex_search(line, m, folderKept)) folderOf[std::stoi(m[2])] = folderOf[std::stoi(m[1])];
     if (std::regex_search(line, m, sync)) {
       if (m[3].str().starts_with(")")) synced(std::stoi(m[2]));
       else syncing[std::stoi(m[1])] = std::stoi(m[2]);
@@ -311,12 +324,12 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
       renamed[m[4]] = {n, folderOf[std::stoi(m[3])]};
     }
   }
-  ASSERT_EQ(renamed.size(), 2u) << dir.read("trace");
+  ASSERT_EQ(renamed.size(), 2u * pairs) << dir.read("trace");
   for (const auto& [target, at] : renamed) {
     const auto& [line, folder] = at;
     EXPECT_TRUE(folderSynced.contains(folder) && folderSynced[folder] > line) << target << ": folder not synced after";
   }
-  EXPECT_EQ(syncs, 3);
+  EXPECT_EQ(syncs, 2 * pairs + 1);
 }
 
 }  // namespace
