@@ -126,6 +126,28 @@ x "$send_close" "$w"
 ends_well "closed"
 log_size "run log" 20
 
+# --- Listening: a double click plays the entry, a click stops it. The sound
+# goes to a file, written as it plays; the player holds the file open while
+# it sounds, ringing included, and lets it go when stopped.
+step "listening"
+audio=$work/audio.raw
+holds_audio() { ls -l "/proc/$pid/fd" 2>/dev/null | grep -qF "$audio"; }
+launcher=(env "EZGITAR_AUDIO_FILE=$audio")
+launch listen "$song" "$work/empty/pars.bin"
+launcher=()
+if main_window; then
+  x xdotool mousemove --window "$w" 60 58 click --repeat 2 --delay 60 1
+  until_true 10 eval '[ "$(stat -c %s "$audio" 2>/dev/null || echo 0)" -gt 17640 ]' ||
+    fail "listening: the double click played nothing"
+  holds_audio || fail "listening: the player let the sound go before the click"
+  click "$w" 60 58
+  until_true 10 eval '! holds_audio' || fail "listening: a click did not stop the sound"
+  x "$send_close" "$w"
+  ends_well "listening: closed"
+else
+  fail "listening: no main window"
+fi
+
 # --- A run log that cannot be saved: a close by the user says why in a box;
 # a signal then ends the program without waiting for the box, and a close by
 # a signal shows no box at all. Both put the reason on standard error.
