@@ -86,6 +86,10 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
 // The whole input, for the splits that plan their copies from its events.
 Status readWhole(const InputFile& in, Bytes& bytes) {
   try {
+    // Huge pages where the system takes the advice, before the bytes are
+    // first touched: far fewer faults.
+    bytes.reserve(static_cast<std::size_t>(in.size()));
+    detail::adviseLargeBuffer(bytes.data(), bytes.capacity());
     bytes.resize(static_cast<std::size_t>(in.size()));
   } catch (const std::exception&) {
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};

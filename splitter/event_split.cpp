@@ -8,6 +8,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "files/read_file.h"
 #include "midi/vocabulary.h"
 
 namespace ezg {
@@ -120,7 +121,9 @@ class Collector {
           // reserved, so a guess too large costs nothing, and the vector does
           // not copy itself over and over as it grows.
           const std::int64_t left = std::max<std::int64_t>(0, fileSize_ - e.offset - shift_);
-          r_.tracks.back().notes.reserve(static_cast<std::size_t>(std::min(r_.tracks.back().declared, left) / 6));
+          std::vector<NoteEvent>& notes = r_.tracks.back().notes;
+          notes.reserve(static_cast<std::size_t>(std::min(r_.tracks.back().declared, left) / 6));
+          detail::adviseLargeBuffer(reinterpret_cast<std::uint8_t*>(notes.data()), notes.capacity() * sizeof(NoteEvent));
         }
         return;
       case EventKind::Channel: {
