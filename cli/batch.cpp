@@ -16,6 +16,7 @@
 
 #include "cli/console.h"
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "files/folder.h"
 #include "files/midi_names.h"
 #include "files/safe_write.h"
@@ -73,7 +74,7 @@ Args expandInputs(const Args& inputs, bool& warned) {
     }
     const std::vector<std::string> sorted = sortedMidiNames(std::move(names));
     if (sorted.empty()) {
-      putLine(stderr, fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input));
+      putLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", input, tr("no .mid file in this folder")));
       warned = true;
     }
     for (const std::string& name : sorted) files.push_back(utf8Of(pathOf(input) / pathOf(name)));
@@ -111,7 +112,7 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     Job& job = jobs.emplace_back(Job{inputs[i], {}, Outcome::Done});
     auto skip = [&](Outcome outcome, const std::string& why) {
-      const std::string line = fmt::format("{}: skipped: {}\n", inputs[i], why);
+      const std::string line = fmt::format("{}: {}\n", inputs[i], trf("skipped: {}", why));
       job.skipped = outcome == Outcome::Done ? line : "ezgitar-cli: " + line;
       job.outcome = outcome;
     };
@@ -122,17 +123,17 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
     // The window takes a file named just ".mid" for no selection.
     if (const std::string leaf = utf8Of(pathOf(inputs[i]).filename()); leaf.size() == 4 && baseNameOf(leaf).empty())
-      skip(Outcome::Warned, "no name before .mid");
+      skip(Outcome::Warned, tr("no name before .mid"));
     else if (const std::string& earlier = inputs[first->second]; !fresh)
-      skip(Outcome::Done, earlier == inputs[i] ? std::string("named twice") : "the same file as " + earlier);
+      skip(Outcome::Done, earlier == inputs[i] ? std::string(tr("named twice")) : trf("the same file as {}", earlier));
     else if (self != mine.end())
-      skip(Outcome::Failed, fmt::format("the output {} is this input file itself; nothing is written for it",
-                                        utf8Of(self->second)));
+      skip(Outcome::Failed, trf("the output {} is this input file itself; nothing is written for it",
+                                 utf8Of(self->second)));
     else if (byOther != anyWriter.end())
-      skip(Outcome::Done, fmt::format("{} writes it in this run", inputs[byOther->second]));
+      skip(Outcome::Done, trf("{} writes it in this run", inputs[byOther->second]));
     else if (clash != mine.end())
       skip(Outcome::Failed,
-           fmt::format("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
+           trf("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
     else
       for (const auto& o : mine) writer.emplace(o.first, i);
   }
@@ -248,7 +249,7 @@ bool outputFolderUsable(const fs::path& path) {
   const Status failed = checkFolder(folder);
   if (!failed) return true;
   putLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", folder,
-                              failed->sysError == ENOENT ? "no such folder" : describe(*failed)));
+                              failed->sysError == ENOENT ? std::string(tr("no such folder")) : describe(*failed)));
   return false;
 }
 
@@ -402,8 +403,9 @@ Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& ru
       bar.clear();
     }
     if (const int lost = r->lostErrno()) {
-      putLine(stderr, fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
-                                  describe(Failure::fromErrno(lost))));
+      putLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", jobs[i].input,
+                                  trf("lines held back could not be read back: {}",
+                                      describe(Failure::fromErrno(lost)))));
       tally.failed = true;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
@@ -427,8 +429,8 @@ int exitStatus(const Tally& tally, JobPool& pool) {
     endLikeBrokenPipe();
   }
   if (tally.outErrno) {
-    std::fputs(fmt::format("ezgitar-cli: cannot write standard output: {}\n",
-                           describe(Failure::fromErrno(tally.outErrno)))
+    std::fputs(fmt::format("ezgitar-cli: {}\n",
+                           trf("cannot write standard output: {}", describe(Failure::fromErrno(tally.outErrno))))
                    .c_str(),
                stderr);
     return kExitFailure;

@@ -16,6 +16,7 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "cli/split_findings.h"
 #include "files/midi_names.h"
 #include "files/read_file.h"
@@ -123,7 +124,8 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
   }
   SafeFile out13(names[0]), out24(names[1]);
   for (SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (Status failed = out->status())
+      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   // Side by side, as the byte rule's copies: on a second core the writing
   // and syncing take the time of one copy.
   Status finished13, finished24;
@@ -145,10 +147,10 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
     }
   }
   for (const auto& [out, failed] : {std::pair{&out13, finished13}, {&out24, finished24}})
-    if (failed) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (failed) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   in.close();
   if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
   report.info(eventSplitSummary(said, plan.facts, options));
   for (const std::string& warning : eventSplitWarnings(said, plan.facts)) {
@@ -167,7 +169,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   InputFile in;
   if (Status failed = in.open(pathOf(input))) return fail(*failed, describe(*failed));
   if (in.size() == 0) {
-    report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, tr("empty file")));
     report.outcome = Outcome::Failed;
     return;
   }
@@ -192,7 +194,8 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (Status failed = out->status())
+      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   // The two copies are made side by side: on a second core the split takes
   // the time of one copy.
   Status failed13, failed24, failedCheck;
@@ -235,7 +238,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   // Read and checked: replacing the pair needs a descriptor or two of its own.
   in.close();
   if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
   report.info(withTempo(splitSummary(said, found), choice.tempoPercent));
   for (const std::string& warning : splitWarnings(said, found)) {
