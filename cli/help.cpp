@@ -13,8 +13,8 @@ namespace {
 
 const std::vector<OptionHelp> kBatchOptions = {
     {N_("-j, --jobs N"), N_("work on N files at once (default: one per core); the output is the same as with one")},
-    {"-q, --quiet", N_("print only errors and warnings")},
-    {"-h, --help", N_("show this help and exit")},
+    {N_("-q, --quiet"), N_("print only errors and warnings")},
+    {N_("-h, --help"), N_("show this help and exit")},
 };
 
 // The units the split silences: in split --help and in the main help.
@@ -83,7 +83,7 @@ const std::vector<CommandHelp>& commandHelps() {
               "  song.mid: 326 notes in 82 bars; song_13.mid sounds bars 1, 3 … 81 (164 notes), song_24.mid bars 2, "
               "4 … 82\n  (162 notes); tempo 75 %"),
        withBatch({{N_("-o, --output DIR"), N_("write the copies into DIR instead of next to each input")},
-                  {"--by packet|note|bar", N_("the unit silenced alternately (default: packet, the window's byte rule)")},
+                  {N_("--by packet|note|bar"), N_("the unit silenced alternately (default: packet, the window's byte rule)")},
                   {N_("--every N"), N_("with --by note or bar: N units sounding, then N silent (default 1)")},
                   {N_("--tempo PERCENT"), N_("both copies at PERCENT of the speed, 10 to 400 (default: as written)")}}),
        {{N_("ezgitar-cli split song.mid"), N_("writes song_13.mid and song_24.mid next to song.mid")},
@@ -127,8 +127,8 @@ const std::vector<CommandHelp>& commandHelps() {
           "the system's own MIDI synthesizer plays it, with its own sounds. Exit status 2 when there is no\n"
           "audio output."),
        {{N_("--soundfont PATH"), N_("the .sf2 or .sf3 file to play with")},
-        {"-q, --quiet", N_("print only errors")},
-        {"-h, --help", N_("show this help and exit")}},
+        {N_("-q, --quiet"), N_("print only errors")},
+        {N_("-h, --help"), N_("show this help and exit")}},
        {{N_("ezgitar-cli play song_13.mid"), N_("plays the practice copy")}}},
   };
   return helps;
@@ -151,7 +151,7 @@ void printMainHelp(std::FILE* to) {
   for (const CommandHelp& c : commandHelps()) std::fprintf(to, "  %-8s %s\n", c.name, tr(c.summary));
   std::fprintf(to, "\n%s\n%s\n\n%s\n%s\n", tr("Split:"), splitUnits().c_str(), tr(kSplitFits), tr(kSplitWarnings));
   std::fprintf(to, "\n%s\n", tr("Options:"));
-  printOptions({{"-h, --help", N_("show this help and exit")}, {"-V, --version", N_("show the version and exit")}}, to,
+  printOptions({{N_("-h, --help"), N_("show this help and exit")}, {N_("-V, --version"), N_("show the version and exit")}}, to,
                14);
   // Every command's options too, so that this one text makes the manual.
   for (const CommandHelp& c : commandHelps()) {

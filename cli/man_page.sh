@@ -31,9 +31,12 @@ WRAPPER
 chmod +x "$work/ezgitar-cli"
 
 mkdir -p "$(dirname "$output")"
-"$help2man" --no-info --no-discard-stderr --locale="$locale" --name="$name" --output="$output.tmp" "$work/ezgitar-cli"
+# The name goes in afterwards: help2man would read its bytes as ASCII.
+"$help2man" --no-info --no-discard-stderr --locale="$locale" --name=@NAME@ --output="$output.tmp" "$work/ezgitar-cli"
+roff_name=$(printf '%s' "$name" | sed 's/-/\\\\-/g')
 # TRANSLATORS: the section names of the manual page, and its kind.
-sed -e "s/^\\.SH NAME\$/.SH \"$(gettext "NAME")\"/" \
+sed -e "s|@NAME@|$roff_name|" \
+    -e "s/^\\.SH NAME\$/.SH \"$(gettext "NAME")\"/" \
     -e "s/^\\.SH SYNOPSIS\$/.SH \"$(gettext "SYNOPSIS")\"/" \
     -e "s/^\\.SH DESCRIPTION\$/.SH \"$(gettext "DESCRIPTION")\"/" \
     -e "s/^\\.SH OPTIONS\$/.SH \"$(gettext "OPTIONS")\"/" \

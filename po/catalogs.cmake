@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Takes the template from the sources and holds the catalogs against it.
 #   MODE=update  writes po/ezgitar.pot and brings each po/<language>.po up to it
 #   MODE=check   fails when po/ezgitar.pot is not what the sources make, when
