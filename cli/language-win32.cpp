@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,7 @@ void loadCatalog(const std::string& folder) {
   for (const std::string& language : wanted) {
     if (isCLocale(language)) return;
     for (const std::string& name : namesToTry(language)) {
+      if (isCLocale(name)) return;  // "C.UTF-8" too: English
       if (name.empty()) continue;
       gCatalog = MoCatalog::load(pathOf(folder) / pathOf(name) / "LC_MESSAGES" / "ezgitar.mo");
       if (gCatalog) {

@@ -205,9 +205,9 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace ezg::cli;
   // Whatever escapes is told in one line, with the usage-error status.
-  chooseLanguage();
   takeEndingEvents();
   try {
+    chooseLanguage();
     ezg::keepProgramFromLinks();
     keepCatalogsFromLinks();
     std::vector<std::string> words = utf8Arguments(argc, argv);
