@@ -92,6 +92,32 @@ TEST(MoCatalog, RefusesWhatIsNoWellMadeCatalog) {
   EXPECT_FALSE(MoCatalog::load("no/such/catalog.mo"));
 }
 
+// A catalog beside the program is a file like any other: a damaged one is
+// refused or read within its bounds, never past them.
+TEST(MoCatalog, ADamagedCatalogIsRefusedOrReadWithinItsBytes) {
+  const std::vector<std::uint8_t> good = moFile(kSmall);
+  for (std::size_t cut = 0; cut < good.size(); ++cut)
+    EXPECT_FALSE(MoCatalog::parse({good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)})) << cut;
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (const std::uint8_t value : {0x00, 0x7F, 0xFF}) {
+      std::vector<std::uint8_t> bad = good;
+      bad[at] = value;
+      const auto catalog = MoCatalog::parse(bad);
+      if (!catalog) continue;
+      for (const char* id : {"no such file", "{} note", "untranslated", "zz"}) {
+        std::vector<const char*> said = {catalog->find(id)};
+        for (std::uint64_t n : {0, 1, 2, 5}) said.push_back(catalog->findPlural(id, n));
+        for (const char* text : said) {
+          if (text) {
+            EXPECT_LT(std::string_view(text).size(), good.size());
+          }
+        }
+      }
+      EXPECT_LE(catalog->entries().size(), kSmall.size());
+    }
+  }
+}
+
 TEST(PluralRule, WorksOutTheRulesCatalogsUse) {
   struct Case {
     const char* header;
