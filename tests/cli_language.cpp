@@ -79,7 +79,7 @@ const CatalogWords& catalogWords() {
 
 // What a line says once the names are taken out: the test's files are all
 // "zq...", and the SoundFont's path and variable are names too. The test
-// walk's warning is the design's own Turkish in every language.
+// walk's warning is the window's own Turkish, in every language.
 // Bytes in hexadecimal ("0xE0") are no words either. A line of GLib's log
 // is the synthesizer's library talking, in its own words.
 std::string sentencesOf(std::string text) {
