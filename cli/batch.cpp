@@ -9,6 +9,7 @@
 #include "cli/console.h"
 #include "cli/failure_text.h"
 #include "cli/job_pool.h"
+#include "cli/language.h"
 #include "files/safe_write.h"
 #include "files/utf8_path.h"
 
@@ -66,8 +67,8 @@ Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& ru
       bar.clear();
     }
     if (const int lost = r->lostErrno()) {
-      printLine(stderr, fmt::format("ezgitar-cli: {}: lines held back could not be read back: {}\n", jobs[i].input,
-                                  describe(Failure::fromErrno(lost))));
+      printLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", jobs[i].input,
+                                    trf("lines held back could not be read back: {}", describe(Failure::fromErrno(lost)))));
       tally.failed = true;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
@@ -92,8 +93,8 @@ int exitStatus(const Tally& tally, JobPool& pool) {
     endLikeBrokenPipe();
   }
   if (tally.outErrno) {
-    printLine(stderr, fmt::format("ezgitar-cli: cannot write standard output: {}\n",
-                                  describe(Failure::fromErrno(tally.outErrno))));
+    printLine(stderr, fmt::format("ezgitar-cli: {}\n",
+                                  trf("cannot write standard output: {}", describe(Failure::fromErrno(tally.outErrno)))));
     return kExitFailure;
   }
   if (tally.errFailed || std::fflush(stderr) != 0) return kExitFailure;
@@ -123,7 +124,8 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
   Tally tally = printInOrder(jobs, pool, runOne, line.quiet);
   pool.stop();
   if (Status failed = syncDeferredFolders()) {
-    printLine(stderr, fmt::format("ezgitar-cli: the names written may not last a power cut: {}\n", describe(*failed)));
+    printLine(stderr,
+              fmt::format("ezgitar-cli: {}\n", trf("the names written may not last a power cut: {}", describe(*failed))));
     tally.failed = true;
   }
   tally.failed |= line.inputs.empty();

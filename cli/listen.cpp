@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "files/midi_names.h"
 #include "files/read_file.h"
 #include "files/safe_write.h"
@@ -32,16 +33,16 @@ std::string describeSound(const sound::SoundFailure& failure) {
   using sound::SoundTrouble;
   switch (failure.what) {
     case SoundTrouble::NoSoundFont:
-      return fmt::format("no SoundFont at {} (install timgm6mb-soundfont, or name one with --soundfont or {})",
-                         failure.detail, sound::kSoundFontVariable);
-    case SoundTrouble::BadSoundFont: return fmt::format("{} is not a SoundFont the synthesizer can load", failure.detail);
-    case SoundTrouble::NoAudioOutput: return "no audio output could be opened";
-    case SoundTrouble::NoMidiOutput: return "the system's MIDI output could not be opened";
+      return trf("no SoundFont at {} (install timgm6mb-soundfont, or name one with --soundfont or {})",
+                 failure.detail, sound::kSoundFontVariable);
+    case SoundTrouble::BadSoundFont: return trf("{} is not a SoundFont the synthesizer can load", failure.detail);
+    case SoundTrouble::NoAudioOutput: return tr("no audio output could be opened");
+    case SoundTrouble::NoMidiOutput: return tr("the system's MIDI output could not be opened");
     case SoundTrouble::CannotRender:
-      return "render is not available on Windows: its synthesizer plays a file but cannot write the sound down";
+      return tr("render is not available on Windows: its synthesizer plays a file but cannot write the sound down");
     case SoundTrouble::NoSynthesizer: break;
   }
-  return "the synthesizer could not be started";
+  return tr("the synthesizer could not be started");
 }
 
 sound::SoundOptions soundOptions(const CommandLine& line) { return {line.soundFont ? *line.soundFont : ""}; }
@@ -99,13 +100,16 @@ int runRender(const CommandLine& line) {
 
 int runPlay(const CommandLine& line) {
   if (line.inputs.size() != 1) {
-    std::fputs("ezgitar-cli: play: one file at a time (try 'ezgitar-cli play --help')\n", stderr);
+    std::fputs(fmt::format("ezgitar-cli: play: {} {}\n", tr("one file at a time"),
+                           trf("(try '{}')", "ezgitar-cli play --help"))
+                   .c_str(),
+               stderr);
     return kExitFailure;
   }
   const std::string& input = line.inputs.front();
   Bytes bytes;
   if (Status failed = readWholeFile(pathOf(input), bytes)) {
-    std::fputs(fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed)).c_str(), stderr);
+    std::fputs(shownLine(fmt::format("ezgitar-cli: {}: {}\n", input, describe(*failed))).c_str(), stderr);
     return kExitFailure;
   }
   std::unique_ptr<sound::Player> player = sound::makePlayer(soundOptions(line));
@@ -113,11 +117,11 @@ int runPlay(const CommandLine& line) {
   silenceWhenEnding(silencePlaying);
   if (sound::SoundStatus cannot = player->play(bytes)) {
     gPlaying.store(nullptr);
-    std::fputs(fmt::format("ezgitar-cli: {}: {}\n", input, describeSound(*cannot)).c_str(), stderr);
+    std::fputs(shownLine(fmt::format("ezgitar-cli: {}: {}\n", input, describeSound(*cannot))).c_str(), stderr);
     return kExitFailure;
   }
   if (!line.quiet) {
-    std::fputs(fmt::format("Playing {}; Ctrl+C stops.\n", input).c_str(), stderr);
+    std::fputs(shownLine(trf("Playing {}; Ctrl+C stops.", input) + "\n").c_str(), stderr);
     std::fflush(stderr);
   }
   while (!player->waitForEnd(std::chrono::seconds(1))) {

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "files/folder.h"
 #include "files/midi_names.h"
 #include "files/utf8_path.h"
@@ -26,7 +27,7 @@ Args expandInputs(const Args& inputs, bool& warned) {
     }
     const std::vector<std::string> sorted = sortedMidiNames(std::move(names));
     if (sorted.empty()) {
-      printLine(stderr, fmt::format("ezgitar-cli: {}: no .mid file in this folder\n", input));
+      printLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", input, tr("no .mid file in this folder")));
       warned = true;
     }
     for (const std::string& name : sorted) files.push_back(utf8Of(pathOf(input) / pathOf(name)));
@@ -55,7 +56,7 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     Job& job = jobs.emplace_back(Job{inputs[i], {}, Outcome::Done});
     auto skip = [&](Outcome outcome, const std::string& why) {
-      const std::string line = fmt::format("{}: skipped: {}\n", inputs[i], why);
+      const std::string line = fmt::format("{}: {}\n", inputs[i], trf("skipped: {}", why));
       job.skipped = outcome == Outcome::Done ? line : "ezgitar-cli: " + line;
       job.outcome = outcome;
     };
@@ -66,17 +67,17 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     const auto clash = std::find_if(mine.begin(), mine.end(), [&](const auto& o) { return writer.contains(o.first); });
     // The window takes a file named just ".mid" for no selection.
     if (const std::string leaf = utf8Of(pathOf(inputs[i]).filename()); leaf.size() == 4 && baseNameOf(leaf).empty())
-      skip(Outcome::Warned, "no name before .mid");
+      skip(Outcome::Warned, tr("no name before .mid"));
     else if (const std::string& earlier = inputs[first->second]; !fresh)
-      skip(Outcome::Done, earlier == inputs[i] ? std::string("named twice") : "the same file as " + earlier);
+      skip(Outcome::Done, earlier == inputs[i] ? std::string(tr("named twice")) : trf("the same file as {}", earlier));
     else if (self != mine.end())
-      skip(Outcome::Failed, fmt::format("the output {} is this input file itself; nothing is written for it",
-                                        utf8Of(self->second)));
+      skip(Outcome::Failed, trf("the output {} is this input file itself; nothing is written for it",
+                                utf8Of(self->second)));
     else if (byOther != anyWriter.end())
-      skip(Outcome::Done, fmt::format("{} writes it in this run", inputs[byOther->second]));
+      skip(Outcome::Done, trf("{} writes it in this run", inputs[byOther->second]));
     else if (clash != mine.end())
       skip(Outcome::Failed,
-           fmt::format("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
+           trf("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
     else
       for (const auto& o : mine) writer.emplace(o.first, i);
   }
@@ -88,7 +89,7 @@ bool outputFolderUsable(const fs::path& path) {
   const Status failed = checkFolder(folder);
   if (!failed) return true;
   printLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", folder,
-                              failed->sysError == ENOENT ? "no such folder" : describe(*failed)));
+                              failed->sysError == ENOENT ? std::string(tr("no such folder")) : describe(*failed)));
   return false;
 }
 

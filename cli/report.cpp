@@ -9,6 +9,7 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "cli/locale_separator.h"
 #include "files/midi_names.h"
 #include "files/read_file.h"
@@ -31,7 +32,7 @@ std::optional<FileBuffer> readInput(const std::string& input, FileReport& report
     return std::nullopt;
   }
   if (bytes.empty()) {
-    report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, tr("empty file")));
     report.outcome = Outcome::Failed;
     return std::nullopt;
   }
@@ -65,8 +66,8 @@ void reportOne(const std::string& input, const std::optional<fs::path>& outDir, 
     failed = out.commit();
   }
   if (failed) {
-    report.fail(*failed,
-                fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, utf8Of(target), describe(*failed)));
+    report.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input,
+                                     trf("cannot write {}: {}", utf8Of(target), describe(*failed))));
     return;
   }
   report.info(fmt::format("{} -> {}\n", input, utf8Of(target)));

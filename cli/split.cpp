@@ -16,6 +16,7 @@
 #include "cli/batch.h"
 #include "cli/commands.h"
 #include "cli/failure_text.h"
+#include "cli/language.h"
 #include "cli/split_findings.h"
 #include "files/midi_names.h"
 #include "files/read_file.h"
@@ -89,7 +90,7 @@ Status readWhole(const InputFile& in, Bytes& bytes) {
     // Huge pages where the system takes the advice, before the bytes are
     // first touched: far fewer faults.
     bytes.reserve(static_cast<std::size_t>(in.size()));
-    detail::adviseLargeBuffer(bytes.data(), bytes.capacity());
+    ezg::detail::adviseLargeBuffer(bytes.data(), bytes.capacity());
     bytes.resize(static_cast<std::size_t>(in.size()));
   } catch (const std::exception&) {
     return Failure{FailureCode::TooLarge, ENOMEM, in.name()};
@@ -127,7 +128,8 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
   }
   SafeFile out13(names[0]), out24(names[1]);
   for (SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (Status failed = out->status())
+      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   // Side by side, as the byte rule's copies: on a second core the writing
   // and syncing take the time of one copy.
   Status finished13, finished24;
@@ -149,10 +151,10 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
     }
   }
   for (const auto& [out, failed] : {std::pair{&out13, finished13}, {&out24, finished24}})
-    if (failed) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (failed) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   in.close();
   if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
   report.info(eventSplitSummary(said, plan.facts, options));
   for (const std::string& warning : eventSplitWarnings(said, plan.facts)) {
@@ -211,7 +213,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   InputFile in;
   if (Status failed = in.open(pathOf(input))) return fail(*failed, describe(*failed));
   if (in.size() == 0) {
-    report.error(fmt::format("ezgitar-cli: {}: empty file\n", input));
+    report.error(fmt::format("ezgitar-cli: {}: {}\n", input, tr("empty file")));
     report.outcome = Outcome::Failed;
     return;
   }
@@ -236,7 +238,8 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, "cannot write " + out->name() + ": " + describe(*failed));
+    if (Status failed = out->status())
+      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   ChangeList changes13, changes24;
   SplitCheck found;
   if (Status failed = makeBothCopies(in, tempoEdits, out13, out24, changes13, changes24, found))
@@ -244,7 +247,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   // Read and checked: replacing the pair needs a descriptor or two of its own.
   in.close();
   if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, "cannot write " + failed->detail + ": " + describe(*failed) + "; both old files kept");
+    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
   report.info(withTempo(splitSummary(said, found), choice.tempoPercent));
   for (const std::string& warning : splitWarnings(said, found)) {

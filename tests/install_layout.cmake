@@ -12,7 +12,8 @@ macro(install_once)
 endmacro()
 
 install_once()
-foreach(f ezgitar ezgitar-cli ezgitar-cli.1 ezgitar.png ezgitar.desktop pars.bin)
+foreach(f ezgitar ezgitar-cli ezgitar-cli.1 ezgitar.png ezgitar.desktop pars.bin locale/tr/LC_MESSAGES/ezgitar.mo
+          man/tr/man1/ezgitar-cli.1)
   if(NOT EXISTS "${prefix}/${f}")
     message(FATAL_ERROR "missing after install: ${f}")
   endif()
@@ -32,4 +33,15 @@ file(READ "${prefix}/pars.bin" log)
 if(NOT log STREQUAL "twenty bytes of log.")
   message(FATAL_ERROR "install touched an existing run log")
 endif()
-file(REMOVE_RECURSE "${prefix}")
+
+# A program folder moved elsewhere still speaks Turkish: its catalog lies
+# beside it, wherever it is.
+set(moved "${BUILD}/install-layout-test-taşındı")
+file(REMOVE_RECURSE "${moved}")
+file(RENAME "${prefix}" "${moved}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LANGUAGE= LC_ALL=tr_TR.UTF-8 "${moved}/ezgitar-cli" test yok.mid
+                WORKING_DIRECTORY "${moved}" RESULT_VARIABLE rc ERROR_VARIABLE said)
+file(REMOVE_RECURSE "${moved}")
+if(NOT rc EQUAL 2 OR NOT said STREQUAL "ezgitar-cli: yok.mid: böyle bir dosya yok\n")
+  message(FATAL_ERROR "the moved program does not speak Turkish: ${rc}: ${said}")
+endif()

@@ -16,10 +16,12 @@ class Cli : public ::testing::Test {
 
   // Runs in the test's folder, so relative names work; q() gives full ones.
   // `prefix` goes before the command: variables, or a tracer. A hang fails
-  // the test instead of blocking it.
+  // the test instead of blocking it. The program speaks English, whatever
+  // the language of whoever runs the tests, unless `prefix` says otherwise.
   CommandResult cli(const std::string& args, const std::string& prefix = "") const {
-    return runCommand("cd " + q("") + " && " + prefix + "timeout 60 " EZGITAR_CLI " " + args);
+    return runCommand("cd " + q("") + " && " + kEnglish + prefix + "timeout 60 " EZGITAR_CLI " " + args);
   }
+  static constexpr const char* kEnglish = "LANGUAGE= LC_ALL= LC_MESSAGES= LC_NUMERIC= LANG=C.UTF-8 ";
   std::string q(std::string_view name) const { return shellQuote((dir / name).string()); }
   // A failure is told in one line of the command line's own.
   static bool oneLine(const CommandResult& r) {

@@ -2,9 +2,12 @@
 # The Windows command line under Wine against the Linux one on the same
 # generated files, Turkish names and a link among them: every file written,
 # every line printed and every exit status must be the same bytes.
-#   same_bytes.sh WINDOWS_CLI LINUX_BUILD
+# Both speak the language of LANG: C.UTF-8 (English; Wine reads the names
+# of files in the charset LANG says), unless a third word names another.
+#   same_bytes.sh WINDOWS_CLI LINUX_BUILD [LANG]
 set -uo pipefail
 win_cli=$1 linux_build=${2:-}
+export LANGUAGE= LC_ALL= LC_MESSAGES= LC_NUMERIC= LANG=${3:-C.UTF-8}
 linux_cli=$linux_build/cli/ezgitar-cli make_midi=$linux_build/fixtures/make_midi
 if [ -z "$linux_build" ] || [ ! -x "$linux_cli" ] || [ ! -x "$make_midi" ]; then
   echo "no Linux build to compare with (EZGITAR_LINUX_BUILD)"

@@ -1,0 +1,329 @@
+// ezgitar-cli in the user's language: every command's failures and warnings
+// said wholly in Turkish under tr_TR.UTF-8 and wholly in English under C,
+// in the same shape for scripts; the variables that choose the language;
+// numbers, system errors and the manual page.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <regex>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "cli/failure_text.h"
+#include "cli/language.h"
+#include "cli/mo_catalog.h"
+#include "sound/player.h"
+#include "tests/support/cli.h"
+#include "tests/support/split_files.h"
+#include "walk/walk.h"
+
+namespace ezg::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTurkish = "LC_ALL=tr_TR.UTF-8 ";
+constexpr const char* kC = "LC_ALL=C ";
+
+bool turkishLocaleThere() {
+  return runCommand("locale -a | grep -qix 'tr_TR\\.utf-\\?8'").status == 0;
+}
+
+// Words as runs of letters, ASCII ones in lower case; "olayının" and the
+// like are a word of the catalog with a suffix glued to it, so a word is
+// also known when it is two known words put together.
+std::set<std::string> wordsOf(std::string_view text) {
+  std::set<std::string> words;
+  std::string word;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80) {
+      word += u >= 'A' && u <= 'Z' ? static_cast<char>(u - 'A' + 'a') : c;
+    } else if (!word.empty()) {
+      words.insert(word);
+      word.clear();
+    }
+  }
+  if (!word.empty()) words.insert(word);
+  return words;
+}
+
+bool known(const std::string& word, const std::set<std::string>& words) {
+  if (words.contains(word)) return true;
+  for (std::size_t cut = 1; cut < word.size(); ++cut)
+    if (words.contains(word.substr(0, cut)) && words.contains(word.substr(cut))) return true;
+  return false;
+}
+
+// The words of the English the catalog translates, and of its Turkish.
+struct CatalogWords {
+  std::set<std::string> english, turkish;
+};
+
+const CatalogWords& catalogWords() {
+  static const CatalogWords words = [] {
+    CatalogWords w;
+    const auto catalog = cli::MoCatalog::load(EZGITAR_TR_CATALOG);
+    if (!catalog) return w;
+    for (const auto& e : catalog->entries()) {
+      w.english.merge(wordsOf(e.id));
+      for (std::string_view form : e.forms) w.turkish.merge(wordsOf(form));
+    }
+    return w;
+  }();
+  return words;
+}
+
+// What a line says once the names are taken out: the test's files are all
+// "zq...", and the SoundFont's path and variable are names too. The test
+// walk's warning is the window's own Turkish, in every language.
+// Bytes in hexadecimal ("0xE0") are no words either. A line of GLib's log
+// is the synthesizer's library talking, in its own words.
+std::string sentencesOf(std::string text) {
+  for (const std::string& name : {std::string(kTickWarningText), std::string(sound::kSystemSoundFont),
+                                 std::string(sound::kSoundFontVariable)})
+    for (std::size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), " ");
+  text = std::regex_replace(text, std::regex("0x[0-9A-F]+"), " ");
+  return std::regex_replace(text, std::regex(R"((^|\n)\*\* \([^\n]*)"), "$1");
+}
+
+// The words of `text` that are no words of `language`.
+std::vector<std::string> strangeWords(const std::string& text, const std::set<std::string>& language) {
+  std::vector<std::string> strange;
+  for (const std::string& word : wordsOf(sentencesOf(text)))
+    if (!word.starts_with("zq") && !known(word, language)) strange.push_back(word);
+  return strange;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
+
+// What scripts read: "ezgitar-cli: FILE: ", "FILE: ", "FILE:POSITION: ".
+std::string shapeOf(const std::string& line) {
+  std::string head = line.starts_with("ezgitar-cli: ") ? "ezgitar-cli: " : "";
+  const std::string rest = line.substr(head.size());
+  const std::size_t colon = rest.find(": ");
+  if (colon != std::string::npos && rest.substr(0, colon).find(' ') == std::string::npos)
+    head += rest.substr(0, colon + 2);
+  return head;
+}
+
+// A folder of every kind of input the commands fail or warn over.
+class Language : public Cli {
+ protected:
+  Language() {
+    dir.write("zq.mid", song);
+    dir.write("zqe.mid", "");
+    dir.write("zqb.mid", std::string_view("MThd"));
+    dir.write("zqriff.mid", std::string_view("RIFF\0\0\0\4RMID", 12));
+    Bytes smpte = build::makeMidi(std::vector<build::Note>(10));
+    smpte[12] = 0xE7;
+    dir.write("zqsmpte.mid", smpte);
+    dir.write("zqbig.mid", build::makeMidi(std::vector<build::Note>(3000)));
+    // The split's warnings, as its own tests build them.
+    dir.write("zqbare.mid", trackOf({kLeadTempo, {0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}));
+    dir.write("zqother.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE1), splitNotesEvents(2, 0xE4)}));
+    dir.write("zqoffs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}));
+    dir.write("zqrun.mid",
+              trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
+                       {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}));
+    dir.write("zqtext.mid",
+              trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}));
+    dir.write("zqtempo.mid", trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0},
+                                      splitNotesEvents(2)}));
+    Bytes tail = build::makeMidi(std::vector<build::Note>(4));
+    tail.insert(tail.end(), {0x00, 0x90, 0x3C, 0x40});
+    dir.write("zqtail.mid", tail);
+    Bytes broken = build::makeMidi(std::vector<build::Note>(10));
+    broken.insert(broken.end() - 4, {0x00, 0xF4});
+    broken[21] = static_cast<std::uint8_t>(broken[21] + 2);
+    dir.write("zqbroken.mid", broken);
+    Bytes ticks;  // notes after four-byte delta times: two test warnings
+    for (int i = 0; i < 3; ++i) ticks.insert(ticks.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
+    ticks.insert(ticks.end(), {0x00, 0xE0, 0x00, 0x41});
+    dir.write("zqtick.mid", build::wrapTrack(ticks));
+    dir.write("zqbad.sf2", std::string_view("not a SoundFont"));
+    dir.write(".mid", song);
+    ::mkfifo((dir / "zqfifo.mid").c_str(), 0600);
+    for (const char* folder : {"zqd", "zqo", "zqx", "zqy"}) fs::create_directory(dir / folder);
+    dir.write("zqd/zqnote.txt", std::string_view("text"));
+    dir.write("zqx/zq.mid", song);
+    dir.write("zqy/zq.mid", song);
+    dir.write("zqlink.mid", song);
+    fs::create_symlink("zqlink.mid", dir / "zqlink_13.mid");
+    dir.write("zqro.mid", song);
+    dir.write("zqro_24.mid", std::string_view("locked"));
+    fs::permissions(dir / "zqro_24.mid", fs::perms::owner_read);
+  }
+};
+
+struct Case {
+  std::string args, prefix = "";
+};
+
+// Every command's failures and warnings, its summaries and its help.
+std::vector<Case> everyCase() {
+  std::vector<Case> cases = {{""}, {"zqcmd"}, {"--zqopt"}, {"--help zq"}, {"--help"}, {"--version"}};
+  for (const std::string cmd : {"split", "report", "test", "render", "play"})
+    for (const std::string tail : {"", " --help", " --jobs 0 zq.mid", " -j zq zq.mid", " --jobs", " --zqopt zq.mid",
+                                   " zqn.mid", " zqfifo.mid", " --version"})
+      cases.push_back({cmd + tail});
+  for (const std::string cmd : {"split", "report", "test"})
+    for (const std::string tail : {" zqe.mid", " zqd", " zqd zq.mid", " zq.mid ./zq.mid zq.mid"})
+      cases.push_back({cmd + tail});
+  for (const std::string args :
+       {"split -o", "split -o '' zq.mid", "split -o zq.mid zq.mid", "split -o zqm zq.mid", "report -o zqm zq.mid",
+        "report --decimal-separator ab zq.mid", "split --by zq zq.mid", "split --every 2 zq.mid",
+        "split --tempo 5 zq.mid", "split --by note --every 0 zq.mid", "split -j 2 zq_13.mid zq.mid", "split .mid",
+        "split -o zqo zqx/zq.mid zqy/zq.mid", "split zqlink.mid", "split zqro.mid", "split zq.mid",
+        "split --tempo 75 zq.mid", "split --by note zq.mid", "split --by bar --every 2 --tempo 75 zqbig.mid",
+        "split --by note zqriff.mid", "split --by bar zqsmpte.mid", "split --by note zqbroken.mid",
+        "split zqbare.mid zqother.mid zqoffs.mid zqrun.mid zqtext.mid zqtempo.mid zqtail.mid zqbig.mid",
+        "report -o zqo zqtick.mid", "test zqtick.mid", "render --soundfont '' zq.mid",
+        "render --soundfont zqnone.sf2 zq.mid", "render --soundfont zqbad.sf2 zq.mid", "render -o zqo zq.mid",
+        "play zq.mid zq.mid", "play --soundfont zqnone.sf2 zq.mid", "play -q zq.mid"})
+    cases.push_back({args});
+  cases.push_back({"split -j 1 zqbig.mid", "prlimit --fsize=8192 "});
+  cases.push_back({"report -j 1 zqbig.mid", "prlimit --fsize=8192 "});
+  cases.push_back({"test zqtick.mid zqtick.mid >/dev/full"});
+  cases.push_back({"play zq.mid", "EZGITAR_AUDIO_FILE=zq.raw "});
+  return cases;
+}
+
+TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
+  ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
+  const CatalogWords& words = catalogWords();
+  ASSERT_FALSE(words.english.empty()) << EZGITAR_TR_CATALOG;
+  for (const Case& c : everyCase()) {
+    // Each language from the same files: a split's copies would change
+    // what the next run says.
+    const auto english = cli(c.args, kC + c.prefix);
+    for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
+      fs::remove(dir / copy);
+    const auto turkish = cli(c.args, kTurkish + c.prefix);
+    for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
+      fs::remove(dir / copy);
+    const std::string said = english.out + english.err;
+    EXPECT_EQ(strangeWords(said, words.english), std::vector<std::string>{}) << c.args << ":\n" << said;
+    EXPECT_EQ(strangeWords(turkish.out + turkish.err, words.turkish), std::vector<std::string>{})
+        << c.args << ":\n" << turkish.out + turkish.err;
+    EXPECT_EQ(english.status, turkish.status) << c.args;
+    // Help is for reading; the rest for scripts too.
+    const bool help = said.starts_with("Usage: ");
+    for (const auto& [en, tr] : {std::pair{english.out, turkish.out}, {english.err, turkish.err}}) {
+      if (help) continue;
+      const auto enLines = linesOf(sentencesOf(en)), trLines = linesOf(sentencesOf(tr));
+      ASSERT_EQ(enLines.size(), trLines.size()) << c.args << ":\n" << en << tr;
+      for (std::size_t i = 0; i < enLines.size(); ++i) EXPECT_EQ(shapeOf(enLines[i]), shapeOf(trLines[i])) << c.args;
+    }
+    // Said in Turkish, where there is anything to say and not only names.
+    std::set<std::string> sentences = wordsOf(sentencesOf(said));
+    std::erase_if(sentences, [](const std::string& w) { return w.starts_with("zq") || w == "mid" || w == "txt" ||
+                                                               w == "wav" || w == "ezgitar" || w == "cli"; });
+    if (!sentences.empty()) {
+      EXPECT_NE(said, turkish.out + turkish.err) << c.args;
+    }
+  }
+}
+
+TEST_F(Language, TheVariablesChooseAsGettextHasThemAndEnglishWhereNoCatalogIs) {
+  ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
+  const std::string english = "ezgitar-cli: zqn.mid: no such file\n", turkish = "ezgitar-cli: zqn.mid: böyle bir dosya yok\n";
+  const std::pair<const char*, std::string> runs[] = {
+      {"LANG=tr_TR.UTF-8 ", turkish},
+      {"LC_MESSAGES=tr_TR.UTF-8 LANG=C ", turkish},
+      {"LC_ALL=tr_TR.UTF-8 LC_MESSAGES=C ", turkish},
+      {"LC_ALL=C LANG=tr_TR.UTF-8 ", english},
+      {"LANGUAGE=tr LC_ALL=C ", english},  // LANGUAGE counts only outside the C locale
+      {"LANGUAGE=tr LANG=C.UTF-8 ", turkish},
+      {"LANGUAGE=de LANG=tr_TR.UTF-8 ", english},  // no German catalog
+      {"LANGUAGE=de:tr LANG=tr_TR.UTF-8 ", turkish},
+      {"LANG=tr_TR ", english},  // a locale this system does not have
+  };
+  for (const auto& [env, said] : runs) {
+    const auto r = cli("test zqn.mid", env);
+    EXPECT_EQ(r.status, 2) << env;
+    EXPECT_EQ(r.err, said) << env;
+  }
+}
+
+TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbersAndNothingElseChanges) {
+  ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
+  dir.write("zqk.mid", build::makeMidi(std::vector<build::Note>(1238)));
+  EXPECT_EQ(cli("split zqk.mid", kTurkish).out,
+            "zqk.mid: 1.238 perde bükümü, 1.238 nota; zqk_13.mid içinde 619 nota susturuldu, zqk_24.mid içinde 619\n");
+  EXPECT_EQ(cli("split zqk.mid", kC).out,
+            "zqk.mid: 1238 pitch bends, 1238 notes; zqk_13.mid silences 619 notes, zqk_24.mid 619\n");
+  EXPECT_EQ(cli("split --by note --tempo 75 zqk.mid", kTurkish).out,
+            "zqk.mid: 1.238 nota; zqk_13.mid içinde çalan: 1, 3 … 1237. notalar (619 nota), zqk_24.mid içinde: 2, "
+            "4 … 1238. notalar (619 nota); tempo %75\n");
+  // The report's bytes and the test walk's lines are the same in any language.
+  std::string reports[2];
+  std::string warnings[2];
+  for (int i = 0; i < 2; ++i) {
+    const char* env = i == 0 ? kC : kTurkish;
+    ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", env).status, 1);
+    reports[i] = dir.read("zqtick.txt");
+    warnings[i] = cli("test zqtick.mid", env).out;
+  }
+  EXPECT_EQ(reports[0], reports[1]);
+  EXPECT_EQ(warnings[0], warnings[1]);
+  EXPECT_EQ(warnings[0], "zqtick.mid:27: Çok büyük Tick ! !\nzqtick.mid:34: Çok büyük Tick ! !\n");
+}
+
+// In this process: the system's own words come after ours, in the same
+// language, and the numbers printf writes stay the C locale's.
+TEST(LanguageHere, ASystemErrorIsOurSentenceThenTheSystemsOwnWords) {
+  ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
+  const Failure io{FailureCode::Other, EIO, {}};
+  ::setenv("LANGUAGE", "", 1);
+  ::setenv("LC_ALL", "tr_TR.UTF-8", 1);
+  cli::chooseLanguage(EZGITAR_CATALOG_FOLDER);
+  EXPECT_EQ(cli::describe(io), "beklenmeyen bir sistem hatası (EIO: Girdi/Çıktı hatası)");
+  EXPECT_EQ(cli::describe(Failure{FailureCode::Missing, ENOENT, {}}), "böyle bir dosya yok");
+  EXPECT_EQ(cli::number(1234567), "1.234.567");
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  char printed[16];
+  std::snprintf(printed, sizeof printed, "%.2f", 3.5);
+  EXPECT_STREQ(printed, "3.50");
+  ::setenv("LC_ALL", "C", 1);
+  cli::chooseLanguage(EZGITAR_CATALOG_FOLDER);
+  EXPECT_EQ(cli::describe(io), "unexpected system error (EIO: Input/output error)");
+  EXPECT_EQ(cli::number(1234567), "1234567");
+  ::unsetenv("LC_ALL");
+}
+
+// The Turkish manual: help2man's sections named in Turkish, the synopsis
+// found, and no English sentence in it.
+TEST(LanguageManual, TheTurkishManualPageIsTurkish) {
+  TempDir none;
+  const std::string page = none.read(EZGITAR_TR_MAN_PAGE);
+  ASSERT_FALSE(page.empty()) << EZGITAR_TR_MAN_PAGE;
+  for (const char* heading : {".SH \"AD\"", ".SH \"KULLANIM\"", ".SH \"AÇIKLAMA\"", ".SH \"SEÇENEKLER\"",
+                              "\"Kullanıcı Komutları\"", "MIDI dosyalarının çalışma kopyaları"})
+    EXPECT_NE(page.find(heading), std::string::npos) << heading;
+  EXPECT_NE(page.find(".SH \"KULLANIM\"\n.B ezgitar-cli\n"), std::string::npos);
+  // The page's text without roff's requests and escapes.
+  std::string text;
+  for (const std::string& line : linesOf(page)) {
+    if (line.starts_with(".\\\"") || line.starts_with(".TH")) continue;
+    std::string shown = line.starts_with(".") ? line.substr(std::min(line.find(' '), line.size())) : line;
+    for (std::size_t at; (at = shown.find('\\')) != std::string::npos;)
+      shown.replace(at, shown[at + 1] == 'f' ? 3 : 2, " ");
+    text += shown + "\n";
+  }
+  EXPECT_EQ(strangeWords(text, catalogWords().turkish), std::vector<std::string>{}) << text;
+}
+
+}  // namespace
+}  // namespace ezg::testing
