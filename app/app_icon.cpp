@@ -23,7 +23,8 @@ struct Shape {
 constexpr Rgb kOrange{255, 128, 0}, kBrown{120, 50, 0}, kYellow{255, 237, 2}, kTeeth{60, 60, 40}, kBlack{0, 0, 0};
 
 std::vector<Shape> iconShapes() {
-  std::vector<Shape> shapes{{Shape::Box, 2, 2, 60, 60, 10, kOrange, 2, kBrown}, {Shape::Box, 26, 6, 12, 52, 0, kYellow}};
+  std::vector<Shape> shapes{{Shape::Box, 2, 2, 60, 60, 10, kOrange, 2, kBrown},
+                            {Shape::Box, 26, 6, 12, 52, 0, kYellow}};
   // Open teeth on both sides above the slider, interlocked below it.
   for (int y = 8; y < 56; y += 5) {
     const bool open = y < 30;

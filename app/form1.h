@@ -49,10 +49,10 @@ class Form1 {
   [[nodiscard]] bool startUp();
 
   // Event handlers.
-  void Command1_Click();  // "TEST"
-  void Command2_Click();  // "to TXT"
-  void Command3_Click();  // "Start"
-  void List_MID_Click();  // a click, or a key that moves the selection; stops the playing
+  void Command1_Click();     // "TEST"
+  void Command2_Click();     // "to TXT"
+  void Command3_Click();     // "Start"
+  void List_MID_Click();     // a click, or a key that moves the selection; stops the playing
   void List_MID_DblClick();  // plays the entry; a click, Start or closing stops it
   // Never refused: the window unloads now, or once a running split has
   // written its files.

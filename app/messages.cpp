@@ -22,7 +22,8 @@ std::string_view reasonFor(FailureCode code) {
     case FailureCode::LinkLoop: return "bağlantılar kendi içinde dönüyor";
     case FailureCode::TooManyOpenFiles: return "açık dosya sayısı sınırda";
     case FailureCode::FileSizeLimit: return "dosya boyutu sınırını aşıyor";
-    case FailureCode::KeptFile: return "bu ad bir bağlantıyla okunan bir dosyayı ya da programın kendi dosyasını gösteriyor";
+    case FailureCode::KeptFile:
+      return "bu ad bir bağlantıyla okunan bir dosyayı ya da programın kendi dosyasını gösteriyor";
     case FailureCode::SameFileTwice: return "iki kopyanın adı da aynı dosyayı gösteriyor";
     case FailureCode::StreamClosed: return "çıkış kapalı";
     case FailureCode::HeldOpen: return "dosya başka bir programda açık";

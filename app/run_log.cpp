@@ -10,9 +10,7 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 
-std::chrono::sys_days epoch() {
-  return std::chrono::sys_days{std::chrono::year{1899} / std::chrono::December / 30};
-}
+std::chrono::sys_days epoch() { return std::chrono::sys_days{std::chrono::year{1899} / std::chrono::December / 30}; }
 
 void putDouble(std::string& out, double v) {
   auto bits = std::bit_cast<std::uint64_t>(v);

@@ -48,9 +48,9 @@ void BM_WindowCostPerPair(benchmark::State& state) {
   window.List_MID->setCurrentRow(0);
   for (auto _ : state) window.Command3->click();
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kNotes / 2));
-  state.counters["us_per_pair"] = benchmark::Counter(static_cast<double>(state.iterations() * kNotes / 2),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-                                                     benchmark::Counter::kIs1000);
+  state.counters["us_per_pair"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * kNotes / 2),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
 BENCHMARK(BM_WindowCostPerPair)->Unit(benchmark::kMillisecond);
 

@@ -60,7 +60,12 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
   // Each run appended a record; keep the staged log as it was.
   if (ezg::writeFileSafely(dir / "pars.bin", ezg::asChars(log))) std::abort();
 }
-BENCHMARK(BM_StartUpToFirstPaint)->Arg(2000)->Arg(20000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_StartUpToFirstPaint)
+    ->Arg(2000)
+    ->Arg(20000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 }  // namespace
 

@@ -40,7 +40,6 @@ class ProgressBar {
   bool shown_ = false;
 };
 
-
 // How the printed files ended, and whether standard output or error failed.
 struct Tally {
   bool failed = false, warned = false;
@@ -67,8 +66,9 @@ Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& ru
       bar.clear();
     }
     if (const int lost = r->lostErrno()) {
-      printLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", jobs[i].input,
-                                    trf("lines held back could not be read back: {}", describe(Failure::fromErrno(lost)))));
+      printLine(stderr,
+                fmt::format("ezgitar-cli: {}: {}\n", jobs[i].input,
+                            trf("lines held back could not be read back: {}", describe(Failure::fromErrno(lost)))));
       tally.failed = true;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
@@ -93,8 +93,8 @@ int exitStatus(const Tally& tally, JobPool& pool) {
     endLikeBrokenPipe();
   }
   if (tally.outErrno) {
-    printLine(stderr, fmt::format("ezgitar-cli: {}\n",
-                                  trf("cannot write standard output: {}", describe(Failure::fromErrno(tally.outErrno)))));
+    printLine(stderr, fmt::format("ezgitar-cli: {}\n", trf("cannot write standard output: {}",
+                                                           describe(Failure::fromErrno(tally.outErrno)))));
     return kExitFailure;
   }
   if (tally.errFailed || std::fflush(stderr) != 0) return kExitFailure;
@@ -113,8 +113,10 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
   auto runOne = [&](std::size_t i, FileReport& report) {
     const Job& job = jobs[i];
     if (job.skipped.empty()) return work(job.input, report);
-    if (job.outcome == Outcome::Done) report.info(job.skipped);
-    else report.error(job.skipped);
+    if (job.outcome == Outcome::Done)
+      report.info(job.skipped);
+    else
+      report.error(job.skipped);
     report.outcome = job.outcome;
   };
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -124,8 +126,8 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
   Tally tally = printInOrder(jobs, pool, runOne, line.quiet);
   pool.stop();
   if (Status failed = syncDeferredFolders()) {
-    printLine(stderr,
-              fmt::format("ezgitar-cli: {}\n", trf("the names written may not last a power cut: {}", describe(*failed))));
+    printLine(stderr, fmt::format("ezgitar-cli: {}\n",
+                                  trf("the names written may not last a power cut: {}", describe(*failed))));
     tally.failed = true;
   }
   tally.failed |= line.inputs.empty();

@@ -59,16 +59,14 @@ void takeEndingEvents() {
   try {
     std::thread([set] {
       int sig = 0;
-      while (::sigwait(&set, &sig) != 0) {
-      }
+      while (::sigwait(&set, &sig) != 0) {}
       gEndingSignal.store(sig);
       if (auto silence = gSilence.load()) silence();
       ezg::stopWritingAndRemoveTemporaries();
       endAs(sig);
     }).detach();
     return;
-  } catch (const std::system_error&) {
-  }
+  } catch (const std::system_error&) {}
   struct sigaction action {};
   action.sa_handler = endOnSignal;
   action.sa_mask = set;

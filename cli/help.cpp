@@ -73,7 +73,9 @@ void printOptions(const std::vector<OptionHelp>& options, std::FILE* to, std::si
 
 const std::vector<CommandHelp>& commandHelps() {
   static const std::vector<CommandHelp> helps = {
-      {"split", N_("[OPTIONS] FILE|FOLDER..."), N_("write <name>_13.mid and <name>_24.mid for each file"),
+      {"split",
+       N_("[OPTIONS] FILE|FOLDER..."),
+       N_("write <name>_13.mid and <name>_24.mid for each file"),
        std::string(tr("Writes two practice copies of each MIDI file in which units of the piece are silenced "
                       "alternately:\n<name>_13.mid keeps units 1, 3, 5, ... sounding, <name>_24.mid units 2, 4, 6, "
                       "...")) +
@@ -82,10 +84,11 @@ const std::vector<CommandHelp>& commandHelps() {
               "  song.mid: 482 pitch bends, 482 notes; song_13.mid silences 241 notes, song_24.mid 241\n"
               "  song.mid: 326 notes in 82 bars; song_13.mid sounds bars 1, 3 … 81 (164 notes), song_24.mid bars 2, "
               "4 … 82\n  (162 notes); tempo 75 %"),
-       withBatch({{N_("-o, --output DIR"), N_("write the copies into DIR instead of next to each input")},
-                  {N_("--by packet|note|bar"), N_("the unit silenced alternately (default: packet, the window's byte rule)")},
-                  {N_("--every N"), N_("with --by note or bar: N units sounding, then N silent (default 1)")},
-                  {N_("--tempo PERCENT"), N_("both copies at PERCENT of the speed, 10 to 400 (default: as written)")}}),
+       withBatch(
+           {{N_("-o, --output DIR"), N_("write the copies into DIR instead of next to each input")},
+            {N_("--by packet|note|bar"), N_("the unit silenced alternately (default: packet, the window's byte rule)")},
+            {N_("--every N"), N_("with --by note or bar: N units sounding, then N silent (default 1)")},
+            {N_("--tempo PERCENT"), N_("both copies at PERCENT of the speed, 10 to 400 (default: as written)")}}),
        {{N_("ezgitar-cli split song.mid"), N_("writes song_13.mid and song_24.mid next to song.mid")},
         {N_("ezgitar-cli split --by note song.mid"), N_("every other note: song_13.mid plays notes 1, 3, 5, ...")},
         {N_("ezgitar-cli split --by bar --tempo 75 song.mid"),
@@ -93,25 +96,32 @@ const std::vector<CommandHelp>& commandHelps() {
         {N_("ezgitar-cli split --by bar --every 2 song.mid"), N_("two bars sounding, two bars silent")},
         {N_("ezgitar-cli split -o practice ~/makam"), N_("splits every .mid file of ~/makam into the folder practice")},
         {N_("ezgitar-cli split -q ~/makam"), N_("prints only the files the split does not fit")}}},
-      {"report", N_("[OPTIONS] FILE|FOLDER..."), N_("write the byte-by-byte report <name>.txt for each file"),
+      {"report",
+       N_("[OPTIONS] FILE|FOLDER..."),
+       N_("write the byte-by-byte report <name>.txt for each file"),
        trf("Writes <name>.txt, a byte-by-byte report of the file: the header chunk, the head of the track and\n"
            "every following byte with its position, hexadecimal, decimal and character views, and what the\n"
            "notes, pitch bends, delta times and system bytes mean. The text is in the Turkish code page\n"
            "Windows-1254 with CR LF line ends. Delta times too long for the walk are reported as warnings\n"
            "\"FILE:POSITION: {}\" on stderr.",
            kTickWarningText),
-       withBatch({{N_("-o, --output DIR"), N_("write the reports into DIR instead of next to each input")},
-                  {N_("--decimal-separator C"), N_("the decimal separator of the cents (default: the user's locale)")}}),
+       withBatch(
+           {{N_("-o, --output DIR"), N_("write the reports into DIR instead of next to each input")},
+            {N_("--decimal-separator C"), N_("the decimal separator of the cents (default: the user's locale)")}}),
        {{N_("ezgitar-cli report song.mid"), N_("writes song.txt next to song.mid")},
         {N_("ezgitar-cli report --decimal-separator , -o reports *.mid"), N_("Turkish-style cents, into reports/")}}},
-      {"test", N_("[OPTIONS] FILE|FOLDER..."), N_("warn about oversized delta times, writing nothing"),
+      {"test",
+       N_("[OPTIONS] FILE|FOLDER..."),
+       N_("warn about oversized delta times, writing nothing"),
        tr("Walks each file as the report does, writes nothing, and prints one line per delta time that is too\n"
           "long: FILE:POSITION: followed by the warning, where POSITION is the 1-based position of the note's\n"
           "status byte. Exit status 1 when any file warns."),
        kBatchOptions,
        {{N_("ezgitar-cli test song.mid"), N_("prints the warnings of song.mid, if any")},
         {N_("ezgitar-cli test -q ~/makam && echo clean"), N_("checks a whole folder")}}},
-      {"render", N_("[OPTIONS] FILE|FOLDER..."), N_("write <name>.wav (44.1 kHz, 16-bit stereo) for each file"),
+      {"render",
+       N_("[OPTIONS] FILE|FOLDER..."),
+       N_("write <name>.wav (44.1 kHz, 16-bit stereo) for each file"),
        trf("Plays each file through a General MIDI synthesizer as fast as it goes and writes the sound to\n"
            "<name>.wav. Every channel's pitch bends sound at their ticks, with the bend range that RPN 0 sets,\n"
            "so the makam's intervals sound as the file writes them. The SoundFont is --soundfont, else the one\n"
@@ -121,7 +131,9 @@ const std::vector<CommandHelp>& commandHelps() {
                   {N_("--soundfont PATH"), N_("the .sf2 or .sf3 file to play with")}}),
        {{N_("ezgitar-cli render song_13.mid"), N_("writes song_13.wav next to song_13.mid")},
         {N_("ezgitar-cli render -o sound ~/makam"), N_("every .mid file of ~/makam, into the folder sound")}}},
-      {"play", N_("[OPTIONS] FILE"), N_("play one file on the audio output"),
+      {"play",
+       N_("[OPTIONS] FILE"),
+       N_("play one file on the audio output"),
        tr("Plays the file on the default audio output, with its pitch bends as render has them, until its\n"
           "end or Ctrl+C, which stops the sound at once. The SoundFont is chosen as for render. On Windows\n"
           "the system's own MIDI synthesizer plays it, with its own sounds. Exit status 2 when there is no\n"
@@ -151,8 +163,9 @@ void printMainHelp(std::FILE* to) {
   for (const CommandHelp& c : commandHelps()) std::fprintf(to, "  %-8s %s\n", c.name, tr(c.summary));
   std::fprintf(to, "\n%s\n%s\n\n%s\n%s\n", tr("Split:"), splitUnits().c_str(), tr(kSplitFits), tr(kSplitWarnings));
   std::fprintf(to, "\n%s\n", tr("Options:"));
-  printOptions({{N_("-h, --help"), N_("show this help and exit")}, {N_("-V, --version"), N_("show the version and exit")}}, to,
-               14);
+  printOptions(
+      {{N_("-h, --help"), N_("show this help and exit")}, {N_("-V, --version"), N_("show the version and exit")}}, to,
+      14);
   // Every command's options too, so that this one text makes the manual.
   for (const CommandHelp& c : commandHelps()) {
     std::fprintf(to, "\n%s\n", trf("Options of {} (ezgitar-cli {} {}):", c.name, c.name, tr(c.synopsis)).c_str());

@@ -134,12 +134,12 @@ class JobPool {
   std::condition_variable toPrinter_, toJobs_;
   std::vector<State> state_;
   std::vector<std::unique_ptr<FileReport>> held_;
-  std::size_t next_ = 0;     // the next file a job takes
-  std::size_t printed_ = 0;  // files printed
-  std::size_t turn_ = count_;  // the file whose job may print directly
-  std::size_t busy_ = 0;     // jobs working, not waiting for a turn
-  bool alone_ = false;       // the jobs take no new file
-  bool ending_ = false;      // nothing more is printed
+  std::size_t next_ = 0;            // the next file a job takes
+  std::size_t printed_ = 0;         // files printed
+  std::size_t turn_ = count_;       // the file whose job may print directly
+  std::size_t busy_ = 0;            // jobs working, not waiting for a turn
+  bool alone_ = false;              // the jobs take no new file
+  bool ending_ = false;             // nothing more is printed
   std::vector<std::jthread> pool_;  // last: the jobs end before what they share
 };
 

@@ -100,8 +100,10 @@ std::string groupingOf(const std::wstring& groups) {
       size = size * 10 + (groups[i] - L'0');
       continue;
     }
-    if (size == 0) repeat = true;
-    else sizes.push_back(static_cast<char>(std::min(size, CHAR_MAX - 1)));
+    if (size == 0)
+      repeat = true;
+    else
+      sizes.push_back(static_cast<char>(std::min(size, CHAR_MAX - 1)));
     size = 0;
   }
   if (!repeat && !sizes.empty()) sizes.push_back(CHAR_MAX);
@@ -163,8 +165,8 @@ std::string systemErrorText(int err) {
   const LCID lcid = gLanguage.empty() ? 0 : ::LocaleNameToLCID(gLanguage.c_str(), 0);
   const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   wchar_t text[512] = {};
-  DWORD n = ::FormatMessageW(flags, nullptr, code, gLanguage.empty() ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
-                                                                     : LANGIDFROMLCID(lcid),
+  DWORD n = ::FormatMessageW(flags, nullptr, code,
+                             gLanguage.empty() ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US) : LANGIDFROMLCID(lcid),
                              text, 512, nullptr);
   if (n == 0) n = ::FormatMessageW(flags, nullptr, code, 0, text, 512, nullptr);
   while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.' || text[n - 1] == L' ')) --n;

@@ -33,8 +33,8 @@ std::string describeSound(const sound::SoundFailure& failure) {
   using sound::SoundTrouble;
   switch (failure.what) {
     case SoundTrouble::NoSoundFont:
-      return trf("no SoundFont at {} (install timgm6mb-soundfont, or name one with --soundfont or {})",
-                 failure.detail, sound::kSoundFontVariable);
+      return trf("no SoundFont at {} (install timgm6mb-soundfont, or name one with --soundfont or {})", failure.detail,
+                 sound::kSoundFontVariable);
     case SoundTrouble::BadSoundFont: return trf("{} is not a SoundFont the synthesizer can load", failure.detail);
     case SoundTrouble::NoAudioOutput: return tr("no audio output could be opened");
     case SoundTrouble::NoMidiOutput: return tr("the system's MIDI output could not be opened");
@@ -93,8 +93,7 @@ int runRender(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = pathOf(*line.output);
   return runBatch(
-      line,
-      [&](const std::string& input) { return std::vector<fs::path>{wavTarget(input, outDir)}; },
+      line, [&](const std::string& input) { return std::vector<fs::path>{wavTarget(input, outDir)}; },
       [&](const std::string& input, FileReport& report) { renderOne(input, outDir, options, report); });
 }
 
@@ -124,8 +123,7 @@ int runPlay(const CommandLine& line) {
     std::fputs(shownLine(trf("Playing {}; Ctrl+C stops.", input) + "\n").c_str(), stderr);
     std::fflush(stderr);
   }
-  while (!player->waitForEnd(std::chrono::seconds(1))) {
-  }
+  while (!player->waitForEnd(std::chrono::seconds(1))) {}
   std::this_thread::sleep_for(kRingOut);
   gPlaying.store(nullptr);
   player->stop();

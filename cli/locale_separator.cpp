@@ -12,12 +12,12 @@ namespace {
 // reads (a test holds the table against every language it knows), by the
 // code LANG names them with.
 constexpr std::string_view kCommaLanguages[] = {
-    "af", "agq", "ast", "az", "bas", "be", "bg", "br", "bs", "ca", "cs", "da", "de", "dsb", "dua", "dyo", "el",
-    "eo", "es", "et", "eu", "ewo", "ff", "fi", "fo", "fr", "fur", "fy", "gl", "hr", "hsb", "hu", "hy", "ia",
-    "id", "is", "it", "jgo", "jv", "ka", "kab", "kea", "kgp", "kk", "kkj", "kl", "km", "ksf", "ksh", "ku", "ky",
-    "lb", "ln", "lo", "lt", "lu", "lv", "mgh", "mk", "mua", "nb", "nds", "nl", "nmg", "nn", "nnh", "no", "os",
-    "pl", "pt", "rn", "ro", "ru", "rw", "sah", "sc", "se", "seh", "sg", "shi", "sk", "sl", "smn", "sq", "sr",
-    "su", "sv", "tg", "tk", "tr", "tt", "tzm", "uk", "uz", "vi", "wae", "wo", "yav", "yrl", "zgh"};
+    "af", "agq", "ast", "az",  "bas", "be", "bg",  "br",  "bs",  "ca",  "cs",  "da",  "de",  "dsb", "dua", "dyo", "el",
+    "eo", "es",  "et",  "eu",  "ewo", "ff", "fi",  "fo",  "fr",  "fur", "fy",  "gl",  "hr",  "hsb", "hu",  "hy",  "ia",
+    "id", "is",  "it",  "jgo", "jv",  "ka", "kab", "kea", "kgp", "kk",  "kkj", "kl",  "km",  "ksf", "ksh", "ku",  "ky",
+    "lb", "ln",  "lo",  "lt",  "lu",  "lv", "mgh", "mk",  "mua", "nb",  "nds", "nl",  "nmg", "nn",  "nnh", "no",  "os",
+    "pl", "pt",  "rn",  "ro",  "ru",  "rw", "sah", "sc",  "se",  "seh", "sg",  "shi", "sk",  "sl",  "smn", "sq",  "sr",
+    "su", "sv",  "tg",  "tk",  "tr",  "tt", "tzm", "uk",  "uz",  "vi",  "wae", "wo",  "yav", "yrl", "zgh"};
 
 std::string localeName() {
   for (const char* var : {"LC_ALL", "LC_NUMERIC", "LANG"}) {

@@ -56,27 +56,38 @@ class PluralExpression {
   std::uint64_t equality() {
     std::uint64_t v = relation();
     for (;;) {
-      if (take("==")) v = v == relation();
-      else if (take("!=")) v = v != relation();
-      else return v;
+      if (take("=="))
+        v = v == relation();
+      else if (take("!="))
+        v = v != relation();
+      else
+        return v;
     }
   }
   std::uint64_t relation() {
     std::uint64_t v = sum();
     for (;;) {
-      if (take("<=")) v = v <= sum();
-      else if (take(">=")) v = v >= sum();
-      else if (take("<")) v = v < sum();
-      else if (take(">")) v = v > sum();
-      else return v;
+      if (take("<="))
+        v = v <= sum();
+      else if (take(">="))
+        v = v >= sum();
+      else if (take("<"))
+        v = v < sum();
+      else if (take(">"))
+        v = v > sum();
+      else
+        return v;
     }
   }
   std::uint64_t sum() {
     std::uint64_t v = product();
     for (;;) {
-      if (take("+")) v += product();
-      else if (take("-")) v -= product();
-      else return v;
+      if (take("+"))
+        v += product();
+      else if (take("-"))
+        v -= product();
+      else
+        return v;
     }
   }
   std::uint64_t product() {
@@ -85,9 +96,12 @@ class PluralExpression {
       const bool times = take("*"), divide = !times && take("/"), rest = !times && !divide && take("%");
       if (!times && !divide && !rest) return v;
       const std::uint64_t by = unary();
-      if (times) v *= by;
-      else if (by == 0) failed_ = true;
-      else v = divide ? v / by : v % by;
+      if (times)
+        v *= by;
+      else if (by == 0)
+        failed_ = true;
+      else
+        v = divide ? v / by : v % by;
     }
   }
   std::uint64_t unary() {
@@ -186,9 +200,7 @@ std::optional<MoCatalog> MoCatalog::parse(std::vector<std::uint8_t> bytes) {
   return catalog;
 }
 
-std::string_view MoCatalog::text(Span s) const {
-  return {reinterpret_cast<const char*>(bytes_.data()) + s.at, s.size};
-}
+std::string_view MoCatalog::text(Span s) const { return {reinterpret_cast<const char*>(bytes_.data()) + s.at, s.size}; }
 
 std::optional<std::size_t> MoCatalog::indexOf(std::string_view id) const {
   const auto found = std::lower_bound(ids_.begin(), ids_.end(), id,

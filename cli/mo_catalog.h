@@ -41,7 +41,7 @@ class MoCatalog {
   const char* findPlural(std::string_view one, std::uint64_t n) const;
 
   struct Entry {
-    std::string_view id;            // the English, both forms apart by '\0'
+    std::string_view id;                  // the English, both forms apart by '\0'
     std::vector<std::string_view> forms;  // the translation, one or more forms
   };
   // Every entry but the header, in the file's order.

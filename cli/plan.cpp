@@ -71,13 +71,12 @@ std::vector<Job> planJobs(const Args& inputs, const OutputsOf& outputsOf) {
     else if (const std::string& earlier = inputs[first->second]; !fresh)
       skip(Outcome::Done, earlier == inputs[i] ? std::string(tr("named twice")) : trf("the same file as {}", earlier));
     else if (self != mine.end())
-      skip(Outcome::Failed, trf("the output {} is this input file itself; nothing is written for it",
-                                utf8Of(self->second)));
+      skip(Outcome::Failed,
+           trf("the output {} is this input file itself; nothing is written for it", utf8Of(self->second)));
     else if (byOther != anyWriter.end())
       skip(Outcome::Done, trf("{} writes it in this run", inputs[byOther->second]));
     else if (clash != mine.end())
-      skip(Outcome::Failed,
-           trf("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
+      skip(Outcome::Failed, trf("{} writes {} too", inputs[writer[clash->first]], utf8Of(clash->first.filename())));
     else
       for (const auto& o : mine) writer.emplace(o.first, i);
   }
@@ -89,7 +88,7 @@ bool outputFolderUsable(const fs::path& path) {
   const Status failed = checkFolder(folder);
   if (!failed) return true;
   printLine(stderr, fmt::format("ezgitar-cli: {}: {}\n", folder,
-                              failed->sysError == ENOENT ? std::string(tr("no such folder")) : describe(*failed)));
+                                failed->sysError == ENOENT ? std::string(tr("no such folder")) : describe(*failed)));
   return false;
 }
 

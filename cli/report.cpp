@@ -87,15 +87,13 @@ int runReport(const CommandLine& line) {
   std::optional<fs::path> outDir;
   if (line.output) outDir = pathOf(*line.output);
   return runBatch(
-      line,
-      [&](const std::string& input) { return std::vector<fs::path>{reportTarget(input, outDir)}; },
+      line, [&](const std::string& input) { return std::vector<fs::path>{reportTarget(input, outDir)}; },
       [&](const std::string& input, FileReport& report) { reportOne(input, outDir, separator, report); });
 }
 
 int runTest(const CommandLine& line) {
   return runBatch(
-      line, [](const std::string&) { return std::vector<fs::path>{}; },
-      testOne);
+      line, [](const std::string&) { return std::vector<fs::path>{}; }, testOne);
 }
 
 }  // namespace ezg::cli

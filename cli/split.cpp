@@ -128,8 +128,7 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
   }
   SafeFile out13(names[0]), out24(names[1]);
   for (SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status())
-      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
+    if (Status failed = out->status()) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   // Side by side, as the byte rule's copies: on a second core the writing
   // and syncing take the time of one copy.
   Status finished13, finished24;
@@ -238,8 +237,7 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   // Neither name changes until both copies are complete.
   SafeFile out13(names[0]), out24(names[1]);
   for (const SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status())
-      return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
+    if (Status failed = out->status()) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
   ChangeList changes13, changes24;
   SplitCheck found;
   if (Status failed = makeBothCopies(in, tempoEdits, out13, out24, changes13, changes24, found))
@@ -264,11 +262,10 @@ int runSplit(const CommandLine& line) {
   SplitChoice choice;
   choice.tempoPercent = line.tempoPercent;
   if (line.splitBy != "packet")
-    choice.byEvents = EventSplitOptions{line.splitBy == "bar" ? SplitUnit::Bar : SplitUnit::Note, line.every,
-                                        line.tempoPercent};
+    choice.byEvents =
+        EventSplitOptions{line.splitBy == "bar" ? SplitUnit::Bar : SplitUnit::Note, line.every, line.tempoPercent};
   return runBatch(
-      line,
-      [&](const std::string& input) { return splitOutputs(input, outDir); },
+      line, [&](const std::string& input) { return splitOutputs(input, outDir); },
       [&](const std::string& input, FileReport& report) { splitOne(input, outDir, choice, report); });
 }
 

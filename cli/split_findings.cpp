@@ -136,8 +136,9 @@ std::string nothingSilenced(const InputFacts& in) {
                 "running status hides the notes: {} notes on channel 1 have no status byte of its own",
                 static_cast<std::uint64_t>(in.firstChannelRunning), number(in.firstChannelRunning));
   if (in.firstChannelZeroOns > 0)
-    return tr("the note-offs are written as note-ons with velocity 0, so the split silenced only those, whose "
-              "velocity was 0 already");
+    return tr(
+        "the note-offs are written as note-ons with velocity 0, so the split silenced only those, whose "
+        "velocity was 0 already");
   if (in.packets == 0)
     return trf("no pitch bend on channel 1 has its own status byte from position {} on, where the split looks",
                kFirstScanPosition);
@@ -174,8 +175,11 @@ std::string describeByte(const ByteName& n) {
     case ByteRole::HeaderDivision: return tr("the header's time division");
     case ByteRole::HeaderExtra: return tr("the header's extra data");
     case ByteRole::ChunkData: return tr("an unknown chunk's data");
-    case ByteRole::DeltaLead: case ByteRole::DeltaLast: return tr("a delta time");
-    case ByteRole::Status: case ByteRole::Data1: case ByteRole::Data2: return channelByte(n);
+    case ByteRole::DeltaLead:
+    case ByteRole::DeltaLast: return tr("a delta time");
+    case ByteRole::Status:
+    case ByteRole::Data1:
+    case ByteRole::Data2: return channelByte(n);
     case ByteRole::MetaStatus: return trf("{}'s first byte", metaName(n.metaType));
     case ByteRole::MetaType: return trf("{}'s type byte", metaName(n.metaType));
     case ByteRole::MetaLength: return trf("{}'s length", metaName(n.metaType));
@@ -191,11 +195,10 @@ std::string describeByte(const ByteName& n) {
 }
 
 std::string splitSummary(const SplitNames& names, const SplitCheck& found) {
-  return fmt::format("{}: {}\n", names.input,
-                     trf("{}, {}; {} silences {}, {} {}", bends(allBends(found.input)),
-                         notes(found.input.notes), names.copy13,
-                         notes(found.copy13.silencedNotes), names.copy24,
-                         number(found.copy24.silencedNotes)));
+  return fmt::format(
+      "{}: {}\n", names.input,
+      trf("{}, {}; {} silences {}, {} {}", bends(allBends(found.input)), notes(found.input.notes), names.copy13,
+          notes(found.copy13.silencedNotes), names.copy24, number(found.copy24.silencedNotes)));
 }
 
 std::string withTempo(std::string summary, int tempoPercent) {
@@ -245,15 +248,13 @@ const char* troubleText(midi::Trouble t) {
 
 }  // namespace
 
-std::string eventSplitSummary(const SplitNames& names, const EventSplitFacts& facts,
-                              const EventSplitOptions& options) {
+std::string eventSplitSummary(const SplitNames& names, const EventSplitFacts& facts, const EventSplitOptions& options) {
   const bool byBars = options.unit == SplitUnit::Bar;
   std::string text = byBars ? trf("{} in {}", notes(facts.notes), bars(facts.bars)) : notes(facts.notes);
-  text += trf("; {} sounds {} ({}), {} {} ({})", names.copy13,
-              soundingUnits(byBars, facts.units, options.every, SplitCopy::Copy13),
-              notes(facts.sounding13), names.copy24,
-              soundingUnits(byBars, facts.units, options.every, SplitCopy::Copy24),
-              notes(facts.sounding24));
+  text +=
+      trf("; {} sounds {} ({}), {} {} ({})", names.copy13,
+          soundingUnits(byBars, facts.units, options.every, SplitCopy::Copy13), notes(facts.sounding13), names.copy24,
+          soundingUnits(byBars, facts.units, options.every, SplitCopy::Copy24), notes(facts.sounding24));
   if (facts.continued) {
     const std::int64_t past = facts.continued->notes;
     text += trnf("; track {} made whole: {} of its notes lay past the end of its chunk",
@@ -288,11 +289,11 @@ std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck
     lines.push_back(fmt::format("{}: {}\n", names.input, trf("both copies equal the input: {}", nothingSilenced(in))));
   } else if (in.firstChannelRunning > 0) {
     const auto hidden = static_cast<std::uint64_t>(in.firstChannelRunning);
-    lines.push_back(fmt::format(
-        "{}: {}\n", names.input,
-        trnf("running status hides {} note on channel 1 from the split; they sound in both copies",
-             "running status hides {} notes on channel 1 from the split; they sound in both copies", hidden,
-             number(in.firstChannelRunning))));
+    lines.push_back(
+        fmt::format("{}: {}\n", names.input,
+                    trnf("running status hides {} note on channel 1 from the split; they sound in both copies",
+                         "running status hides {} notes on channel 1 from the split; they sound in both copies", hidden,
+                         number(in.firstChannelRunning))));
   }
   for (const auto& [name, copy] : {std::pair{&names.copy13, &found.copy13}, {&names.copy24, &found.copy24}}) {
     if (!copy->firstStrayChange) continue;
@@ -308,9 +309,8 @@ std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck
     lines.push_back(*name + ": " + line + "\n");
   }
   if (in.packets != in.bends[0]) {
-    std::string line = trf("the split found {}, but the file has {} on channel 1",
-                           packets(in.packets),
-                           bends(in.bends[0]));
+    std::string line =
+        trf("the split found {}, but the file has {} on channel 1", packets(in.packets), bends(in.bends[0]));
     if (in.firstStrayBend) {
       line += trf("; the first stray 0xE0 is at position {}: {}", position(*in.firstStrayBend),
                   describeByte(*in.firstStrayBend));
@@ -326,11 +326,11 @@ std::vector<std::string> splitWarnings(const SplitNames& names, const SplitCheck
   }
   if (in.ruleByteAfterTracks) {
     const std::uint8_t b = in.ruleByteAfterTracksValue;
-    lines.push_back(fmt::format("{}: {}\n", names.input,
-                                trf("position {}: bytes after the last track chunk took part in the split: it took "
-                                    "the byte {} there for {}",
-                                    position(*in.ruleByteAfterTracks), fmt::format("0x{:02X}", b),
-                                    ruleByteMeaning(b))));
+    lines.push_back(
+        fmt::format("{}: {}\n", names.input,
+                    trf("position {}: bytes after the last track chunk took part in the split: it took "
+                        "the byte {} there for {}",
+                        position(*in.ruleByteAfterTracks), fmt::format("0x{:02X}", b), ruleByteMeaning(b))));
   }
   return lines;
 }

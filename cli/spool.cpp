@@ -52,8 +52,10 @@ std::size_t Spool::spill(std::string_view text) {
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(::fileno(spill_.get()), text.data() + done, text.size() - done);
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n < 0 && errno == EINTR) continue;
+    if (n > 0)
+      done += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR)
+      continue;
     else {
       spillBroken_ = true;
       break;
@@ -109,8 +111,10 @@ void Spool::copyOut() {
 void FileReport::fail(const Failure& why, std::string_view text) {
   outcome = Outcome::Failed;
   const bool outOfFiles = why.sysError == EMFILE || why.sysError == ENFILE;
-  if (outOfFiles && mayRunAgain_ && !out_.printedDirectly() && !err_.printedDirectly()) runAgain_ = true;
-  else error(text);
+  if (outOfFiles && mayRunAgain_ && !out_.printedDirectly() && !err_.printedDirectly())
+    runAgain_ = true;
+  else
+    error(text);
 }
 
 void printLine(std::FILE* to, std::string_view line) {

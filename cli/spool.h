@@ -63,7 +63,7 @@ class FileReport {
   FileReport(Spool out, Spool err, bool quiet, bool mayRunAgain = false)
       : out_(std::move(out)), err_(std::move(err)), quiet_(quiet), mayRunAgain_(mayRunAgain) {}
   void result(std::string_view line) { out_.write(shownLine(line)); }  // stdout, even with --quiet
-  void info(std::string_view line) {                                  // stdout, unless --quiet
+  void info(std::string_view line) {                                   // stdout, unless --quiet
     if (!quiet_) out_.write(shownLine(line));
   }
   void error(std::string_view line) { err_.write(shownLine(line)); }  // stderr

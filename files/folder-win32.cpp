@@ -24,7 +24,7 @@ Status listPlainFiles(const std::string& folder, std::vector<std::string>& names
     return Failure::fromWindowsError(err, folder);
   }
   const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE |
-                        (hidden == Hidden::Left ? FILE_ATTRIBUTE_HIDDEN : 0);
+                         (hidden == Hidden::Left ? FILE_ATTRIBUTE_HIDDEN : 0);
   std::vector<std::string> found;
   do {
     if (!(entry.dwFileAttributes & notPlain)) found.push_back(utf8Of(std::wstring_view(entry.cFileName)));

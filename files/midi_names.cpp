@@ -11,9 +11,8 @@ bool isMidiFileName(std::string_view name) {
   if (name.size() < kExtension.size()) return false;
   const std::string_view tail = name.substr(name.size() - kExtension.size());
   if (!kNamesIgnoreCase) return tail == kExtension;
-  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-  });
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b; });
 }
 
 std::string baseNameOf(std::string_view fileName) {
@@ -26,9 +25,9 @@ std::vector<std::string> sortedMidiNames(std::vector<std::string> names) {
   // std::string compares by char; compare as unsigned bytes so that UTF-8
   // names (Turkish letters) sort after ASCII, in plain byte order.
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
   });
   return names;
 }

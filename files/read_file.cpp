@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <new>
 
-
 namespace ezg {
 
 Status readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {

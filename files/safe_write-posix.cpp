@@ -354,9 +354,8 @@ Status SafeFile::guarded(const std::function<Status()>& work) {
 }
 
 std::string SafeFile::keepAside() {
-  std::string aside = takeFreshName([&](const std::string& leaf) {
-    return ::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0;
-  });
+  std::string aside = takeFreshName(
+      [&](const std::string& leaf) { return ::linkat(folderFd_, leaf_.c_str(), folderFd_, leaf.c_str(), 0) == 0; });
   if (aside.empty()) failErrno(errno);
   return aside;
 }
@@ -371,8 +370,10 @@ bool SafeFile::moveIn() {
 }
 
 void SafeFile::moveBack(const std::string& aside) {
-  if (aside.empty()) ::unlinkat(folderFd_, leaf_.c_str(), 0);
-  else ::renameat(folderFd_, aside.c_str(), folderFd_, leaf_.c_str());
+  if (aside.empty())
+    ::unlinkat(folderFd_, leaf_.c_str(), 0);
+  else
+    ::renameat(folderFd_, aside.c_str(), folderFd_, leaf_.c_str());
 }
 
 void SafeFile::removeLeaf(const std::string& leaf) {

@@ -300,8 +300,10 @@ bool SafeFile::moveIn() {
 }
 
 void SafeFile::moveBack(const std::string& aside) {
-  if (aside.empty()) ::DeleteFileW(at(leaf_).c_str());
-  else moveOver(at(aside), at(leaf_));
+  if (aside.empty())
+    ::DeleteFileW(at(leaf_).c_str());
+  else
+    moveOver(at(aside), at(leaf_));
 }
 
 void SafeFile::removeLeaf(const std::string& leaf) {

@@ -107,19 +107,19 @@ class SafeFile final : public OutputFile {
   // run inside `guarded`, which keeps the run from ending half way; the
   // ones that can fail set the failure.
   static Status guarded(const std::function<Status()>& work);
-  bool readyToMove();                       // the temporary has a name, and is no longer written
-  std::string keepAside();                  // a second name of ours for the old file, or ""
-  bool moveIn();                            // the temporary takes the target's name
-  void moveBack(const std::string& aside);  // the old file, or none, back under the name
-  void removeLeaf(const std::string& leaf); // one of our names in the target's folder; "" is nothing
+  bool readyToMove();                        // the temporary has a name, and is no longer written
+  std::string keepAside();                   // a second name of ours for the old file, or ""
+  bool moveIn();                             // the temporary takes the target's name
+  void moveBack(const std::string& aside);   // the old file, or none, back under the name
+  void removeLeaf(const std::string& leaf);  // one of our names in the target's folder; "" is nothing
   bool syncFolder();
 
-  std::string name_;        // as the caller gave it
-  std::string leaf_;        // the file name that is replaced, in the folder
-  std::string tempLeaf_;    // the temporary's name in the folder, once it has one
-  FileId target_;           // the file replaced, when there is one
-  bool exists_ = false;     // there is a file to replace
-  bool followed_ = false;   // the name led to it through a link
+  std::string name_;       // as the caller gave it
+  std::string leaf_;       // the file name that is replaced, in the folder
+  std::string tempLeaf_;   // the temporary's name in the folder, once it has one
+  FileId target_;          // the file replaced, when there is one
+  bool exists_ = false;    // there is a file to replace
+  bool followed_ = false;  // the name led to it through a link
 #ifdef _WIN32
   [[nodiscard]] bool resolveTarget(const std::filesystem::path& target);
   void openTemporary();
@@ -128,21 +128,21 @@ class SafeFile final : public OutputFile {
   bool flushBuffer();
   std::wstring at(std::string_view leaf) const;
 
-  std::wstring folder_;      // the real file's own folder, where the temporary goes
-  void* handle_ = nullptr;   // the temporary, while it is written
-  bool pending_ = false;     // it goes by itself when its handle closes
-  std::string buffer_;       // written, not yet handed to the system
+  std::wstring folder_;        // the real file's own folder, where the temporary goes
+  void* handle_ = nullptr;     // the temporary, while it is written
+  bool pending_ = false;       // it goes by itself when its handle closes
+  std::string buffer_;         // written, not yet handed to the system
   std::uint64_t written_ = 0;  // handed to the system
 #else
   [[nodiscard]] bool resolveTarget(const std::filesystem::path& target, mode_t& mode);
   void openTemporary(mode_t mode);
 
-  std::string folder_;      // absolute, the real file's own folder
+  std::string folder_;  // absolute, the real file's own folder
   int folderFd_ = -1;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
 #endif
-  bool registered_ = false; // tempLeaf_ is in the list an ending run removes
+  bool registered_ = false;  // tempLeaf_ is in the list an ending run removes
   bool finished_ = false;
   bool committed_ = false;
   Status failure_;

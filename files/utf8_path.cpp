@@ -15,11 +15,16 @@ std::string printable(std::string_view text) {
     const auto c = static_cast<unsigned char>(text[i]);
     // U+0080 to U+009F: C2 80 to C2 9F.
     const bool c1 = c == 0xc2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80;
-    if (c >= 0x20 && c != 0x7f && !c1) shown += text[i];
-    else if (c == '\n') shown += "\\n";
-    else if (c == '\r') shown += "\\r";
-    else if (c == '\t') shown += "\\t";
-    else shown += escaped(c);
+    if (c >= 0x20 && c != 0x7f && !c1)
+      shown += text[i];
+    else if (c == '\n')
+      shown += "\\n";
+    else if (c == '\r')
+      shown += "\\r";
+    else if (c == '\t')
+      shown += "\\t";
+    else
+      shown += escaped(c);
     if (c1) shown += escaped(static_cast<unsigned char>(text[++i]));
   }
   return shown;

@@ -46,7 +46,8 @@ std::vector<Bytes> stripSeeds() {
   std::vector<Bytes> seeds;
   for (std::int64_t i : {1LL, 11LL, 1021LL, 1023LL, 1029LL, -1LL, 0LL, 1LL << 40}) {
     Bytes s(8);
-    for (int k = 0; k < 8; ++k) s[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(i) >> (8 * k));
+    for (int k = 0; k < 8; ++k)
+      s[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(i) >> (8 * k));
     seeds.push_back(s);
   }
   return seeds;
@@ -64,8 +65,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    if (!ezg::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i])))
-      return 1;
+    if (!ezg::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i]))) return 1;
   }
   return 0;
 }

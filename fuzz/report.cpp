@@ -23,8 +23,7 @@ namespace {
 std::vector<std::int64_t> warningsOf(const ezg::FileBuffer& file, char separator, std::string& text) {
   std::vector<std::int64_t> at;
   ezg::MemorySink sink;
-  ezg::TxtYaz(file, "fuzz.txt", ezg::standardNoteNames(), separator, sink,
-              [&](std::int64_t p) { at.push_back(p); });
+  ezg::TxtYaz(file, "fuzz.txt", ezg::standardNoteNames(), separator, sink, [&](std::int64_t p) { at.push_back(p); });
   text = sink.take();
   return at;
 }
@@ -48,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Through a real file now and then: files are slow, the property is not.
   if (size % 61 == 7) {
-    static const auto path = std::filesystem::temp_directory_path() / ("ezgitar-fuzz-report-" + std::to_string(::getpid()) + ".txt");
+    static const auto path =
+        std::filesystem::temp_directory_path() / ("ezgitar-fuzz-report-" + std::to_string(::getpid()) + ".txt");
     ezg::SafeFile out(path);
     ezg::TxtYaz(file, "fuzz.txt", ezg::standardNoteNames(), '.', out, [](std::int64_t) {});
     if (out.commit()) std::abort();

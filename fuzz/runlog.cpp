@@ -32,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   char last[20];
   std::memcpy(last, &current.start, 8);
   std::memcpy(last + 8, &current.end, 8);
-  std::memcpy(last + 16, "\0" "000", 4);
+  std::memcpy(last + 16,
+              "\0"
+              "000",
+              4);
   if (saved.compare(20 * n, 20, last, 20) != 0) std::abort();
 
   // Reading the saved log gives the same records back, bit for bit.
@@ -43,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // second of the day, counted here day by day.
   if (size >= 6) {
     const ezg::LocalDateTime t{1900 + data[0] % 200, 1 + data[1] % 12, 1 + data[2] % 28,
-                               data[3] % 24, data[4] % 60, data[5] % 60};
+                               data[3] % 24,         data[4] % 60,     data[5] % 60};
     auto leap = [](int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; };
     long days = 2;  // 30 and 31 December 1899
     for (int y = 1900; y < t.year; ++y) days += leap(y) ? 366 : 365;

@@ -21,8 +21,10 @@ ezg::Bytes stretched(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t kMost = std::size_t{320} << 10;
   ezg::Bytes out;
   for (std::size_t i = 0; i < size && out.size() < kMost; ++i) {
-    if (data[i] == 0xF7 && i + 1 < size) out.resize(out.size() + (data[++i] + 1u) * 256u, 0x00);
-    else out.push_back(data[i]);
+    if (data[i] == 0xF7 && i + 1 < size)
+      out.resize(out.size() + (data[++i] + 1u) * 256u, 0x00);
+    else
+      out.push_back(data[i]);
   }
   return out;
 }

@@ -21,8 +21,10 @@ ByteName nameByte(const Event& e, std::int64_t offset) {
     case EventKind::ChunkHead: n.role = i < 4 ? ByteRole::ChunkTag : ByteRole::ChunkLength; return n;
     case EventKind::HeaderData: {
       const std::int64_t j = e.dataOffset + i;
-      n.role = j < 2 ? ByteRole::HeaderFormat : j < 4 ? ByteRole::HeaderTracks
-             : j < 6 ? ByteRole::HeaderDivision : ByteRole::HeaderExtra;
+      n.role = j < 2   ? ByteRole::HeaderFormat
+               : j < 4 ? ByteRole::HeaderTracks
+               : j < 6 ? ByteRole::HeaderDivision
+                       : ByteRole::HeaderExtra;
       return n;
     }
     case EventKind::ChunkData: n.role = ByteRole::ChunkData; return n;
@@ -30,7 +32,10 @@ ByteName nameByte(const Event& e, std::int64_t offset) {
     case EventKind::SysExData: n.role = ByteRole::SysExData; return n;
     case EventKind::Skipped: n.role = ByteRole::Skipped; return n;
     case EventKind::AfterChunks: n.role = ByteRole::AfterChunks; return n;
-    case EventKind::Channel: case EventKind::Meta: case EventKind::SysEx: case EventKind::Delta: break;
+    case EventKind::Channel:
+    case EventKind::Meta:
+    case EventKind::SysEx:
+    case EventKind::Delta: break;
   }
   if (i < e.deltaLength) {
     n.role = e.bytes[i] < kDataLimit ? ByteRole::DeltaLast : ByteRole::DeltaLead;
@@ -51,11 +56,15 @@ ByteName nameByte(const Event& e, std::int64_t offset) {
 
 bool structural(ByteRole role) {
   switch (role) {
-    case ByteRole::ChunkTag: case ByteRole::ChunkLength: case ByteRole::DeltaLead: case ByteRole::Status:
-    case ByteRole::MetaStatus: case ByteRole::MetaLength: case ByteRole::SysExStatus: case ByteRole::SysExLength:
-      return true;
-    default:
-      return false;
+    case ByteRole::ChunkTag:
+    case ByteRole::ChunkLength:
+    case ByteRole::DeltaLead:
+    case ByteRole::Status:
+    case ByteRole::MetaStatus:
+    case ByteRole::MetaLength:
+    case ByteRole::SysExStatus:
+    case ByteRole::SysExLength: return true;
+    default: return false;
   }
 }
 

@@ -21,13 +21,13 @@
 namespace ezg::midi {
 
 enum class EventKind : std::uint8_t {
-  ChunkHead,    // a chunk's tag and length: 8 bytes, fewer when cut
-  HeaderData,   // the header chunk's data (format, tracks, division)
-  ChunkData,    // the data of a chunk that is neither header nor track
-  Channel,      // a delta time and a channel message
-  Meta,         // a delta time, 0xFF, the type and the length; the data follows as MetaData
+  ChunkHead,   // a chunk's tag and length: 8 bytes, fewer when cut
+  HeaderData,  // the header chunk's data (format, tracks, division)
+  ChunkData,   // the data of a chunk that is neither header nor track
+  Channel,     // a delta time and a channel message
+  Meta,        // a delta time, 0xFF, the type and the length; the data follows as MetaData
   MetaData,
-  SysEx,        // a delta time, 0xF0 or 0xF7 and the length; the data follows as SysExData
+  SysEx,  // a delta time, 0xF0 or 0xF7 and the length; the data follows as SysExData
   SysExData,
   Delta,        // a delta time with no event after it: cut short, or the track stops making sense there
   Skipped,      // the rest of a track chunk after it stopped making sense
@@ -38,14 +38,14 @@ enum class ChunkKind : std::uint8_t { None, Header, Track, Other };
 
 // Where the structure stops making sense, and what the reader did.
 enum class Trouble : std::uint8_t {
-  NoHeader,          // the file does not start with a header chunk
-  DataWithoutStatus, // a data byte where a status byte is needed: the rest of the track is skipped
-  UnknownStatus,     // a status byte that has no place in a file: the rest of the track is skipped
-  StatusInData,      // a status byte inside a channel message: the rest of the track is skipped
-  LongNumber,        // a delta time or length of more than four bytes: the rest of the track is skipped
-  PastChunkEnd,      // an event runs past its chunk's end: it is cut there
-  AfterEndOfTrack,   // bytes after the end-of-track event: skipped
-  CutByFileEnd,      // the file ends inside an event or a chunk
+  NoHeader,           // the file does not start with a header chunk
+  DataWithoutStatus,  // a data byte where a status byte is needed: the rest of the track is skipped
+  UnknownStatus,      // a status byte that has no place in a file: the rest of the track is skipped
+  StatusInData,       // a status byte inside a channel message: the rest of the track is skipped
+  LongNumber,         // a delta time or length of more than four bytes: the rest of the track is skipped
+  PastChunkEnd,       // an event runs past its chunk's end: it is cut there
+  AfterEndOfTrack,    // bytes after the end-of-track event: skipped
+  CutByFileEnd,       // the file ends inside an event or a chunk
 };
 
 struct TroubleAt {
@@ -55,34 +55,46 @@ struct TroubleAt {
 
 // One event. The delta time, where there is one, is its first bytes.
 struct Event {
-  std::int64_t offset = 0;      // 0-based offset of its first byte
-  std::int64_t tick = 0;        // track events: ticks from the start of the track, its delta included
-  std::int64_t dataOffset = 0;  // data events: where in the data this slice starts
+  std::int64_t offset = 0;              // 0-based offset of its first byte
+  std::int64_t tick = 0;                // track events: ticks from the start of the track, its delta included
+  std::int64_t dataOffset = 0;          // data events: where in the data this slice starts
   const std::uint8_t* bytes = nullptr;  // its bytes; valid only while the events are handed out
-  std::uint32_t length = 0;     // at least 1
-  std::int32_t track = -1;      // 0-based number of the track chunk; -1 outside tracks
+  std::uint32_t length = 0;             // at least 1
+  std::int32_t track = -1;              // 0-based number of the track chunk; -1 outside tracks
   EventKind kind = EventKind::AfterChunks;
   ChunkKind chunk = ChunkKind::None;  // the chunk it lies in
   std::uint8_t deltaLength = 0;
-  std::uint8_t status = 0;      // channel message: the status in effect; 0xFF meta; 0xF0 or 0xF7
-  std::uint8_t metaType = 0;    // meta events and their data
-  bool running = false;         // a channel message without its own status byte
-  bool cut = false;             // shorter than its structure says
+  std::uint8_t status = 0;    // channel message: the status in effect; 0xFF meta; 0xF0 or 0xF7
+  std::uint8_t metaType = 0;  // meta events and their data
+  bool running = false;       // a channel message without its own status byte
+  bool cut = false;           // shorter than its structure says
 
   std::int64_t end() const { return offset + length; }
 };
 
 // What a byte of the file is, for naming it.
 enum class ByteRole : std::uint8_t {
-  ChunkTag, ChunkLength,
-  HeaderFormat, HeaderTracks, HeaderDivision, HeaderExtra,
+  ChunkTag,
+  ChunkLength,
+  HeaderFormat,
+  HeaderTracks,
+  HeaderDivision,
+  HeaderExtra,
   ChunkData,
   DeltaLead,  // a delta-time byte with more to follow
   DeltaLast,
-  Status, Data1, Data2,  // of a channel message
-  MetaStatus, MetaType, MetaLength, MetaData,
-  SysExStatus, SysExLength, SysExData,
-  Skipped, AfterChunks,
+  Status,
+  Data1,
+  Data2,  // of a channel message
+  MetaStatus,
+  MetaType,
+  MetaLength,
+  MetaData,
+  SysExStatus,
+  SysExLength,
+  SysExData,
+  Skipped,
+  AfterChunks,
 };
 
 // A byte's role and its event's particulars, kept after the event is gone.
@@ -262,7 +274,7 @@ std::size_t EventReader<Sink>::chunkHead(const std::uint8_t* p, std::size_t n, b
   }
   sawChunk_ = true;
   chunk_ = first && std::memcmp(p, "MThd", 4) == 0 ? ChunkKind::Header
-         : std::memcmp(p, "MTrk", 4) == 0          ? ChunkKind::Track
+           : std::memcmp(p, "MTrk", 4) == 0        ? ChunkKind::Track
                                                    : ChunkKind::Other;
   if (chunk_ == ChunkKind::Track) {
     ++track_;
@@ -277,9 +289,12 @@ std::size_t EventReader<Sink>::chunkHead(const std::uint8_t* p, std::size_t n, b
   }
   add(EventKind::ChunkHead, p, 8);
   chunkLeft_ = events_detail::bigEndian32(p + 4);
-  if (chunkLeft_ == 0) mode_ = Mode::ChunkHead;
-  else if (chunk_ == ChunkKind::Track) mode_ = Mode::TrackEvent;
-  else startData(chunk_ == ChunkKind::Header ? EventKind::HeaderData : EventKind::ChunkData, chunkLeft_, 0, 0);
+  if (chunkLeft_ == 0)
+    mode_ = Mode::ChunkHead;
+  else if (chunk_ == ChunkKind::Track)
+    mode_ = Mode::TrackEvent;
+  else
+    startData(chunk_ == ChunkKind::Header ? EventKind::HeaderData : EventKind::ChunkData, chunkLeft_, 0, 0);
   return 8;
 }
 
@@ -370,8 +385,10 @@ std::size_t EventReader<Sink>::trackEvent(const std::uint8_t* p, std::size_t n, 
   };
   auto cutShort = [&](std::size_t have) -> std::size_t {
     if (!chunkEnds && !final) return kNeedMore;
-    if (chunkEnds) report(Trouble::PastChunkEnd, offset_ + static_cast<std::int64_t>(have));
-    else cutByEnd_ = true;
+    if (chunkEnds)
+      report(Trouble::PastChunkEnd, offset_ + static_cast<std::int64_t>(have));
+    else
+      cutByEnd_ = true;
     emit(have, true);
     return have;
   };
@@ -479,8 +496,10 @@ void EventReader<Sink>::startData(EventKind kind, std::int64_t length, std::uint
 template <class Sink>
 void EventReader<Sink>::skipRest(Trouble why) {
   report(why, offset_);
-  if (chunkLeft_ > 0) startData(EventKind::Skipped, chunkLeft_, 0, 0);
-  else mode_ = Mode::ChunkHead;
+  if (chunkLeft_ > 0)
+    startData(EventKind::Skipped, chunkLeft_, 0, 0);
+  else
+    mode_ = Mode::ChunkHead;
 }
 
 template <class Sink>

@@ -17,7 +17,9 @@ constexpr std::string_view kFourFixed = "Sabit 4 byte";
 constexpr std::string_view kFormatTitle = "Midi Format tipi 2 byte";
 constexpr std::string_view kFormatLegend = "0=single 1=Multi/syncron 2=Multi/asyncron ";
 constexpr std::string_view kTrackCount = "Track say\xFDs\xFD";
-constexpr std::string_view kTicksTitle = "\xC7" "eyrek nota Tick say\xFDs\xFD";
+constexpr std::string_view kTicksTitle =
+    "\xC7"
+    "eyrek nota Tick say\xFDs\xFD";
 constexpr std::string_view kTrackTitle = "----------TRACK CHUNK--------------";
 constexpr std::string_view kTrackLengthTitle = "byte olarak track uzunlugu";
 constexpr std::string_view kTrackLength = "Bu trackde Byte say\xFDs\xFD=";
@@ -27,9 +29,9 @@ constexpr std::string_view kEndLabel = "SysExMsg biter";
 // Indexed by the low nibble of 0xF0..0xFF; each exactly 16 characters.
 constexpr std::array<std::string_view, 16> kSystemLabels = {
     "SysExMsg ba\xFEl.  ", "Time code       ", "Position pointer", "Song select     ",
-    "Undefined       ", "Undefined       ", "Tune request    ", "EOX biti\xFE       ",
-    "Clock           ", "(undefined)     ", "Start           ", "Continue        ",
-    "Stop            ", "Undefined       ", "Active Sensing  ", "SysExMsg ba\xFEl.  ",
+    "Undefined       ",    "Undefined       ", "Tune request    ", "EOX biti\xFE       ",
+    "Clock           ",    "(undefined)     ", "Start           ", "Continue        ",
+    "Stop            ",    "Undefined       ", "Active Sensing  ", "SysExMsg ba\xFEl.  ",
 };
 static_assert([] {
   for (auto label : kSystemLabels)
@@ -45,9 +47,22 @@ struct ByteFields {
   constexpr ByteFields() {
     constexpr char kHex[] = "0123456789ABCDEF";
     for (int b = 0; b < 256; ++b) {
-      text[static_cast<std::size_t>(b)] = {' ', ' ', ' ', kHex[b >> 4], kHex[b & 15], ' ', ' ', ' ',
-                                           static_cast<char>('0' + b / 100), static_cast<char>('0' + b / 10 % 10),
-                                           static_cast<char>('0' + b % 10), ' ', ' ', ' ', ' ', ' '};
+      text[static_cast<std::size_t>(b)] = {' ',
+                                           ' ',
+                                           ' ',
+                                           kHex[b >> 4],
+                                           kHex[b & 15],
+                                           ' ',
+                                           ' ',
+                                           ' ',
+                                           static_cast<char>('0' + b / 100),
+                                           static_cast<char>('0' + b / 10 % 10),
+                                           static_cast<char>('0' + b % 10),
+                                           ' ',
+                                           ' ',
+                                           ' ',
+                                           ' ',
+                                           ' '};
     }
   }
 };
@@ -162,8 +177,8 @@ class ReportText {
         ++positionLength_;
       }
     } else {
-      positionLength_ = static_cast<std::size_t>(digits(position_.data(), static_cast<std::uint64_t>(p), 4) -
-                                                 position_.data());
+      positionLength_ =
+          static_cast<std::size_t>(digits(position_.data(), static_cast<std::uint64_t>(p), 4) - position_.data());
     }
     positionValue_ = p;
   }

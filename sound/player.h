@@ -17,12 +17,12 @@
 namespace ezg::sound {
 
 enum class SoundTrouble {
-  NoSoundFont,     // the SoundFont file is not there
-  BadSoundFont,    // it is there, but the synthesizer cannot load it
-  NoAudioOutput,   // no audio device could be opened
-  NoMidiOutput,    // the system's MIDI output could not be opened
-  CannotRender,    // this build has no synthesizer to render with
-  NoSynthesizer,   // the synthesizer could not be started
+  NoSoundFont,    // the SoundFont file is not there
+  BadSoundFont,   // it is there, but the synthesizer cannot load it
+  NoAudioOutput,  // no audio device could be opened
+  NoMidiOutput,   // the system's MIDI output could not be opened
+  CannotRender,   // this build has no synthesizer to render with
+  NoSynthesizer,  // the synthesizer could not be started
 };
 
 struct SoundFailure {

@@ -70,7 +70,8 @@ using Driver = std::unique_ptr<fluid_audio_driver_t, DriverDeleter>;
 void exactBendRange(fluid_synth_t* synth) {
   fluid_mod_t* bend = new_fluid_mod();
   if (!bend) return;
-  fluid_mod_set_source1(bend, FLUID_MOD_PITCHWHEEL, FLUID_MOD_GC | FLUID_MOD_LINEAR | FLUID_MOD_BIPOLAR | FLUID_MOD_POSITIVE);
+  fluid_mod_set_source1(bend, FLUID_MOD_PITCHWHEEL,
+                        FLUID_MOD_GC | FLUID_MOD_LINEAR | FLUID_MOD_BIPOLAR | FLUID_MOD_POSITIVE);
   fluid_mod_set_source2(bend, FLUID_MOD_PITCHWHEELSENS,
                         FLUID_MOD_GC | FLUID_MOD_LINEAR | FLUID_MOD_UNIPOLAR | FLUID_MOD_POSITIVE);
   fluid_mod_set_dest(bend, GEN_PITCH);
@@ -107,8 +108,10 @@ void sendTo(fluid_synth_t* synth, const TimedMessage& m) {
     case 0x8: fluid_synth_noteoff(synth, channel, m.data1); break;
     case 0x9:
       // A velocity of 0 is a note-off, as in the silenced copies.
-      if (m.data2 == 0) fluid_synth_noteoff(synth, channel, m.data1);
-      else fluid_synth_noteon(synth, channel, m.data1, m.data2);
+      if (m.data2 == 0)
+        fluid_synth_noteoff(synth, channel, m.data1);
+      else
+        fluid_synth_noteon(synth, channel, m.data1, m.data2);
       break;
     case 0xA: fluid_synth_key_pressure(synth, channel, m.data1, m.data2); break;
     case 0xB: fluid_synth_cc(synth, channel, m.data1, m.data2); break;
@@ -209,11 +212,10 @@ class WavWriter {
   // The sizes, now that they are known. Beyond 4 GiB of samples they stay
   // at the largest a WAV file can say.
   void finish() {
-    const auto data = static_cast<std::uint32_t>(
-        std::min<std::int64_t>(frames_ * kChannels * 2, std::int64_t{0xFFFFFFFF} - 36));
+    const auto data =
+        static_cast<std::uint32_t>(std::min<std::int64_t>(frames_ * kChannels * 2, std::int64_t{0xFFFFFFFF} - 36));
     const std::string header = wavHeader(data);
-    for (std::uint64_t at : {4u, 40u, 41u, 42u, 43u, 5u, 6u, 7u})
-      out_.patch(at, static_cast<std::uint8_t>(header[at]));
+    for (std::uint64_t at : {4u, 40u, 41u, 42u, 43u, 5u, 6u, 7u}) out_.patch(at, static_cast<std::uint8_t>(header[at]));
   }
 
  private:
@@ -247,8 +249,7 @@ SoundStatus canRender(const SoundOptions& options) {
 std::unique_ptr<Player> makePlayer(const SoundOptions& options) {
   auto live = std::make_shared<LiveSynth>();
   live->options = options;
-  return std::make_unique<PacedPlayer>(
-      [live](std::unique_ptr<MessageOutput>& out) { return live->open(out); });
+  return std::make_unique<PacedPlayer>([live](std::unique_ptr<MessageOutput>& out) { return live->open(out); });
 }
 
 SoundStatus renderWav(std::span<const std::uint8_t> file, const SoundOptions& options, ByteSink& out) {

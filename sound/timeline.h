@@ -12,8 +12,8 @@
 namespace ezg::sound {
 
 struct TimedMessage {
-  std::int64_t at = 0;  // nanoseconds from the start
-  std::int64_t tick = 0;  // in its track
+  std::int64_t at = 0;      // nanoseconds from the start
+  std::int64_t tick = 0;    // in its track
   std::uint8_t status = 0;  // 0x80..0xEF
   std::uint8_t data1 = 0;
   std::uint8_t data2 = 0;  // 0 for the one-byte messages

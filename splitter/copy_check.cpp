@@ -35,13 +35,14 @@ constexpr std::size_t kHuge = std::size_t{2} << 20;
 std::size_t alignmentFor(std::size_t capacity) { return capacity >= kHuge ? kHuge : 4096; }
 
 std::uint8_t* allocateAligned(std::size_t capacity) {
-  auto* p = static_cast<std::uint8_t*>(::operator new(capacity, std::align_val_t{alignmentFor(capacity)}, std::nothrow));
+  auto* p =
+      static_cast<std::uint8_t*>(::operator new (capacity, std::align_val_t{alignmentFor(capacity)}, std::nothrow));
   if (p) detail::adviseLargeBuffer(p, capacity);
   return p;
 }
 
 void freeAligned(std::uint8_t* p, std::size_t capacity) {
-  if (p) ::operator delete(p, std::align_val_t{alignmentFor(capacity)});
+  if (p) ::operator delete (p, std::align_val_t{alignmentFor(capacity)});
 }
 
 }  // namespace
@@ -112,8 +113,10 @@ void ChangeList::Reader::decode() {
     ++in.bends[e.status & 0x0F];
     if (!first) return;
     const std::int64_t statusAt = e.offset + e.deltaLength;
-    if (!e.running && statusAt >= kFirstScanOffset) ++in.packets;
-    else if (!in.firstUnseenBend) in.firstUnseenBend = midi::nameByte(e, statusAt);
+    if (!e.running && statusAt >= kFirstScanOffset)
+      ++in.packets;
+    else if (!in.firstUnseenBend)
+      in.firstUnseenBend = midi::nameByte(e, statusAt);
   } else if (kind == midi::kNoteOnKind) {
     const std::size_t velocityAt = e.deltaLength + (e.running ? 1u : 2u);
     if (velocityAt >= e.length) return;  // cut short

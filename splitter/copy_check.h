@@ -20,13 +20,13 @@ namespace ezg {
 
 // What the input holds, read as events, next to what the byte rule sees.
 struct InputFacts {
-  std::array<std::int64_t, 16> bends{};   // pitch bends per channel; [0] is channel 1
-  std::int64_t notes = 0;                 // note-ons with a velocity above 0, every channel
-  std::int64_t firstChannelNotes = 0;     // of them on channel 1
-  std::int64_t firstChannelZeroOns = 0;   // note-ons with velocity 0 on channel 1: note-offs
-  std::int64_t firstChannelRunning = 0;   // of the notes on channel 1, those without a status byte of their own
-  std::int64_t packets = 0;               // the bytes 0xE0 the byte rule opens a packet at
-  std::int64_t strayBends = 0;            // of them, no pitch bend's status byte on channel 1
+  std::array<std::int64_t, 16> bends{};  // pitch bends per channel; [0] is channel 1
+  std::int64_t notes = 0;                // note-ons with a velocity above 0, every channel
+  std::int64_t firstChannelNotes = 0;    // of them on channel 1
+  std::int64_t firstChannelZeroOns = 0;  // note-ons with velocity 0 on channel 1: note-offs
+  std::int64_t firstChannelRunning = 0;  // of the notes on channel 1, those without a status byte of their own
+  std::int64_t packets = 0;              // the bytes 0xE0 the byte rule opens a packet at
+  std::int64_t strayBends = 0;           // of them, no pitch bend's status byte on channel 1
   std::optional<midi::ByteName> firstStrayBend;
   std::optional<midi::ByteName> firstUnseenBend;      // a pitch bend on channel 1 the byte rule misses
   std::optional<midi::ByteName> ruleByteAfterTracks;  // a 0x80, 0x90 or 0xE0 after the last track chunk
@@ -65,8 +65,10 @@ class ChangeList {
   // increasing order but for a velocity that a long packet's end set after
   // its bytes were written, rare enough to be kept apart.
   void record(std::int64_t offset, std::uint8_t to) {
-    if (offset > last_) add(offset, to);
-    else recordLate(offset, to);
+    if (offset > last_)
+      add(offset, to);
+    else
+      recordLate(offset, to);
   }
 
   class Reader {
@@ -78,8 +80,10 @@ class ChangeList {
     // The change at hand; its offset is INT64_MAX past the last.
     Change at() const { return {offset_, to_}; }
     void next() {
-      if (fromLate_) ++late_;
-      else decode();
+      if (fromLate_)
+        ++late_;
+      else
+        decode();
       pick();
     }
 
@@ -125,8 +129,8 @@ class ChangeList {
   std::uint8_t* encoded_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
-  std::int64_t last_ = -1;     // the offset of the last change added
-  std::vector<Change> late_;   // in increasing order
+  std::int64_t last_ = -1;    // the offset of the last change added
+  std::vector<Change> late_;  // in increasing order
 };
 
 // One pass over the input as events, naming both copies' changes.

@@ -69,7 +69,7 @@ struct NoteEvent {
 };
 
 struct TrackFacts {
-  std::int64_t head = 0;       // offset of the chunk's tag
+  std::int64_t head = 0;  // offset of the chunk's tag
   std::int64_t dataStart = 0;
   std::int64_t declared = kNone;  // the chunk's length; kNone when its head is cut
   std::vector<NoteEvent> notes;
@@ -123,7 +123,8 @@ class Collector {
           const std::int64_t left = std::max<std::int64_t>(0, fileSize_ - e.offset - shift_);
           std::vector<NoteEvent>& notes = r_.tracks.back().notes;
           notes.reserve(static_cast<std::size_t>(std::min(r_.tracks.back().declared, left) / 6));
-          detail::adviseLargeBuffer(reinterpret_cast<std::uint8_t*>(notes.data()), notes.capacity() * sizeof(NoteEvent));
+          detail::adviseLargeBuffer(reinterpret_cast<std::uint8_t*>(notes.data()),
+                                    notes.capacity() * sizeof(NoteEvent));
         }
         return;
       case EventKind::Channel: {
@@ -181,8 +182,7 @@ void read(std::span<const std::uint8_t> bytes, Collector& collector) {
 // The events after the last chunk, read as more of the last track from
 // `start`. Clean or nothing: no trouble, and a second end-of-track at the
 // very end of the file.
-std::optional<Reading> continuation(std::span<const std::uint8_t> file, std::int64_t start,
-                                    const TrackFacts& last) {
+std::optional<Reading> continuation(std::span<const std::uint8_t> file, std::int64_t start, const TrackFacts& last) {
   const auto size = static_cast<std::int64_t>(file.size());
   if (size - start > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
   Bytes chunk = {'M', 'T', 'r', 'k'};
@@ -444,13 +444,14 @@ std::optional<EventSplitRefusal> planEventSplit(std::span<const std::uint8_t> fi
       if (more) {
         TrackFacts& tail = more->tracks[0];
         const std::int64_t cutEnd = start + tail.firstDeltaLength;
-        Splice s{last.endOfTrack, cutEnd - last.endOfTrack,
-                 variableLength(last.endOfTrackDelta + tail.firstDelta)};
+        Splice s{last.endOfTrack, cutEnd - last.endOfTrack, variableLength(last.endOfTrackDelta + tail.firstDelta)};
         const std::int64_t length = size - last.dataStart - s.removed + static_cast<std::int64_t>(s.with.size());
-        if (length <= std::numeric_limits<std::uint32_t>::max() && last.endOfTrackDelta + tail.firstDelta < (1u << 28)) {
+        if (length <= std::numeric_limits<std::uint32_t>::max() &&
+            last.endOfTrackDelta + tail.firstDelta < (1u << 28)) {
           std::int64_t notes = 0;
           for (const NoteEvent& n : tail.notes) notes += n.soundingOn() ? 1 : 0;
-          plan.facts.continued = TrackContinuation{static_cast<std::int32_t>(r.tracks.size()) - 1, last.endOfTrack, notes};
+          plan.facts.continued =
+              TrackContinuation{static_cast<std::int32_t>(r.tracks.size()) - 1, last.endOfTrack, notes};
           last.notes.insert(last.notes.end(), tail.notes.begin(), tail.notes.end());
           for (Meter m : more->meters) {
             m.track = plan.facts.continued->track;
@@ -476,8 +477,8 @@ std::optional<EventSplitRefusal> planEventSplit(std::span<const std::uint8_t> fi
   return std::nullopt;
 }
 
-std::optional<EventSplitRefusal> planTempoOnly(std::span<const std::uint8_t> file, int tempoPercent,
-                                               CopyEdits& edits, EventSplitFacts& facts) {
+std::optional<EventSplitRefusal> planTempoOnly(std::span<const std::uint8_t> file, int tempoPercent, CopyEdits& edits,
+                                               EventSplitFacts& facts) {
   edits = CopyEdits{};
   facts = EventSplitFacts{};
   Reading r;
@@ -527,8 +528,10 @@ void EditedSink::patch(std::uint64_t offset, std::uint8_t value) {
   auto at = static_cast<std::int64_t>(offset);
   std::int64_t moved = 0;
   for (const Splice& s : edits_.splices) {
-    if (at >= s.offset + s.removed) moved += static_cast<std::int64_t>(s.with.size()) - s.removed;
-    else if (at >= s.offset) return;  // the splice's bytes stand there
+    if (at >= s.offset + s.removed)
+      moved += static_cast<std::int64_t>(s.with.size()) - s.removed;
+    else if (at >= s.offset)
+      return;  // the splice's bytes stand there
   }
   out_.patch(static_cast<std::uint64_t>(at + moved), value);
 }

@@ -63,12 +63,12 @@ struct TrackContinuation {
 };
 
 struct EventSplitFacts {
-  std::int64_t notes = 0;  // note-ons with a velocity above 0, every track and channel
-  std::int64_t bars = 0;   // bar splits only: bars from the start to the last event
-  std::int64_t units = 0;  // notes or bars, by the unit asked for
+  std::int64_t notes = 0;                       // note-ons with a velocity above 0, every track and channel
+  std::int64_t bars = 0;                        // bar splits only: bars from the start to the last event
+  std::int64_t units = 0;                       // notes or bars, by the unit asked for
   std::int64_t sounding13 = 0, sounding24 = 0;  // notes each copy leaves sounding
-  std::int64_t tempos = 0;      // set-tempo events scaled
-  bool tempoInserted = false;   // none was there: one was put at the start of the first track
+  std::int64_t tempos = 0;                      // set-tempo events scaled
+  bool tempoInserted = false;                   // none was there: one was put at the start of the first track
   std::optional<TrackContinuation> continued;
   // Where the events stopped making sense in a track: from there on its
   // bytes are left as they are and its notes sound in both copies.
@@ -90,8 +90,8 @@ std::optional<EventSplitRefusal> planEventSplit(std::span<const std::uint8_t> fi
 
 // The tempo edits alone, the same for both copies: for a byte-rule split at
 // another tempo. `tempos` and `inserted` say what they do.
-std::optional<EventSplitRefusal> planTempoOnly(std::span<const std::uint8_t> file, int tempoPercent,
-                                               CopyEdits& edits, EventSplitFacts& facts);
+std::optional<EventSplitRefusal> planTempoOnly(std::span<const std::uint8_t> file, int tempoPercent, CopyEdits& edits,
+                                               EventSplitFacts& facts);
 
 // A set-tempo value (microseconds a quarter note) at `percent` of the
 // speed: scaled by 100 / percent, rounded, kept within 24 bits and above 0.
@@ -110,8 +110,8 @@ class EditedSink final : public ByteSink {
  private:
   const CopyEdits& edits_;
   ByteSink& out_;
-  std::int64_t at_ = 0;        // input offset of the next byte written
-  std::int64_t skip_ = 0;      // input bytes still to drop for the last splice
+  std::int64_t at_ = 0;    // input offset of the next byte written
+  std::int64_t skip_ = 0;  // input bytes still to drop for the last splice
   std::size_t nextZero_ = 0;
   std::size_t nextSplice_ = 0;
   std::string scratch_;

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
       "std::span<const std::uint8_t> stripBitmap() { return kStrip; }\n\n"
       "}  // namespace ezg\n";
 
-  const bool written = ezg::writeOrSay("make_strip", argv[1], ezg::asChars(bmp)) &&
-                       ezg::writeOrSay("make_strip", argv[2], src);
+  const bool written =
+      ezg::writeOrSay("make_strip", argv[1], ezg::asChars(bmp)) && ezg::writeOrSay("make_strip", argv[2], src);
   return written ? 0 : 1;
 }

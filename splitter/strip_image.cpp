@@ -6,28 +6,26 @@ namespace ezg {
 namespace {
 
 // Rows where the picture changes, top to bottom.
-constexpr int kOpenEnd = 209;       // open zipper: rows 0-209
-constexpr int kVEnd = 247;          // the gap narrows to one pixel here
-constexpr int kMeetFirst = 248;     // the two rows of teeth meet: 248-250
-constexpr int kSliderFirst = 253;   // slider body: 253-276
+constexpr int kOpenEnd = 209;      // open zipper: rows 0-209
+constexpr int kVEnd = 247;         // the gap narrows to one pixel here
+constexpr int kMeetFirst = 248;    // the two rows of teeth meet: 248-250
+constexpr int kSliderFirst = 253;  // slider body: 253-276
 constexpr int kSliderLast = 276;
-constexpr int kClosedFirst = 278;   // closed teeth: 278-470
+constexpr int kClosedFirst = 278;  // closed teeth: 278-470
 constexpr int kClosedLast = 470;
-constexpr int kCentre = 24;         // the column the gap closes on
-constexpr int kOpenHalfGap = 10;    // gap 14-34: 21 pixels
+constexpr int kCentre = 24;       // the column the gap closes on
+constexpr int kOpenHalfGap = 10;  // gap 14-34: 21 pixels
 constexpr int kToothWidth = 4;
 constexpr int kToothPeriod = 5;
 
-constexpr Rgb kToothBody{92, 88, 28};   // dark olive
-constexpr Rgb kToothCore{64, 64, 58};   // dark grey, where teeth interlock
+constexpr Rgb kToothBody{92, 88, 28};  // dark olive
+constexpr Rgb kToothCore{64, 64, 58};  // dark grey, where teeth interlock
 constexpr Rgb kSliderBody{48, 48, 44};
 constexpr Rgb kPullTab{122, 120, 104};
 
 // Blends a colour toward the yellow ground; t = 0 keeps it, 1 gives ground.
 Rgb towardGround(Rgb c, double t) {
-  auto mix = [t](std::uint8_t a, std::uint8_t b) {
-    return static_cast<std::uint8_t>(std::lround(a + (b - a) * t));
-  };
+  auto mix = [t](std::uint8_t a, std::uint8_t b) { return static_cast<std::uint8_t>(std::lround(a + (b - a) * t)); };
   return {mix(c.r, kStripGround.r), mix(c.g, kStripGround.g), mix(c.b, kStripGround.b)};
 }
 
@@ -99,18 +97,14 @@ void drawSlider(Canvas& c) {
 void drawClosedRow(Canvas& c, int y) {
   switch ((y - kClosedFirst) % kToothPeriod) {
     case 0:
-    case 2:
-      c.span(22, 27, y, kToothEdge);
-      break;
+    case 2: c.span(22, 27, y, kToothEdge); break;
     case 1:
       c.span(21, 28, y, kToothBody);
       c.set(21, y, kToothEdge);
       c.set(28, y, kToothEdge);
       c.span(24, 25, y, kToothCore);
       break;
-    default:
-      c.span(24, 25, y, kToothEdge);
-      break;
+    default: c.span(24, 25, y, kToothEdge); break;
   }
 }
 
@@ -165,7 +159,8 @@ Bytes encodeBitmap24(const std::vector<Rgb>& pixels, int width, int height) {
   for (int i = 0; i < 4; ++i) put32(out, 0);  // resolution, colour counts
   for (int y = height - 1; y >= 0; --y) {
     for (int x = 0; x < width; ++x) {
-      const Rgb& p = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+      const Rgb& p =
+          pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
       out.insert(out.end(), {p.b, p.g, p.r});
     }
     out.resize(out.size() + (rowBytes - static_cast<std::uint32_t>(width) * 3), 0);

@@ -39,9 +39,15 @@ TEST_F(Cli, HelpAndVersionGoToStandardOutput) {
 
 TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   dir.write("a.mid", song);
-  std::vector<std::string> mistakes = {"", "frobnicate", "--frobnicate", "report --decimal-separator ab a.mid",
-                                       "report --decimal-separator '\n' a.mid", "test -j x a.mid",
-                                       "test -j 10000 a.mid", "split -o '' a.mid", "split -o a.mid a.mid"};
+  std::vector<std::string> mistakes = {"",
+                                       "frobnicate",
+                                       "--frobnicate",
+                                       "report --decimal-separator ab a.mid",
+                                       "report --decimal-separator '\n' a.mid",
+                                       "test -j x a.mid",
+                                       "test -j 10000 a.mid",
+                                       "split -o '' a.mid",
+                                       "split -o a.mid a.mid"};
   for (const std::string cmd : {"split", "report", "test"})
     for (const char* bad : {"", " --jobs 0 a.mid", " --jobs", " --bogus a.mid", " -o", " -x a.mid"})
       mistakes.push_back(cmd + bad);
@@ -79,8 +85,8 @@ TEST_F(Cli, WarningsNameTheFileAndPositionWithStatusOne) {
 TEST_F(Cli, AStandardOutputThatTakesNothingEndsTheRunWithStatusTwo) {
   dir.write("warn.mid", warningSong(3));
   dir.write("warn2.mid", warningSong(3));
-  for (const auto& [redirect, why] : {std::pair{">/dev/full", "no space left on the disk"},
-                                      std::pair{">&-", "the stream is closed"}}) {
+  for (const auto& [redirect, why] :
+       {std::pair{">/dev/full", "no space left on the disk"}, std::pair{">&-", "the stream is closed"}}) {
     const auto r = cli(std::string("test -j 2 warn.mid warn2.mid ") + redirect);
     EXPECT_EQ(r.status, 2) << redirect;
     EXPECT_EQ(r.err, std::string("ezgitar-cli: cannot write standard output: ") + why + "\n");
@@ -127,7 +133,8 @@ TEST_F(Split, AReadOnlyOldOutputStopsBothCopiesAndLeavesNoTemporaries) {
 TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
   dir.write("şarkı.mid", warningSong(0));
   // Without locale data a Turkish user still gets a decimal comma.
-  const std::tuple<std::string, std::string, std::string> runs[] = {  // option, environment, cents
+  const std::tuple<std::string, std::string, std::string> runs[] = {
+      // option, environment, cents
       {"--decimal-separator , ", "LC_ALL=C ", "   03,13 Cent\r\n"},
       {"", "LC_ALL= LC_NUMERIC= LANG=tr_TR.UTF-8 ", "   03,13 Cent\r\n"},
       {"", "LC_ALL=C ", "   03.13 Cent\r\n"}};
@@ -135,7 +142,10 @@ TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
     dir.write("şarkı.txt", std::string(100000, 'x'));
     EXPECT_EQ(cli("report " + option + "şarkı.mid", env).status, 0) << option << env;
     const std::string text = dir.read("şarkı.txt");
-    EXPECT_TRUE(text.starts_with("\xFE" "ark\xFD.txt\r\n\r\n----------HEADER CHUNK")) << env;
+    EXPECT_TRUE(
+        text.starts_with("\xFE"
+                         "ark\xFD.txt\r\n\r\n----------HEADER CHUNK"))
+        << env;
     EXPECT_TRUE(text.ends_with(cents + "\r\n\r\n")) << option << env;
   }
 }
@@ -199,7 +209,8 @@ TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
   for (const char* name : {"a.mid", "again/b.mid", ".mid"}) dir.write(name, song);
   ASSERT_EQ(cli("split -q again").status, 0);
   const std::string split = "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n";
-  const std::tuple<std::string, int, std::string, std::string> runs[] = {  // command, status, stdout, stderr
+  const std::tuple<std::string, int, std::string, std::string> runs[] = {
+      // command, status, stdout, stderr
       {"split a.mid ./a.mid a.mid", 0,
        split + "./a.mid: skipped: the same file as a.mid\na.mid: skipped: named twice\n", ""},
       {"split -j 2 a_13.mid a.mid", 0, "a_13.mid: skipped: a.mid writes it in this run\n" + split, ""},
@@ -255,7 +266,8 @@ TEST_F(Batch, WithNoThreadToSpareEveryFileIsStillDone) {
   if (::geteuid() != 0 || runCommand("command -v setpriv prlimit").status != 0) GTEST_SKIP() << "needs root";
   fs::permissions(dir.path(), fs::perms::all);
   for (const char* name : {"a.mid", "b.mid"}) dir.write(name, song);
-  const auto r = runCommand("cd " + q("") + " && ASAN_OPTIONS=detect_leaks=0 timeout 60 setpriv --reuid=65534 "
+  const auto r = runCommand("cd " + q("") +
+                            " && ASAN_OPTIONS=detect_leaks=0 timeout 60 setpriv --reuid=65534 "
                             "--regid=65534 --clear-groups prlimit --nproc=1 " EZGITAR_CLI " split -j 4 a.mid b.mid");
   EXPECT_EQ(r.status, 0) << r.err;
   for (const char* name : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"})

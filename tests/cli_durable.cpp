@@ -39,7 +39,8 @@ bool holdsOpen(pid_t pid, const fs::path& folder, const std::string& prefix) {
 template <class Ready>
 void pollUntil(Ready ready) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!ready() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  while (!ready() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
 // ezgitar-cli in `folder` on a disk of the shim's: each sync takes
@@ -80,13 +81,16 @@ TEST_F(CliInterrupted, ASignalLeavesEachPairAllOldOrAllNewAndNothingBehind) {
   const std::vector<std::string> all = {"a.mid", "a_13.mid", "a_24.mid", "b.mid", "b_13.mid", "b_24.mid"};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "signal " << c.sig << ", -j " << c.jobs
-                                      << (c.replacing ? ", replacing" : ", writing") << (c.bare ? ", bare file system" : ""));
+                                      << (c.replacing ? ", replacing" : ", writing")
+                                      << (c.bare ? ", bare file system" : ""));
     for (const char* copy : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"}) dir.write(copy, "old");
     const pid_t child = startCli(dir.path(), {"split", "-q", "-j", c.jobs, "a.mid", "b.mid"}, 300, c.bare);
     // A first copy in place is a pair being replaced: the folder's sync,
     // slow on this disk, is still to come.
-    if (c.replacing) pollUntil([&] { return dir.read("a_13.mid") != "old" || dir.read("b_13.mid") != "old"; });
-    else pollUntil([&] { return holdsOpen(child, dir.path(), c.bare ? ".ezgitar-" : "#"); });
+    if (c.replacing)
+      pollUntil([&] { return dir.read("a_13.mid") != "old" || dir.read("b_13.mid") != "old"; });
+    else
+      pollUntil([&] { return holdsOpen(child, dir.path(), c.bare ? ".ezgitar-" : "#"); });
     ::kill(child, c.sig);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -123,8 +127,10 @@ TEST_F(CliInterrupted, AKillLeavesEachCopyWhole) {
     const bool replacing = trial % 2 == 1;
     const pid_t child = startCli(dir.path(), {"split", "-q", "-j", trial < 2 ? "1" : "2", "a.mid"}, 300);
     std::error_code ec;
-    if (replacing) pollUntil([&] { return fs::file_size(dir / "other/a_13.mid", ec) > 6; });
-    else pollUntil([&] { return holdsOpen(child, dir.path(), "#") || holdsOpen(child, dir / "other", "#"); });
+    if (replacing)
+      pollUntil([&] { return fs::file_size(dir / "other/a_13.mid", ec) > 6; });
+    else
+      pollUntil([&] { return holdsOpen(child, dir.path(), "#") || holdsOpen(child, dir / "other", "#"); });
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -284,8 +290,9 @@ TEST_F(CliOrder, SplitSyncsEachFileBeforeItsRenameAndTheFolderAfter) {
 
 void CliOrder::checkSyncs(const std::string& inputs, int pairs) {
   // A leak checker cannot run under a tracer.
-  const auto run = cli("split -q -j 2 " + inputs, "ASAN_OPTIONS=detect_leaks=0 strace -f -o trace "
-                                                  "-e trace=openat,fcntl,fsync,fdatasync,rename,renameat,renameat2,linkat ");
+  const auto run = cli("split -q -j 2 " + inputs,
+                       "ASAN_OPTIONS=detect_leaks=0 strace -f -o trace "
+                       "-e trace=openat,fcntl,fsync,fdatasync,rename,renameat,renameat2,linkat ");
   ASSERT_EQ(run.status, 0) << run.err;
 
   // Events in trace order: which descriptor was synced, which temporary got
@@ -298,11 +305,11 @@ void CliOrder::checkSyncs(const std::string& inputs, int pairs) {
   const std::regex rename(R"re(renameat2?\((\d+), "([^"]+)", (\d+), "([^"]+)")re");
   const std::regex folderOpened(R"re(openat\(AT_FDCWD, "([^"]+)", O_RDONLY\|O_DIRECTORY\|O_CLOEXEC\) = (\d+))re");
   const std::regex folderKept(R"re(fcntl\((\d+), F_DUPFD_CLOEXEC, 0\)\s*=\s*(\d+))re");
-  std::map<int, std::string> folderOf;  // descriptor -> folder
-  std::map<std::string, int> fileOf;    // temporary name -> descriptor
-  std::map<int, std::size_t> lastSync;  // descriptor -> line
+  std::map<int, std::string> folderOf;                                 // descriptor -> folder
+  std::map<std::string, int> fileOf;                                   // temporary name -> descriptor
+  std::map<int, std::size_t> lastSync;                                 // descriptor -> line
   std::map<std::string, std::pair<std::size_t, std::string>> renamed;  // target -> line, folder
-  std::map<std::string, std::size_t> folderSynced;                      // folder -> line
+  std::map<std::string, std::size_t> folderSynced;                     // folder -> line
   int syncs = 0;
   std::istringstream lines(dir.read("trace"));
   std::size_t n = 0;
@@ -316,8 +323,10 @@ void CliOrder::checkSyncs(const std::string& inputs, int pairs) {
     if (std::regex_search(line, m, folderOpened)) folderOf[std::stoi(m[2])] = m[1];
     if (std::regex_search(line, m, folderKept)) folderOf[std::stoi(m[2])] = folderOf[std::stoi(m[1])];
     if (std::regex_search(line, m, sync)) {
-      if (m[3].str().starts_with(")")) synced(std::stoi(m[2]));
-      else syncing[std::stoi(m[1])] = std::stoi(m[2]);
+      if (m[3].str().starts_with(")"))
+        synced(std::stoi(m[2]));
+      else
+        syncing[std::stoi(m[1])] = std::stoi(m[2]);
     }
     if (std::regex_search(line, m, resumed)) synced(syncing.at(std::stoi(m[1])));
     if (std::regex_search(line, m, link)) fileOf[m[3]] = std::stoi(m[1]);

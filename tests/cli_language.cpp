@@ -28,9 +28,7 @@ namespace fs = std::filesystem;
 constexpr const char* kTurkish = "LC_ALL=tr_TR.UTF-8 ";
 constexpr const char* kC = "LC_ALL=C ";
 
-bool turkishLocaleThere() {
-  return runCommand("locale -a | grep -qix 'tr_TR\\.utf-\\?8'").status == 0;
-}
+bool turkishLocaleThere() { return runCommand("locale -a | grep -qix 'tr_TR\\.utf-\\?8'").status == 0; }
 
 // Words as runs of letters, ASCII ones in lower case; "olayının" and the
 // like are a word of the catalog with a suffix glued to it, so a word is
@@ -83,8 +81,8 @@ const CatalogWords& catalogWords() {
 // Bytes in hexadecimal ("0xE0") are no words either. A line of GLib's log
 // is the synthesizer's library talking, in its own words.
 std::string sentencesOf(std::string text) {
-  for (const std::string& name : {std::string(kTickWarningText), std::string(sound::kSystemSoundFont),
-                                 std::string(sound::kSoundFontVariable)})
+  for (const std::string& name :
+       {std::string(kTickWarningText), std::string(sound::kSystemSoundFont), std::string(sound::kSoundFontVariable)})
     for (std::size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), " ");
   text = std::regex_replace(text, std::regex("0x[0-9A-F]+"), " ");
   return std::regex_replace(text, std::regex(R"((^|\n)\*\* \([^\n]*)"), "$1");
@@ -139,8 +137,9 @@ class Language : public Cli {
                        {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}));
     dir.write("zqtext.mid",
               trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}));
-    dir.write("zqtempo.mid", trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0},
-                                      splitNotesEvents(2)}));
+    dir.write(
+        "zqtempo.mid",
+        trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0}, splitNotesEvents(2)}));
     Bytes tail = build::makeMidi(std::vector<build::Note>(4));
     tail.insert(tail.end(), {0x00, 0x90, 0x3C, 0x40});
     dir.write("zqtail.mid", tail);
@@ -182,16 +181,38 @@ std::vector<Case> everyCase() {
     for (const std::string tail : {" zqe.mid", " zqd", " zqd zq.mid", " zq.mid ./zq.mid zq.mid"})
       cases.push_back({cmd + tail});
   for (const std::string args :
-       {"split -o", "split -o '' zq.mid", "split -o zq.mid zq.mid", "split -o zqm zq.mid", "report -o zqm zq.mid",
-        "report --decimal-separator ab zq.mid", "split --by zq zq.mid", "split --every 2 zq.mid",
-        "split --tempo 5 zq.mid", "split --by note --every 0 zq.mid", "split -j 2 zq_13.mid zq.mid", "split .mid",
-        "split -o zqo zqx/zq.mid zqy/zq.mid", "split zqlink.mid", "split zqro.mid", "split zq.mid",
-        "split --tempo 75 zq.mid", "split --by note zq.mid", "split --by bar --every 2 --tempo 75 zqbig.mid",
-        "split --by note zqriff.mid", "split --by bar zqsmpte.mid", "split --by note zqbroken.mid",
+       {"split -o",
+        "split -o '' zq.mid",
+        "split -o zq.mid zq.mid",
+        "split -o zqm zq.mid",
+        "report -o zqm zq.mid",
+        "report --decimal-separator ab zq.mid",
+        "split --by zq zq.mid",
+        "split --every 2 zq.mid",
+        "split --tempo 5 zq.mid",
+        "split --by note --every 0 zq.mid",
+        "split -j 2 zq_13.mid zq.mid",
+        "split .mid",
+        "split -o zqo zqx/zq.mid zqy/zq.mid",
+        "split zqlink.mid",
+        "split zqro.mid",
+        "split zq.mid",
+        "split --tempo 75 zq.mid",
+        "split --by note zq.mid",
+        "split --by bar --every 2 --tempo 75 zqbig.mid",
+        "split --by note zqriff.mid",
+        "split --by bar zqsmpte.mid",
+        "split --by note zqbroken.mid",
         "split zqbare.mid zqother.mid zqoffs.mid zqrun.mid zqtext.mid zqtempo.mid zqtail.mid zqbig.mid",
-        "report -o zqo zqtick.mid", "test zqtick.mid", "render --soundfont '' zq.mid",
-        "render --soundfont zqnone.sf2 zq.mid", "render --soundfont zqbad.sf2 zq.mid", "render -o zqo zq.mid",
-        "play zq.mid zq.mid", "play --soundfont zqnone.sf2 zq.mid", "play -q zq.mid"})
+        "report -o zqo zqtick.mid",
+        "test zqtick.mid",
+        "render --soundfont '' zq.mid",
+        "render --soundfont zqnone.sf2 zq.mid",
+        "render --soundfont zqbad.sf2 zq.mid",
+        "render -o zqo zq.mid",
+        "play zq.mid zq.mid",
+        "play --soundfont zqnone.sf2 zq.mid",
+        "play -q zq.mid"})
     cases.push_back({args});
   cases.push_back({"split -j 1 zqbig.mid", "prlimit --fsize=8192 "});
   cases.push_back({"report -j 1 zqbig.mid", "prlimit --fsize=8192 "});
@@ -216,7 +237,8 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
     const std::string said = english.out + english.err;
     EXPECT_EQ(strangeWords(said, words.english), std::vector<std::string>{}) << c.args << ":\n" << said;
     EXPECT_EQ(strangeWords(turkish.out + turkish.err, words.turkish), std::vector<std::string>{})
-        << c.args << ":\n" << turkish.out + turkish.err;
+        << c.args << ":\n"
+        << turkish.out + turkish.err;
     EXPECT_EQ(english.status, turkish.status) << c.args;
     // Help is for reading; the rest for scripts too.
     const bool help = said.starts_with("Usage: ");
@@ -228,8 +250,9 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
     }
     // Said in Turkish, where there is anything to say and not only names.
     std::set<std::string> sentences = wordsOf(sentencesOf(said));
-    std::erase_if(sentences, [](const std::string& w) { return w.starts_with("zq") || w == "mid" || w == "txt" ||
-                                                               w == "wav" || w == "ezgitar" || w == "cli"; });
+    std::erase_if(sentences, [](const std::string& w) {
+      return w.starts_with("zq") || w == "mid" || w == "txt" || w == "wav" || w == "ezgitar" || w == "cli";
+    });
     if (!sentences.empty()) {
       EXPECT_NE(said, turkish.out + turkish.err) << c.args;
     }
@@ -238,7 +261,8 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
 
 TEST_F(Language, TheVariablesChooseAsGettextHasThemAndEnglishWhereNoCatalogIs) {
   ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
-  const std::string english = "ezgitar-cli: zqn.mid: no such file\n", turkish = "ezgitar-cli: zqn.mid: böyle bir dosya yok\n";
+  const std::string english = "ezgitar-cli: zqn.mid: no such file\n",
+                    turkish = "ezgitar-cli: zqn.mid: böyle bir dosya yok\n";
   const std::pair<const char*, std::string> runs[] = {
       {"LANG=tr_TR.UTF-8 ", turkish},
       {"LC_MESSAGES=tr_TR.UTF-8 LANG=C ", turkish},

@@ -65,7 +65,8 @@ TEST_F(Render, TheSilencedNotesOfAPracticeCopyAreSilent) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<double> sound = monoSamples(dir.read("makam_13.wav"));
   const std::string copy = dir.read("makam_13.mid");
-  const sound::Timeline timeline = sound::timelineOf(std::span(reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size()));
+  const sound::Timeline timeline =
+      sound::timelineOf(std::span(reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size()));
   int silenced = 0, sounding = 0;
   for (const sound::TimedMessage& m : timeline.messages) {
     if (m.status != 0x90) continue;
@@ -98,8 +99,8 @@ TEST_F(Play, PlaysToTheEndAtThePaceOfTheMusicAndTakesOneFile) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Playing kısa.mid; Ctrl+C stops.\n");
   EXPECT_GT(took, 0.5);
-  const std::vector<double> sound = monoSamples(std::string(44, '\0').replace(0, 4, "RIFF").replace(36, 4, "data") +
-                                                dir.read("ses.raw"));
+  const std::vector<double> sound =
+      monoSamples(std::string(44, '\0').replace(0, 4, "RIFF").replace(36, 4, "data") + dir.read("ses.raw"));
   EXPECT_GT(static_cast<double>(sound.size()) / kRate, 0.5);
   EXPECT_GT(loudness(sound, 0, 0.5), -50);
   const CommandResult two = cli("play kısa.mid kısa.mid");

@@ -27,7 +27,8 @@ Bytes longPacket() {
 
 TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
   const Bytes four = build::makeMidi(std::vector<build::Note>(4));
-  const std::tuple<const char*, Bytes, std::string> cases[] = {  // file, what stderr says
+  const std::tuple<const char*, Bytes, std::string> cases[] = {
+      // file, what stderr says
       {"fits.mid", four, ""},
       {"bare.mid", trackOf({kLeadTempo, {0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}),
        "bare.mid: both copies equal the input: there is no pitch bend on channel 1\n"},
@@ -37,17 +38,19 @@ TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
       {"offs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}),
        "offs.mid: both copies equal the input: the note-offs are written as note-ons with velocity 0, so the split "
        "silenced only those, whose velocity was 0 already\n"},
-      {"running.mid", trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
-                               {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}),
+      {"running.mid",
+       trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
+                {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}),
        "running.mid: both copies equal the input: running status hides the notes: 1 note on channel 1 has no status "
-       "byte of its own\nrunning.mid: the split found 0 packets, but the file has 4 pitch bends on channel 1; the first "
+       "byte of its own\nrunning.mid: the split found 0 packets, but the file has 4 pitch bends on channel 1; the "
+       "first "
        "one it misses is at position 24: the pitch bend on channel 1 at tick 0, before position 31 where the split "
        "starts\n"},
       {"text.mid", trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}),
        "text_24.mid: position 45: a text event's first byte was set to 0; the rest of the track now reads "
        "differently\n"},
-      {"tempo.mid", trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0},
-                             splitNotesEvents(2)}),
+      {"tempo.mid",
+       trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0}, splitNotesEvents(2)}),
        "tempo.mid: the split found 5 packets, but the file has 4 pitch bends on channel 1; the first stray 0xE0 is "
        "at position 62: a tempo's data\n"},
       {"long.mid", trackOf({kLeadTempo, longPacket(), splitNotesEvents(1)}), ""},
@@ -67,11 +70,13 @@ TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
     EXPECT_EQ(dir.read(base + "_13.mid"), asString(want.copy13)) << name;
     EXPECT_EQ(dir.read(base + "_24.mid"), asString(want.copy24)) << name;
   }
-  EXPECT_EQ(cli("split fits.mid").out, "fits.mid: 4 pitch bends, 4 notes; fits_13.mid silences 2 notes, fits_24.mid 2\n");
-  EXPECT_EQ(cli("split long.mid").out, "long.mid: 2 pitch bends, 2 notes; long_13.mid silences 1 note, long_24.mid 1\n");
-  EXPECT_EQ(cli("split -o " + q("") + " bare.mid").out,
-            "bare.mid: 0 pitch bends, 1 note; " + (dir / "bare_13.mid").string() + " silences 0 notes, " +
-                (dir / "bare_24.mid").string() + " 0\n");
+  EXPECT_EQ(cli("split fits.mid").out,
+            "fits.mid: 4 pitch bends, 4 notes; fits_13.mid silences 2 notes, fits_24.mid 2\n");
+  EXPECT_EQ(cli("split long.mid").out,
+            "long.mid: 2 pitch bends, 2 notes; long_13.mid silences 1 note, long_24.mid 1\n");
+  EXPECT_EQ(cli("split -o " + q("") + " bare.mid").out, "bare.mid: 0 pitch bends, 1 note; " +
+                                                            (dir / "bare_13.mid").string() + " silences 0 notes, " +
+                                                            (dir / "bare_24.mid").string() + " 0\n");
 }
 
 TEST_F(SplitSays, OnlyTheWarningsWhenQuiet) {

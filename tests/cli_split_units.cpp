@@ -16,10 +16,13 @@ const Bytes kTen = build::makeMidi(std::vector<build::Note>(10));
 TEST_F(SplitBy, TheSummarySaysWhatEachCopySoundsInTheUnitChosen) {
   dir.write("a.mid", kTen);
   const std::pair<std::string, std::string> runs[] = {
-      {"--by bar --tempo 75", "a.mid: 10 notes in 2 bars; a_13.mid sounds bar 1 (8 notes), a_24.mid bar 2 (2 notes); tempo 75 %\n"},
+      {"--by bar --tempo 75",
+       "a.mid: 10 notes in 2 bars; a_13.mid sounds bar 1 (8 notes), a_24.mid bar 2 (2 notes); tempo 75 %\n"},
       {"--by note", "a.mid: 10 notes; a_13.mid sounds notes 1, 3 … 9 (5 notes), a_24.mid notes 2, 4 … 10 (5 notes)\n"},
-      {"--by note --every 3", "a.mid: 10 notes; a_13.mid sounds notes 1-3, 7-9 (6 notes), a_24.mid notes 4-6, 10 (4 notes)\n"},
-      {"--by packet --tempo 50", "a.mid: 10 pitch bends, 10 notes; a_13.mid silences 5 notes, a_24.mid 5; tempo 50 %\n"},
+      {"--by note --every 3",
+       "a.mid: 10 notes; a_13.mid sounds notes 1-3, 7-9 (6 notes), a_24.mid notes 4-6, 10 (4 notes)\n"},
+      {"--by packet --tempo 50",
+       "a.mid: 10 pitch bends, 10 notes; a_13.mid silences 5 notes, a_24.mid 5; tempo 50 %\n"},
   };
   for (const auto& [options, line] : runs) {
     const auto r = cli("split " + options + " a.mid");
@@ -72,7 +75,8 @@ TEST_F(SplitBy, ATrackThatRunsOnIsToldAndABrokenOneWarns) {
   // The chunk ends with an end of track whose length byte is the next
   // event's delta time; two notes follow after the chunk.
   Bytes longer = kTen;
-  for (std::uint8_t key : {62, 64}) longer.insert(longer.end(), {0xE0, 0x00, 0x40, 0x00, 0x90, key, 0x50, 0x81, 0x70, 0x80, key, 0x40, 0x00});
+  for (std::uint8_t key : {62, 64})
+    longer.insert(longer.end(), {0xE0, 0x00, 0x40, 0x00, 0x90, key, 0x50, 0x81, 0x70, 0x80, key, 0x40, 0x00});
   longer.insert(longer.end(), {0xFF, 0x2F, 0x00});
   dir.write("long.mid", longer);
   auto r = cli("split --by note long.mid");

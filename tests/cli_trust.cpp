@@ -24,8 +24,9 @@ TEST_F(HostileFolder, ACopyLinkedToAnotherInputIsRefusedAndThatInputStillSplit) 
   fs::create_symlink("c.mid", dir / "d_13.mid");
   const auto r = cli("split c.mid d.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "ezgitar-cli: d.mid: cannot write d_13.mid: that name links to an input or to a file of the "
-                   "program itself\n");
+  EXPECT_EQ(r.err,
+            "ezgitar-cli: d.mid: cannot write d_13.mid: that name links to an input or to a file of the "
+            "program itself\n");
   EXPECT_EQ(r.out, "c.mid: 2 pitch bends, 2 notes; c_13.mid silences 1 note, c_24.mid 1\n");
   EXPECT_EQ(dir.read("c.mid"), asString(song));
   EXPECT_EQ(dir.names(), (Names{"c.mid", "c_13.mid", "c_24.mid", "d.mid", "d_13.mid"}));
@@ -58,8 +59,9 @@ TEST_F(HostileFolder, TwoCopiesThatAreOneFileAreRefusedAndTheFileKept) {
   fs::create_symlink("a_13.mid", dir / "a_24.mid");
   const auto r = cli("split a.mid");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "ezgitar-cli: a.mid: cannot write a_24.mid: both copies' names lead to one file; both old files "
-                   "kept\n");
+  EXPECT_EQ(r.err,
+            "ezgitar-cli: a.mid: cannot write a_24.mid: both copies' names lead to one file; both old files "
+            "kept\n");
   EXPECT_EQ(dir.read("a_13.mid"), "old 13");
   EXPECT_EQ(dir.names(), (Names{"a.mid", "a_13.mid", "a_24.mid"}));
 }
@@ -105,8 +107,8 @@ TEST_F(HostileFolder, NamesAreShownWithTheirControlCharactersEscaped) {
   dir.write(name + ".mid", song);
   const auto split = cli("split " + q(name + ".mid") + " " + q("gone\x1b[2J.mid"));
   const std::string shown = dir.path().string() + "/a\\x1b]0;x\\x07\\nb";
-  EXPECT_EQ(split.out, shown + ".mid: 2 pitch bends, 2 notes; " + shown + "_13.mid silences 1 note, " + shown +
-                           "_24.mid 1\n");
+  EXPECT_EQ(split.out,
+            shown + ".mid: 2 pitch bends, 2 notes; " + shown + "_13.mid silences 1 note, " + shown + "_24.mid 1\n");
   EXPECT_EQ(split.err, "ezgitar-cli: " + dir.path().string() + "/gone\\x1b[2J.mid: no such file\n");
   const auto usage = cli("spl\x1b[2Jit");
   EXPECT_EQ(usage.err, "ezgitar-cli: unknown command 'spl\\x1b[2Jit' (try 'ezgitar-cli --help')\n");

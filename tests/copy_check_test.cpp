@@ -39,9 +39,9 @@ TEST(CopyCheck, TheDemoMelodiesSplitCleanly) {
 TEST(CopyCheck, CountsEveryChangedByteWhateverItsValueOrDistance) {
   const Bytes in = build::makeMidi(build::makamMelody(40, 8));
   Bytes copy = in;
-  copy[26] = 0x55;                // the tempo's data
-  copy[26 + 300] ^= 0x01;         // far from the first
-  copy[in.size() - 1] = 0x7F;     // the end of track's length
+  copy[26] = 0x55;             // the tempo's data
+  copy[26 + 300] ^= 0x01;      // far from the first
+  copy[in.size() - 1] = 0x7F;  // the end of track's length
   const SplitCheck found = checkSplit(in, copy, in);
   EXPECT_EQ(found.copy13.changedBytes, 3);
   EXPECT_EQ(found.copy13.strayChanges, 3);

@@ -19,8 +19,8 @@
 namespace ezg {
 namespace {
 
-using testing::decodeMidi;
 using testing::DecodedFile;
+using testing::decodeMidi;
 using testing::silencedEvents;
 using testing::Unit;
 using Set = std::set<std::size_t>;
@@ -36,7 +36,9 @@ Copies split(const Bytes& in, SplitUnit unit, std::int64_t every = 1, int tempo 
   return {plan.facts, writeEventCopy(in, plan.copy13), writeEventCopy(in, plan.copy24)};
 }
 
-std::uint32_t tempoOf(const Bytes& data) { return std::uint32_t{data[0]} << 16 | std::uint32_t{data[1]} << 8 | data[2]; }
+std::uint32_t tempoOf(const Bytes& data) {
+  return std::uint32_t{data[0]} << 16 | std::uint32_t{data[1]} << 8 | data[2];
+}
 
 // The copy has the input's events, `silent` ones with velocity 0, tempos at
 // `percent`; `inserted`: one tempo was put first in the first track.
@@ -91,12 +93,12 @@ std::vector<std::size_t> zeroed(const Bytes& in, const Bytes& copy) {
 // chord: in time order the notes are 3C (track 1), 40 and 43 (the chord of
 // track 2) at tick 0, then 3E and 45 at 480.
 const Bytes kTwoTracks = build::makeFile({
-    {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // tempo
+    {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,                                                  // tempo
      0x00, 0x90, 0x3C, 0x50, 0x83, 0x60, 0x3C, 0x00, 0x00, 0x3E, 0x50, 0x83, 0x60, 0x3E, 0x00,  // running status
      0x00, 0xFF, 0x2F, 0x00},
-    {0x00, 0x92, 0x40, 0x51, 0x00, 0x43, 0x52,                    // the chord, channel 3
-     0x83, 0x60, 0x82, 0x40, 0x41, 0x00, 0x43, 0x42,              // real note-offs, running
-     0x00, 0x95, 0x45, 0x53, 0x83, 0x60, 0x85, 0x45, 0x43,        // channel 6
+    {0x00, 0x92, 0x40, 0x51, 0x00, 0x43, 0x52,              // the chord, channel 3
+     0x83, 0x60, 0x82, 0x40, 0x41, 0x00, 0x43, 0x42,        // real note-offs, running
+     0x00, 0x95, 0x45, 0x53, 0x83, 0x60, 0x85, 0x45, 0x43,  // channel 6
      0x00, 0xFF, 0x2F, 0x00},
 });
 
@@ -132,10 +134,11 @@ Bytes notesEvery(std::uint32_t first, std::uint32_t step, std::uint32_t length, 
 TEST(EventSplit, ByBarFollowsTheTimeSignaturesAndTakesANoteByItsStart) {
   // 3/4 (1440 ticks) from 0; at 2400, mid-way through bar 2, 2/4 (960)
   // starts bar 3. Notes at 0, 1200 (held into bar 2), 1920, 2400, 3360, 3840.
-  const Bytes meters = {0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x92, 0x60, 0xFF, 0x58, 0x04, 0x02, 0x02,
-                        0x18, 0x08, 0x8F, 0x00, 0xFF, 0x2F, 0x00};  // the end at 2400 + 1920 = 4320
+  const Bytes meters = {0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x92, 0x60, 0xFF, 0x58,
+                        0x04, 0x02, 0x02, 0x18, 0x08, 0x8F, 0x00, 0xFF, 0x2F, 0x00};  // the end at 2400 + 1920 = 4320
   Bytes notes;
-  const std::pair<std::uint32_t, std::uint8_t> starts[] = {{0, 60}, {1200, 61}, {1920, 62}, {2400, 63}, {3360, 64}, {3840, 65}};
+  const std::pair<std::uint32_t, std::uint8_t> starts[] = {{0, 60},    {1200, 61}, {1920, 62},
+                                                           {2400, 63}, {3360, 64}, {3840, 65}};
   std::uint32_t now = 0;
   for (const auto& [tick, key] : starts) {
     build::putDelta(notes, tick - now);
@@ -181,8 +184,8 @@ TEST(EventSplit, EveryNAlternatesGroupsOfNUnits) {
 
 TEST(EventSplit, TempoIsScaledClampedToItsFieldOrInsertedWithTheLengthFixed) {
   // 1 s, 10.5 s and 1 us a quarter note.
-  const Bytes tempos = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x51, 0x03, 0xA0, 0x00, 0x00,
-                        0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x01, 0x00, 0xFF, 0x2F, 0x00};
+  const Bytes tempos = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x51, 0x03, 0xA0, 0x00,
+                        0x00, 0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x01, 0x00, 0xFF, 0x2F, 0x00};
   const Bytes in = build::makeFile({tempos, notesEvery(0, 480, 240, 3)});
   for (int percent : {50, 400, 75}) {
     const Copies c = split(in, SplitUnit::Note, 1, percent);
@@ -217,9 +220,8 @@ Bytes continuedTrack(bool lengthless) {
   const Bytes conductor = {0x00, 0xFF, 0x58, 0x04, 0x02, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x2F, 0x00};
   Bytes notes = notesEvery(0, 480, 240, 3);  // ends with its end of track at tick 1200
   Bytes in = build::makeFile({conductor, notes});
-  Bytes more = {0x81, 0x70, 0xE0, 0x00, 0x40, 0x00, 0x90, 0x45, 0x50, 0x81, 0x70, 0x80, 0x45, 0x40,
-                0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0x90, 0x46, 0x50, 0x00, 0x46, 0x00,
-                0x00, 0xFF, 0x2F, 0x00};
+  Bytes more = {0x81, 0x70, 0xE0, 0x00, 0x40, 0x00, 0x90, 0x45, 0x50, 0x81, 0x70, 0x80, 0x45, 0x40, 0x00, 0xFF,
+                0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0x90, 0x46, 0x50, 0x00, 0x46, 0x00, 0x00, 0xFF, 0x2F, 0x00};
   if (lengthless) more.erase(more.begin(), more.begin() + 2);  // its delta time 0 is the length byte
   in.insert(in.end(), more.begin(), more.end());
   return in;
@@ -351,8 +353,8 @@ TEST(EventSplit, CorpusCopiesAreWholeAndLongTracksPlayToTheirEnd) {
       damagedByBytes += !same;
     }
   }
-  std::printf("corpus: %d files, %d long tracks made whole, %d byte-rule copies read differently\n", files,
-              longTracks, damagedByBytes);
+  std::printf("corpus: %d files, %d long tracks made whole, %d byte-rule copies read differently\n", files, longTracks,
+              damagedByBytes);
 }
 
 }  // namespace

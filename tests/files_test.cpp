@@ -133,7 +133,9 @@ TEST(PrintableNames, EscapeWhatWouldMoveTheCursorOrForgeALine) {
   EXPECT_EQ(printable("şarkı 3.mid"), "şarkı 3.mid");
   EXPECT_EQ(printable("a\x1b[2J\nb\r\tc\x7f"), "a\\x1b[2J\\nb\\r\\tc\\x7f");
   // U+009B is a terminal's one-byte CSI; U+00A0 is a letter like any other.
-  EXPECT_EQ(printable("x\xc2\x9b" "1m\xc2\xa0"), "x\\xc2\\x9b1m\xc2\xa0");
+  EXPECT_EQ(printable("x\xc2\x9b"
+                      "1m\xc2\xa0"),
+            "x\\xc2\\x9b1m\xc2\xa0");
   EXPECT_EQ(printable("\xc2"), "\xc2");
 }
 

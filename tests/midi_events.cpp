@@ -31,14 +31,13 @@ Read readInPieces(const Bytes& file, std::size_t piece) {
 constexpr std::int64_t kTrack = 22;
 
 TEST(Events, NameEveryByteOfATrackWithRunningStatusMetaAndSysEx) {
-  const Bytes file = build::wrapTrack({
-      0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 22: tempo
-      0x00, 0xE0, 0x00, 0x40,                    // 29: pitch bend, channel 1
-      0x83, 0x60, 0x90, 0x3E, 0x50,              // 33: tick 480, note-on key 62
-      0x81, 0x70, 0x3E, 0x00,                    // 38: running status, velocity 0
-      0x00, 0xF0, 0x02, 0x7E, 0xF7,              // 42: system exclusive
-      0x00, 0xC1, 0x05,                          // 47: program change, channel 2
-      0x00, 0xFF, 0x2F, 0x00});                  // 50: end of track
+  const Bytes file = build::wrapTrack({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 22: tempo
+                                       0x00, 0xE0, 0x00, 0x40,                    // 29: pitch bend, channel 1
+                                       0x83, 0x60, 0x90, 0x3E, 0x50,              // 33: tick 480, note-on key 62
+                                       0x81, 0x70, 0x3E, 0x00,                    // 38: running status, velocity 0
+                                       0x00, 0xF0, 0x02, 0x7E, 0xF7,              // 42: system exclusive
+                                       0x00, 0xC1, 0x05,                          // 47: program change, channel 2
+                                       0x00, 0xFF, 0x2F, 0x00});                  // 50: end of track
   struct Want {
     std::int64_t offset;
     ByteRole role;
@@ -89,16 +88,20 @@ TEST(Events, SayWhereTheStructureStopsAndSkipTheRest) {
     ByteRole skippedAs;
   };
   const Case cases[] = {
-      {"not a MIDI file", {0x00, 0xE0, 0x90, 0x80, 0x01, 0x02, 0x03, 0x04, 0x05}, Trouble::NoHeader, 0, 0,
+      {"not a MIDI file",
+       {0x00, 0xE0, 0x90, 0x80, 0x01, 0x02, 0x03, 0x04, 0x05},
+       Trouble::NoHeader,
+       0,
+       0,
        ByteRole::AfterChunks},
       {"a data byte first", build::wrapTrack({0x00, 0x3C, 0x40, 0x00}), Trouble::DataWithoutStatus, kTrack + 1,
        kTrack + 1, ByteRole::Skipped},
       {"a status with no place in a file", build::wrapTrack({0x00, 0xF4, 0x00, 0x90}), Trouble::UnknownStatus,
        kTrack + 1, kTrack + 1, ByteRole::Skipped},
-      {"a status inside a message", build::wrapTrack({0x00, 0x90, 0x3C, 0xE0, 0x00}), Trouble::StatusInData,
-       kTrack + 3, kTrack + 3, ByteRole::Skipped},
-      {"a delta time of five bytes", build::wrapTrack({0x81, 0x81, 0x81, 0x81, 0x01}), Trouble::LongNumber,
-       kTrack + 4, kTrack + 4, ByteRole::Skipped},
+      {"a status inside a message", build::wrapTrack({0x00, 0x90, 0x3C, 0xE0, 0x00}), Trouble::StatusInData, kTrack + 3,
+       kTrack + 3, ByteRole::Skipped},
+      {"a delta time of five bytes", build::wrapTrack({0x81, 0x81, 0x81, 0x81, 0x01}), Trouble::LongNumber, kTrack + 4,
+       kTrack + 4, ByteRole::Skipped},
       {"bytes after the end of the track", build::wrapTrack({0x00, 0xFF, 0x2F, 0x00, 0x00, 0x90}),
        Trouble::AfterEndOfTrack, kTrack + 4, kTrack + 4, ByteRole::Skipped},
       {"a meta event longer than its chunk", build::wrapTrack({0x00, 0xFF, 0x01, 0x09, 'a'}), Trouble::PastChunkEnd,

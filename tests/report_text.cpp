@@ -28,18 +28,56 @@ std::string walk(const Bytes& events, char separator = '.') {
 
 TEST(ReportSections, ATwentyTwoByteFileGivesBothSectionsAndAnEmptyWalk) {
   const std::string expected = crlf({
-      "song.txt"sv, ""sv, "----------HEADER CHUNK--------------"sv, "Sabit 4 byte"sv, "0001   4D   077   M"sv,
-      "0002   54   084   T"sv, "0003   68   104   h"sv, "0004   64   100   d"sv, ""sv, "Sabit 4 byte"sv,
-      "0005   00   000   \0"sv, "0006   00   000   \0"sv, "0007   00   000   \0"sv, "0008   06   006   \x06"sv, ""sv,
-      "Midi Format tipi 2 byte"sv, "0009   00   000   \0"sv, "0010   01   001   \x01"sv,
-      "0=single 1=Multi/syncron 2=Multi/asyncron "sv, ""sv, "Track say\xFDs\xFD"sv, "0011   00   000   \0   *256^1"sv,
-      "0012   02   002   \x02   *256^0"sv, ""sv, "\xC7" "eyrek nota Tick say\xFDs\xFD"sv,
-      "0013   01   001   \x01   *256^1"sv, "0014   E0   224   \xE0   *256^0"sv,
-      "\xC7" "eyrek nota Tick say\xFDs\xFD= 480"sv, ""sv, ""sv, "----------TRACK CHUNK--------------"sv,
-      "Sabit 4 byte"sv, "0015   4D   077   M"sv, "0016   54   084   T"sv, "0017   72   114   r"sv,
-      "0018   6B   107   k"sv, ""sv, "byte olarak track uzunlugu"sv, "0019   00   000   \0   *256^3"sv,
-      "0020   00   000   \0   *256^2"sv, "0021   01   001   \x01   *256^1"sv, "0022   2C   044   ,   *256^0"sv,
-      "Bu trackde Byte say\xFDs\xFD= 300"sv, ""sv, ""sv, "----------EVENTS--------------"sv, ""sv, ""sv,
+      "song.txt"sv,
+      ""sv,
+      "----------HEADER CHUNK--------------"sv,
+      "Sabit 4 byte"sv,
+      "0001   4D   077   M"sv,
+      "0002   54   084   T"sv,
+      "0003   68   104   h"sv,
+      "0004   64   100   d"sv,
+      ""sv,
+      "Sabit 4 byte"sv,
+      "0005   00   000   \0"sv,
+      "0006   00   000   \0"sv,
+      "0007   00   000   \0"sv,
+      "0008   06   006   \x06"sv,
+      ""sv,
+      "Midi Format tipi 2 byte"sv,
+      "0009   00   000   \0"sv,
+      "0010   01   001   \x01"sv,
+      "0=single 1=Multi/syncron 2=Multi/asyncron "sv,
+      ""sv,
+      "Track say\xFDs\xFD"sv,
+      "0011   00   000   \0   *256^1"sv,
+      "0012   02   002   \x02   *256^0"sv,
+      ""sv,
+      "\xC7"
+      "eyrek nota Tick say\xFDs\xFD"sv,
+      "0013   01   001   \x01   *256^1"sv,
+      "0014   E0   224   \xE0   *256^0"sv,
+      "\xC7"
+      "eyrek nota Tick say\xFDs\xFD= 480"sv,
+      ""sv,
+      ""sv,
+      "----------TRACK CHUNK--------------"sv,
+      "Sabit 4 byte"sv,
+      "0015   4D   077   M"sv,
+      "0016   54   084   T"sv,
+      "0017   72   114   r"sv,
+      "0018   6B   107   k"sv,
+      ""sv,
+      "byte olarak track uzunlugu"sv,
+      "0019   00   000   \0   *256^3"sv,
+      "0020   00   000   \0   *256^2"sv,
+      "0021   01   001   \x01   *256^1"sv,
+      "0022   2C   044   ,   *256^0"sv,
+      "Bu trackde Byte say\xFDs\xFD= 300"sv,
+      ""sv,
+      ""sv,
+      "----------EVENTS--------------"sv,
+      ""sv,
+      ""sv,
   });
   const ReportRun r = runReport(headerAndTrack());
   EXPECT_EQ(r.text, expected);
@@ -47,15 +85,21 @@ TEST(ReportSections, ATwentyTwoByteFileGivesBothSectionsAndAnEmptyWalk) {
 }
 
 TEST(ReportSections, TheFirstLineIsTheNameInTheTurkishCodePage) {
-  EXPECT_TRUE(runReport(headerAndTrack(), '.', "şarkı_Ğİ.txt").text.starts_with("\xFE" "ark\xFD_\xD0\xDD.txt\r\n\r\n"));
+  EXPECT_TRUE(runReport(headerAndTrack(), '.', "şarkı_Ğİ.txt")
+                  .text.starts_with("\xFE"
+                                    "ark\xFD_\xD0\xDD.txt\r\n\r\n"));
   EXPECT_EQ(utf8ToWindows1254("Çç Öö Üü €é"), "\xC7\xE7 \xD6\xF6 \xDC\xFC \x80\xE9");
   // Letters the code page lacks (Latin-1 ð gave its place to ğ) and broken
   // UTF-8 stay byte for byte.
-  EXPECT_EQ(utf8ToWindows1254("ð日 a\xFF" "b\xC0\xAF\xC3"), "ð日 a\xFF" "b\xC0\xAF\xC3");
+  EXPECT_EQ(utf8ToWindows1254("ð日 a\xFF"
+                              "b\xC0\xAF\xC3"),
+            "ð日 a\xFF"
+            "b\xC0\xAF\xC3");
 }
 
 TEST(ReportSections, TicksAndTrackLengthAreJoinedAsSignedNumbers) {
-  const std::tuple<Bytes, Bytes, std::string, std::string> cases[] = {  // ticks, length, their lines
+  const std::tuple<Bytes, Bytes, std::string, std::string> cases[] = {
+      // ticks, length, their lines
       {{0x00, 0x60}, {0, 0, 0, 0}, "= 96\r\n", "= 0\r\n"},
       {{0xFF, 0xFF}, {0x7F, 0xFF, 0xFF, 0xFF}, "= 65535\r\n", "= 2147483647\r\n"},
       {{0x00, 0x00}, {0x80, 0x00, 0x00, 0x00}, "= 0\r\n", "=-2147483648\r\n"},
@@ -66,7 +110,11 @@ TEST(ReportSections, TicksAndTrackLengthAreJoinedAsSignedNumbers) {
     std::copy(ticks.begin(), ticks.end(), b.begin() + 12);
     std::copy(length.begin(), length.end(), b.begin() + 18);
     const std::string text = runReport(b).text;
-    EXPECT_NE(text.find("\xC7" "eyrek nota Tick say\xFDs\xFD" + ticksLine), npos) << ticksLine;
+    EXPECT_NE(text.find("\xC7"
+                        "eyrek nota Tick say\xFDs\xFD" +
+                        ticksLine),
+              npos)
+        << ticksLine;
     EXPECT_NE(text.find("Bu trackde Byte say\xFDs\xFD" + lengthLine), npos) << lengthLine;
   }
 }
@@ -74,7 +122,10 @@ TEST(ReportSections, TicksAndTrackLengthAreJoinedAsSignedNumbers) {
 TEST(ReportSections, AShortFileKeepsTheLabelsAndLeavesTheMissingBytesOut) {
   // Thirteen bytes: position 13 is the high ticks byte, 14 to 22 are missing.
   const std::string text = runReport(Bytes(kHeader.begin(), kHeader.begin() + 13)).text;
-  EXPECT_NE(text.find(crlf({"0013   01   001   \x01   *256^1"sv, "\xC7" "eyrek nota Tick say\xFDs\xFD= 256"sv})), npos);
+  EXPECT_NE(text.find(crlf({"0013   01   001   \x01   *256^1"sv,
+                            "\xC7"
+                            "eyrek nota Tick say\xFDs\xFD= 256"sv})),
+            npos);
   EXPECT_NE(text.find(crlf({"----------TRACK CHUNK--------------"sv, "Sabit 4 byte"sv, ""sv,
                             "byte olarak track uzunlugu"sv, "Bu trackde Byte say\xFDs\xFD= 0"sv, ""sv, ""sv,
                             "----------EVENTS--------------"sv, ""sv, ""sv})),
@@ -138,10 +189,10 @@ TEST(ReportWalk, BendsAreInCentsToTheHundredthHalvesAwayFromZero) {
 
 TEST(ReportWalk, LabelsEverySystemByteAnd0x2F) {
   const std::string_view labels[16] = {
-      "SysExMsg ba\xFEl.  ", "Time code       ", "Position pointer", "Song select     ", "Undefined       ",
-      "Undefined       ",    "Tune request    ", "EOX biti\xFE       ", "Clock           ", "(undefined)     ",
-      "Start           ",    "Continue        ", "Stop            ",    "Undefined       ", "Active Sensing  ",
-      "SysExMsg ba\xFEl.  "};
+      "SysExMsg ba\xFEl.  ", "Time code       ", "Position pointer", "Song select     ",
+      "Undefined       ",    "Undefined       ", "Tune request    ", "EOX biti\xFE       ",
+      "Clock           ",    "(undefined)     ", "Start           ", "Continue        ",
+      "Stop            ",    "Undefined       ", "Active Sensing  ", "SysExMsg ba\xFEl.  "};
   Bytes events;
   for (int b = 0xF0; b <= 0xFF; ++b) events.push_back(static_cast<std::uint8_t>(b));
   events.insert(events.end(), {0x2F, 0x1F});  // 0x1F: low nibble 15, but not the end byte

@@ -21,7 +21,9 @@ TEST(RunLogFormat, ARecordIsTwoLittleEndianDoublesAStatusByteAndThreeCodeBytes) 
   double end;
   std::memcpy(&end, bytes.data() + 8, 8);
   EXPECT_EQ(end, -2.25);
-  EXPECT_EQ(bytes.substr(16), "\xAB" "x9Z");
+  EXPECT_EQ(bytes.substr(16),
+            "\xAB"
+            "x9Z");
 }
 
 TEST(RunLogFormat, TimesAreDaysFromTheLastDayOf1899) {

@@ -53,8 +53,8 @@ struct Piece {
     }
   }
   void note(std::uint8_t channel, std::uint8_t key, std::uint16_t bend, int range) {
-    events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0xE0 | channel), static_cast<std::uint8_t>(bend & 0x7F),
-                                 static_cast<std::uint8_t>(bend >> 7)});
+    events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0xE0 | channel),
+                                 static_cast<std::uint8_t>(bend & 0x7F), static_cast<std::uint8_t>(bend >> 7)});
     events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | channel), key, 100});
     build::putDelta(events, 960);
     events.insert(events.end(), {static_cast<std::uint8_t>(0x80 | channel), key, 0x40});
@@ -164,8 +164,8 @@ TEST(Microtones, TheFirstNotesOfAMakamPieceSoundAsItsBendsSay) {
     if (end - start < 0.3) continue;
     const double asked = bendCents(bend, range);
     const double hz = keyHz(m.data1);
-    const double measuredCents =
-        cents(fundamental(plain, start + 0.05, end, hz), fundamental(bent, start + 0.05, end, hz * std::pow(2.0, asked / 1200)));
+    const double measuredCents = cents(fundamental(plain, start + 0.05, end, hz),
+                                       fundamental(bent, start + 0.05, end, hz * std::pow(2.0, asked / 1200)));
     EXPECT_NEAR(measuredCents, asked, 3) << "key " << int{m.data1} << " at " << start << " s";
     std::printf("key %d at %6.2f s: asked %+7.2f cents, measured %+7.2f\n", m.data1, start, asked, measuredCents);
     if (++measured == 16) break;

@@ -23,8 +23,20 @@ Bytes track(const Bytes& events) {
 }
 
 Bytes format1(std::uint16_t division, const std::vector<Bytes>& tracks) {
-  Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()),
-               static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)};
+  Bytes out = {'M',
+               'T',
+               'h',
+               'd',
+               0,
+               0,
+               0,
+               6,
+               0,
+               1,
+               0,
+               static_cast<std::uint8_t>(tracks.size()),
+               static_cast<std::uint8_t>(division >> 8),
+               static_cast<std::uint8_t>(division)};
   for (const Bytes& t : tracks) {
     const Bytes chunk = track(t);
     out.insert(out.end(), chunk.begin(), chunk.end());
@@ -37,7 +49,7 @@ constexpr std::int64_t kMs = 1'000'000;
 // A conductor track that halves the tempo at tick 960, and a melody track
 // with running status and a bend before each note.
 Bytes twoTracks() {
-  const Bytes conductor = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,   // 0.5 s a quarter
+  const Bytes conductor = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,        // 0.5 s a quarter
                            0x87, 0x40, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // tick 960: 1 s a quarter
                            0x00, 0xFF, 0x2F, 0x00};
   const Bytes melody = {0x00, 0xB0, 0x65, 0x00, 0x00, 0x64, 0x00, 0x00, 0x06, 0x02,  // RPN 0 = 2, running status
@@ -52,9 +64,15 @@ Bytes twoTracks() {
 TEST(Timeline, TracksMergeInTimeThroughTheTempoMapWithRunningStatusKept) {
   const Timeline t = timelineOf(twoTracks());
   const std::vector<TimedMessage> want = {
-      {0, 0, 0xB0, 0x65, 0}, {0, 0, 0xB0, 0x64, 0}, {0, 0, 0xB0, 0x06, 2}, {0, 0, 0xE0, 0x1B, 0x41},
-      {0, 0, 0x90, 0x45, 0x60}, {1000 * kMs, 960, 0x80, 0x45, 0x40}, {1000 * kMs, 960, 0xE0, 0x00, 0x30},
-      {1000 * kMs, 960, 0x90, 0x47, 0x60}, {2000 * kMs, 1440, 0x90, 0x47, 0},  // at 1 s a quarter after tick 960
+      {0, 0, 0xB0, 0x65, 0},
+      {0, 0, 0xB0, 0x64, 0},
+      {0, 0, 0xB0, 0x06, 2},
+      {0, 0, 0xE0, 0x1B, 0x41},
+      {0, 0, 0x90, 0x45, 0x60},
+      {1000 * kMs, 960, 0x80, 0x45, 0x40},
+      {1000 * kMs, 960, 0xE0, 0x00, 0x30},
+      {1000 * kMs, 960, 0x90, 0x47, 0x60},
+      {2000 * kMs, 1440, 0x90, 0x47, 0},  // at 1 s a quarter after tick 960
   };
   EXPECT_EQ(t.messages, want);
   EXPECT_EQ(t.end, 2000 * kMs);
@@ -62,8 +80,8 @@ TEST(Timeline, TracksMergeInTimeThroughTheTempoMapWithRunningStatusKept) {
 
 TEST(Timeline, FramesOfASecondAndCutMessagesAndSystemExclusive) {
   // 25 frames of 40 ticks: a millisecond a tick, whatever the tempo says.
-  Bytes file = format1(0xE728, {{0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xF0, 0x02, 0x7E, 0xF7,
-                                 0x83, 0x60, 0xC0, 0x05, 0x10, 0x90, 0x3C}});  // cut in its velocity
+  Bytes file = format1(0xE728, {{0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xF0, 0x02, 0x7E, 0xF7, 0x83, 0x60,
+                                 0xC0, 0x05, 0x10, 0x90, 0x3C}});  // cut in its velocity
   const Timeline t = timelineOf(file);
   EXPECT_EQ(t.messages, (std::vector<TimedMessage>{{480 * kMs, 480, 0xC0, 0x05, 0}}));
 }
@@ -129,7 +147,8 @@ Bytes busyPiece() {
   for (int i = 0; i < 60; ++i) {
     const auto channel = static_cast<std::uint8_t>(i % 16);
     putDelta(events, i == 0 ? 0 : 24);
-    events.insert(events.end(), {static_cast<std::uint8_t>(0xE0 | channel), 0x00, static_cast<std::uint8_t>(0x30 + i % 32)});
+    events.insert(events.end(),
+                  {static_cast<std::uint8_t>(0xE0 | channel), 0x00, static_cast<std::uint8_t>(0x30 + i % 32)});
     events.insert(events.end(), {0x00, static_cast<std::uint8_t>(0x90 | channel), 60, 64});
   }
   events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});

@@ -40,9 +40,7 @@ TEST(Split, SilencesPacketsAlternatelyAndAnUnpairedLastOneInNeither) {
   // from 1.
   using Pairs = std::vector<std::int64_t>;
   const std::tuple<std::size_t, Offsets, Offsets, Pairs> cases[] = {
-      {4, velocities({1, 3}), velocities({0, 2}), {1, 3}},
-      {3, velocities({1}), velocities({0}), {1}},
-      {1, {}, {}, {}}};
+      {4, velocities({1, 3}), velocities({0, 2}), {1, 3}}, {3, velocities({1}), velocities({0}), {1}}, {1, {}, {}, {}}};
   for (const auto& [notes, in13, in24, pairs] : cases) {
     const Bytes in = build::makeMidi(std::vector<build::Note>(notes));
     Pairs told;
@@ -83,8 +81,7 @@ TEST(Split, PacketsOfMegabytesAreSilencedAsInMemoryWhileTheStreamHoldsLittle) {
   // third packet has no partner.
   Bytes in(6 << 20, 0x00);
   const std::size_t bends[] = {40'000, 1'900'000, 1'900'020};
-  for (std::size_t at : bends)
-    in[at] = 0xE0, in[at + 3] = 0x90, in[at + 5] = 99, in[at + 9] = 0x80, in[at + 11] = 9;
+  for (std::size_t at : bends) in[at] = 0xE0, in[at + 3] = 0x90, in[at + 5] = 99, in[at + 9] = 0x80, in[at + 11] = 9;
   std::mt19937 rng(7);
   for (const auto& [which, want] :
        {std::pair{SplitCopy::Copy13, Offsets{1'900'005, 1'900'011}}, {SplitCopy::Copy24, Offsets{40'005, 40'011}}}) {
@@ -97,7 +94,8 @@ TEST(Split, PacketsOfMegabytesAreSilencedAsInMemoryWhileTheStreamHoldsLittle) {
 }
 
 TEST(Split, SilencesOnlyTheLastChannelOneNoteOfEachKindInAPacket) {
-  const std::tuple<const char*, Bytes, Offsets, Offsets> cases[] = {  // bytes from offset 30, silenced 13 and 24
+  const std::tuple<const char*, Bytes, Offsets, Offsets> cases[] = {
+      // bytes from offset 30, silenced 13 and 24
       {"the velocity, not the key", {0xE0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0x90, 60, 100, 0, 0xE0, 0, 0x40}, {}, {41}},
       {"the last of each", {0xE0, 0, 0x40, 0x90, 60, 90, 0x90, 64, 91, 0x80, 60, 92, 0x80, 64, 93, 0xE0}, {}, {38, 44}},
       {"a note-on without note-off", {0xE0, 0, 0x40, 0xE0, 0, 0x40, 0x90, 62, 70, 0x7F}, {38}, {}},
@@ -120,17 +118,17 @@ TEST(Split, SilencesOnlyTheLastChannelOneNoteOfEachKindInAPacket) {
 }
 
 TEST(Strip, RowsFollowTheFixedScale) {
-  const std::pair<std::int64_t, int> table[] = {{1, 236},    {3, 235},  {5, 235},  {7, 234},       {11, 233},
-                                                {101, 213},  {511, 118}, {1021, 1}, {1023, 0},      {1025, 0},
-                                                {1029, 0},   {-5000, 236}, {INT64_MAX, 0}};
+  const std::pair<std::int64_t, int> table[] = {{1, 236},   {3, 235},     {5, 235},      {7, 234},  {11, 233},
+                                                {101, 213}, {511, 118},   {1021, 1},     {1023, 0}, {1025, 0},
+                                                {1029, 0},  {-5000, 236}, {INT64_MAX, 0}};
   for (auto [i, row] : table) EXPECT_EQ(stripSourceRow(i), row) << "packet " << i;
 }
 
 TEST(Strip, TheBitmapHoldsTheDrawnArtworkBottomRowFirstInBlueGreenRed) {
   const auto bmp = stripBitmap();
-  const std::uint8_t header[54] = {'B', 'M', 0x0E, 0x19, 0x01, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // 71,950 bytes
-                                   40, 0, 0, 0, 50, 0, 0, 0, 0xD9, 0x01, 0, 0,            // 50 x 473
-                                   1, 0, 24, 0, 0, 0, 0, 0, 0xD8, 0x18, 0x01, 0};         // image 71,896
+  const std::uint8_t header[54] = {'B', 'M', 0x0E, 0x19, 0x01, 0, 0, 0, 0,    0,    54,   0, 0, 0,  // 71,950 bytes
+                                   40,  0,   0,    0,    50,   0, 0, 0, 0xD9, 0x01, 0,    0,        // 50 x 473
+                                   1,   0,   24,   0,    0,    0, 0, 0, 0xD8, 0x18, 0x01, 0};       // image 71,896
   ASSERT_EQ(bmp.size(), 71'950u);
   EXPECT_TRUE(std::equal(header, header + 54, bmp.begin()));
   // Two zero bytes close each row.

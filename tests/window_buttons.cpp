@@ -51,8 +51,7 @@ TEST_F(Start, AFileThatCannotBeReadIsNamedAndTheLoadedOneKept) {
   fs::create_directory(dir / "dir.mid");
   for (const char* entry : {"gone", "dir", "empty"}) startWith(entry);
   EXPECT_EQ(view.messages, (Messages{"gone.mid dosyası okunamadı: dosya yok.",
-                                     "dir.mid dosyası okunamadı: bu düz bir dosya değil.",
-                                     "empty.mid dosyası boş."}));
+                                     "dir.mid dosyası okunamadı: bu düz bir dosya değil.", "empty.mid dosyası boş."}));
   EXPECT_EQ(form->loaded().baseName, "tek");
   EXPECT_EQ(view.pointers.back(), Pointer::Default);
 }
@@ -142,14 +141,16 @@ TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
 // Whatever a link in the folder leads to, a split writes nothing but its
 // own copies.
 TEST_F(Start, ACopyWhoseNameLinksToAFileOfTheFolderIsRefusedAndEveryFileKept) {
-  const std::string kept = "ney_24.mid dosyası yazılamadı: bu ad bir bağlantıyla okunan bir dosyayı ya da programın "
-                           "kendi dosyasını gösteriyor.";
+  const std::string kept =
+      "ney_24.mid dosyası yazılamadı: bu ad bir bağlantıyla okunan bir dosyayı ya da programın "
+      "kendi dosyasını gösteriyor.";
   const std::pair<const char*, std::string> cases[] = {
       {"ney.mid", kept},
       {"tek.mid", kept},
       {"pars.bin", kept},
-      {"ney_13.mid", "ney_24.mid dosyası yazılamadı: iki kopyanın adı da aynı dosyayı gösteriyor. Eski iki dosya da "
-                     "korundu."},
+      {"ney_13.mid",
+       "ney_24.mid dosyası yazılamadı: iki kopyanın adı da aynı dosyayı gösteriyor. Eski iki dosya da "
+       "korundu."},
   };
   dir.write("ney_13.mid", "old 13");
   for (const auto& [target, message] : cases) {

@@ -31,12 +31,12 @@ inline constexpr const char* kTickWarningText = "Çok büyük Tick ! !";
 // The walk takes the final type, so every call is direct and a hook left
 // empty costs nothing.
 struct QuietWalk {
-  virtual void visit(std::int64_t /*p*/, std::uint8_t /*b*/) {}                 // every visited position
-  virtual void label(std::int16_t /*msb*/, std::int16_t /*lsb*/) {}             // 0x2F and 0xF0..0xFF
+  virtual void visit(std::int64_t /*p*/, std::uint8_t /*b*/) {}      // every visited position
+  virtual void label(std::int16_t /*msb*/, std::int16_t /*lsb*/) {}  // 0x2F and 0xF0..0xFF
   virtual void noteStatus(bool /*on*/, std::int16_t /*channel*/) {}
   virtual void pitch(std::int64_t /*p*/, std::uint8_t /*n*/) {}
   virtual void velocity(std::int64_t /*p*/, std::uint8_t /*v*/) {}
-  virtual void deltaLead(std::int64_t /*p*/, std::uint8_t /*d*/, int /*index*/) {}  // a delta byte >= 0x80
+  virtual void deltaLead(std::int64_t /*p*/, std::uint8_t /*d*/, int /*index*/) {}      // a delta byte >= 0x80
   virtual void tick(std::int64_t /*p*/, std::uint8_t /*d*/, std::int32_t /*ticks*/) {}  // the delta's last byte
   virtual void bendStatus(std::int16_t /*channel*/) {}
   virtual void bendLsb(std::int64_t /*p*/, std::uint8_t /*lsb*/) {}

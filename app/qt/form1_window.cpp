@@ -157,8 +157,8 @@ void Form1Window::setPointer(Pointer pointer) {
 }
 
 void Form1Window::messageBox(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationName), QString::fromUtf8(text),
-                  QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationName), QString::fromUtf8(text), QMessageBox::Ok,
+                  this);
   // Ctrl+C copies the message, so a user can paste it into a report.
   const QShortcut copy(QKeySequence::Copy, &box, [&box] { QGuiApplication::clipboard()->setText(box.text()); });
   const QPointer<QMessageBox> outer = box_;
@@ -190,7 +190,8 @@ void Form1Window::closeEvent(QCloseEvent* event) {
 QImage makeAppIcon() {
   const std::vector<std::uint32_t> pixels = appIconPixels();
   // Each pixel as 0xAARRGGBB is what Format_ARGB32 holds; copy() owns them.
-  return QImage(reinterpret_cast<const uchar*>(pixels.data()), kAppIconSize, kAppIconSize, QImage::Format_ARGB32).copy();
+  return QImage(reinterpret_cast<const uchar*>(pixels.data()), kAppIconSize, kAppIconSize, QImage::Format_ARGB32)
+      .copy();
 }
 
 }  // namespace ezg

@@ -229,8 +229,7 @@ LRESULT Form1Window::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       // Closing is Form1's to decide; its unload destroys the window.
       if (isForm && !closed_) form_.closeRequest(CloseFrom::User);
       return 0;
-    case WM_QUERYENDSESSION:
-      return TRUE;  // never refused
+    case WM_QUERYENDSESSION: return TRUE;  // never refused
     case WM_ENDSESSION:
       // The session ends once this returns, and nobody is left to answer a
       // box: the run log is saved now; a running split finishes unpaced.
@@ -284,7 +283,9 @@ void Form1Window::place(Control control, const Place& where) {
   }
 }
 
-void Form1Window::setVisible(Control control, bool visible) { ShowWindow(window(control), visible ? SW_SHOW : SW_HIDE); }
+void Form1Window::setVisible(Control control, bool visible) {
+  ShowWindow(window(control), visible ? SW_SHOW : SW_HIDE);
+}
 
 void Form1Window::setBackColour(Control control, Colour colour) {
   HBRUSH& brush = backColours_[static_cast<std::size_t>(control)];

@@ -55,7 +55,7 @@ class Form1Window final : public View {
   // cppcheck-suppress CastIntegerToAddressAtReturn
   HWND window(Control control) const { return windows_[static_cast<std::size_t>(control)]; }
 
-  std::array<HWND, kControlCount> windows_{};     // by Control
+  std::array<HWND, kControlCount> windows_{};        // by Control
   std::array<HBRUSH, kControlCount> backColours_{};  // the window and its panels paint with these
   HFONT buttonFont_ = nullptr, listFont_ = nullptr, fileListFont_ = nullptr;
   // The drawing surfaces of Picture1 (the strip image) and Picture2 (what

@@ -20,9 +20,9 @@ namespace ezg::testing {
 struct Decoded {
   int track = 0;
   std::int64_t tick = 0;
-  std::uint8_t status = 0;    // channel status, 0xFF meta, 0xF0/0xF7 system exclusive
-  std::uint8_t type = 0;      // meta only
-  Bytes data;                 // channel data bytes, or the meta/system data
+  std::uint8_t status = 0;  // channel status, 0xFF meta, 0xF0/0xF7 system exclusive
+  std::uint8_t type = 0;    // meta only
+  Bytes data;               // channel data bytes, or the meta/system data
   bool operator==(const Decoded&) const = default;
   bool noteOn() const { return (status >> 4) == 0x9 && data[1] > 0; }
   bool noteOff() const { return (status >> 4) == 0x8 || ((status >> 4) == 0x9 && data[1] == 0); }
@@ -92,7 +92,8 @@ inline DecodedFile decodeMidi(const Bytes& f, std::optional<std::size_t> resumeA
   std::uint8_t running = 0;
   while (at + 8 <= f.size() && std::equal(f.begin() + static_cast<std::ptrdiff_t>(at),
                                           f.begin() + static_cast<std::ptrdiff_t>(at + 4), "MTrk")) {
-    const std::size_t len = std::size_t{f[at + 4]} << 24 | std::size_t{f[at + 5]} << 16 | std::size_t{f[at + 6]} << 8 | f[at + 7];
+    const std::size_t len =
+        std::size_t{f[at + 4]} << 24 | std::size_t{f[at + 5]} << 16 | std::size_t{f[at + 6]} << 8 | f[at + 7];
     const std::size_t end = at + 8 + len;
     if (end > f.size()) {
       out.whole = false;
@@ -133,8 +134,10 @@ inline std::pair<std::set<std::size_t>, std::set<std::size_t>> silencedEvents(co
     const Decoded& e = file.events[i];
     if (e.status != 0xFF || e.type != 0x58) continue;
     const std::int64_t length = e.data[0] * 4 * file.division / (1 << e.data[1]);
-    if (meters.back().first == e.tick) meters.back().second = length;
-    else meters.emplace_back(e.tick, length);
+    if (meters.back().first == e.tick)
+      meters.back().second = length;
+    else
+      meters.emplace_back(e.tick, length);
   }
   auto barOf = [&](std::int64_t tick) {
     std::int64_t bar = 0;

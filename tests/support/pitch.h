@@ -17,7 +17,8 @@ inline constexpr double kRate = 44'100;
 
 // The left and right channels of a 16-bit stereo WAV, averaged.
 inline std::vector<double> monoSamples(std::string_view wav) {
-  if (wav.size() < 44 || wav.substr(0, 4) != "RIFF" || wav.substr(36, 4) != "data") throw std::runtime_error("not our WAV");
+  if (wav.size() < 44 || wav.substr(0, 4) != "RIFF" || wav.substr(36, 4) != "data")
+    throw std::runtime_error("not our WAV");
   std::vector<double> mono;
   mono.reserve((wav.size() - 44) / 4);
   auto sample = [&](std::size_t at) {
@@ -59,7 +60,8 @@ inline double fundamental(const std::vector<double>& mono, double from, double t
   constexpr std::size_t kSize = std::size_t{1} << 18;  // 0.17 Hz a bin
   std::vector<std::complex<double>> a(kSize);
   for (std::size_t i = 0; i < count; ++i) {
-    const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(count - 1));
+    const double hann =
+        0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(count - 1));
     a[i] = mono[first + i] * hann;
   }
   fft(a);
@@ -70,7 +72,8 @@ inline double fundamental(const std::vector<double>& mono, double from, double t
   for (std::size_t k = low; k <= high; ++k)
     if (std::abs(a[k]) > std::abs(a[peak])) peak = k;
   if (peak == low || peak == high) return 0;  // no peak inside: nothing sounds there
-  const double l = std::log(std::abs(a[peak - 1])), c = std::log(std::abs(a[peak])), r = std::log(std::abs(a[peak + 1]));
+  const double l = std::log(std::abs(a[peak - 1])), c = std::log(std::abs(a[peak])),
+               r = std::log(std::abs(a[peak + 1]));
   return (static_cast<double>(peak) + 0.5 * (l - r) / (l - 2 * c + r)) * binHz;
 }
 

@@ -24,8 +24,7 @@ void slowDown() {
   }();
   if (ms <= 0) return;
   timespec t{ms / 1000, (ms % 1000) * 1'000'000};
-  while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
-  }
+  while (::nanosleep(&t, &t) != 0 && errno == EINTR) {}
 }
 
 mode_t modeOf(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0; }
