@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -35,7 +36,7 @@ bool isCLocale(const std::string& name) { return name == "C" || name == "POSIX";
 
 // "tr_TR.UTF-8@euro": "tr_TR", then "tr", as gettext tries them.
 std::vector<std::string> namesToTry(std::string name) {
-  name = name.substr(0, name.find_first_of(".@"));
+  name.resize(std::min(name.size(), name.find_first_of(".@")));
   std::vector<std::string> names{name};
   if (const std::size_t country = name.find('_'); country != std::string::npos)
     names.push_back(name.substr(0, country));
@@ -44,7 +45,7 @@ std::vector<std::string> namesToTry(std::string name) {
 
 // "tr_TR" as Windows names it: "tr-TR".
 std::wstring windowsName(std::string name) {
-  name = name.substr(0, name.find_first_of(".@"));
+  name.resize(std::min(name.size(), name.find_first_of(".@")));
   for (char& c : name)
     if (c == '_') c = '-';
   return wideOf(name);

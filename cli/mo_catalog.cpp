@@ -184,15 +184,18 @@ std::optional<MoCatalog> MoCatalog::parse(std::vector<std::uint8_t> bytes) {
   // Only the major revision 0 is this layout.
   if (!revision || (*revision >> 16) != 0 || !count || !ids || !strs) return std::nullopt;
   MoCatalog catalog;
-  for (auto [table, into] : {std::pair{*ids, &catalog.ids_}, {*strs, &catalog.strs_}}) {
-    for (std::uint32_t i = 0; i < *count; ++i) {
-      const std::size_t row = std::size_t{table} + std::size_t{i} * 8;
+  // A table of (length, offset) rows, each string inside the bytes and
+  // ended by a 0.
+  auto readTable = [&](std::size_t table, std::vector<Span>& into) {
+    for (std::size_t row = table; row < table + std::size_t{*count} * 8; row += 8) {
       const auto size = word(row, swapped), at = word(row + 4, swapped);
       if (!size || !at || *at >= bytes.size() || bytes.size() - *at <= *size || bytes[std::size_t{*at} + *size] != 0)
-        return std::nullopt;
-      into->push_back({*at, *size});
+        return false;
+      into.push_back({*at, *size});
     }
-  }
+    return true;
+  };
+  if (!readTable(*ids, catalog.ids_) || !readTable(*strs, catalog.strs_)) return std::nullopt;
   catalog.bytes_ = std::move(bytes);
   for (std::size_t i = 1; i < catalog.ids_.size(); ++i)
     if (upToNul(catalog.text(catalog.ids_[i - 1])) >= upToNul(catalog.text(catalog.ids_[i]))) return std::nullopt;
