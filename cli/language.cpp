@@ -44,7 +44,7 @@ std::string grouped(std::int64_t n, std::string_view separator, std::string_view
   std::size_t end = digits.size(), g = 0;
   int size = 0;
   for (;;) {
-    if (g < grouping.size()) size = grouping[g++];
+    if (g < grouping.size()) size = static_cast<unsigned char>(grouping[g++]);
     if (size <= 0 || size == CHAR_MAX || end - sign <= static_cast<std::size_t>(size)) return digits;
     end -= static_cast<std::size_t>(size);
     digits.insert(end, separator);
