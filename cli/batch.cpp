@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -47,42 +49,107 @@ struct Tally {
   bool errFailed = false;
 };
 
+// Files collected but not printed while their outputs wait: put in place
+// together after one sync, up to this many files or bytes written.
+constexpr std::size_t kGroupFiles = 32;
+constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
+
 // Each file's lines in input order: a job's held lines, or the file run
-// here, printing as it goes. Stops at the first failure of a standard
-// stream.
-Tally printInOrder(const std::vector<Job>& jobs, JobPool& pool, const RunOne& runOne, bool quiet) {
-  const std::size_t count = jobs.size();
-  ProgressBar bar(count, !quiet && count > 1 && progressCanShow());
-  auto clear = [&bar] { bar.clear(); };
-  Tally tally;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::unique_ptr<FileReport> r = pool.collect(i, clear);
-    if (r) {
-      bar.clear();
-      r->copyOut();
-    } else {
-      r = std::make_unique<FileReport>(Spool::direct(stdout, clear), Spool::direct(stderr, clear), quiet);
-      runOne(i, *r);
-      bar.clear();
+// here. Outputs left to be put in place later wait in a group, with the
+// files after them. Stops at the first failure of a standard stream.
+class Printer {
+ public:
+  Printer(const std::vector<Job>& jobs, JobPool& pool, bool quiet)
+      : jobs_(jobs), pool_(pool), quiet_(quiet), bar_(jobs.size(), !quiet && jobs.size() > 1 && progressCanShow()) {}
+
+  Tally run(const RunOne& runOne, bool commitLater) {
+    for (std::size_t i = 0; i < jobs_.size() && !stopped_; ++i) {
+      std::unique_ptr<FileReport> r = pool_.collect(i, [this] {
+        flushGroup();
+        bar_.clear();
+      });
+      if (!r && commitLater && !pool_.alone()) {
+        // One job: the file runs here, its lines held while its outputs wait.
+        auto turn = [this] {
+          flushGroup();
+          return true;
+        };
+        r = std::make_unique<FileReport>(Spool::held(stdout, turn), Spool::held(stderr, turn), quiet_, true, true);
+        runOne(i, *r);
+        // Out of open files beside the group: from here on each file is
+        // put in place at once.
+        if (r->runAgain()) {
+          r.reset();
+          commitLater = false;
+        }
+      }
+      if (!r) {
+        flushGroup();
+        auto clear = [this] { bar_.clear(); };
+        r = std::make_unique<FileReport>(Spool::direct(stdout, clear), Spool::direct(stderr, clear), quiet_);
+        runOne(i, *r);
+      }
+      hold(i, std::move(r));
+      pool_.printed(i);
     }
-    if (const int lost = r->lostErrno()) {
-      printLine(stderr,
-                fmt::format("ezgitar-cli: {}: {}\n", jobs[i].input,
-                            trf("lines held back could not be read back: {}", describe(Failure::fromErrno(lost)))));
-      tally.failed = true;
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally.outErrno = errno ? errno : EIO;
-    if (std::fflush(stderr) != 0 || std::ferror(stderr)) tally.errFailed = true;
-    tally.failed |= r->outcome == Outcome::Failed;
-    tally.warned |= r->outcome == Outcome::Warned;
-    r.reset();
-    pool.printed(i);
-    if (tally.outErrno || tally.errFailed) break;
-    bar.show(i + 1);
+    flushGroup();
+    bar_.clear();
+    return tally_;
   }
-  bar.clear();
-  return tally;
-}
+
+ private:
+  void hold(std::size_t i, std::unique_ptr<FileReport> r) {
+    if (!r->pending() && group_.empty()) return print(i, *r);
+    if (r->pending()) groupBytes_ += r->pending()->bytes;
+    group_.emplace_back(i, std::move(r));
+    if (group_.size() >= kGroupFiles || groupBytes_ >= kGroupBytes) flushGroup();
+  }
+
+  // The group's outputs synced at once, then put in place and printed file
+  // by file. Once printing fails, the rest are dropped, and their outputs
+  // with them.
+  void flushGroup() {
+    std::vector<OutputFile*> outputs;
+    for (auto& [i, r] : group_)
+      if (auto& p = r->pending()) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
+    finishTogether(outputs);
+    for (auto& [i, r] : group_) {
+      if (stopped_) break;
+      bar_.clear();
+      r->goDirect();
+      if (auto& p = r->pending()) p->then(commitBoth(*p->first, *p->second), *r);
+      print(i, *r);
+    }
+    group_.clear();
+    groupBytes_ = 0;
+  }
+
+  void print(std::size_t i, FileReport& r) {
+    bar_.clear();
+    r.copyOut();
+    if (const int lost = r.lostErrno()) {
+      printLine(stderr,
+                fmt::format("ezgitar-cli: {}: {}\n", jobs_[i].input,
+                            trf("lines held back could not be read back: {}", describe(Failure::fromErrno(lost)))));
+      tally_.failed = true;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) tally_.outErrno = errno ? errno : EIO;
+    if (std::fflush(stderr) != 0 || std::ferror(stderr)) tally_.errFailed = true;
+    tally_.failed |= r.outcome == Outcome::Failed;
+    tally_.warned |= r.outcome == Outcome::Warned;
+    stopped_ = tally_.outErrno || tally_.errFailed;
+    if (!stopped_) bar_.show(i + 1);
+  }
+
+  const std::vector<Job>& jobs_;
+  JobPool& pool_;
+  const bool quiet_;
+  ProgressBar bar_;
+  Tally tally_;
+  bool stopped_ = false;
+  std::vector<std::pair<std::size_t, std::unique_ptr<FileReport>>> group_;
+  std::uint64_t groupBytes_ = 0;
+};
 
 // The exit status; a reader of standard output that went away ends the run
 // as the signal would, once the jobs have finished what they are writing.
@@ -120,10 +187,13 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
     report.outcome = job.outcome;
   };
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  JobPool pool(jobs.size(), std::min<std::size_t>(line.jobs ? line.jobs : cores, jobs.size()), line.quiet, runOne);
-  // Many pairs into one folder cost one sync of it.
-  if (jobs.size() > 1) deferFolderSyncs();
-  Tally tally = printInOrder(jobs, pool, runOne, line.quiet);
+  // Many pairs cost one sync of their data per group, and one of their
+  // folder.
+  const bool batch = jobs.size() > 1;
+  JobPool pool(jobs.size(), std::min<std::size_t>(line.jobs ? line.jobs : cores, jobs.size()), line.quiet, batch,
+               runOne);
+  if (batch) deferFolderSyncs();
+  Tally tally = Printer(jobs, pool, line.quiet).run(runOne, batch);
   pool.stop();
   if (Status failed = syncDeferredFolders()) {
     printLine(stderr, fmt::format("ezgitar-cli: {}\n",

@@ -26,10 +26,13 @@ using RunOne = std::function<void(std::size_t file, FileReport& report)>;
 // to be had, every file runs on the printing thread.
 class JobPool {
  public:
-  JobPool(std::size_t count, std::size_t jobs, bool quiet, RunOne runOne)
+  // With `commitLater`, a file's work may leave its outputs to be put in
+  // place by the printing thread.
+  JobPool(std::size_t count, std::size_t jobs, bool quiet, bool commitLater, RunOne runOne)
       : count_(count),
         ahead_(kFilesAheadPerJob * jobs),
         quiet_(quiet),
+        commitLater_(commitLater),
         runOne_(std::move(runOne)),
         state_(count, State::Running),
         held_(count) {
@@ -75,7 +78,15 @@ class JobPool {
     return std::move(held_[i]);
   }
 
-  // Files up to i are printed: the jobs may run further ahead.
+  // Whether the jobs ran out of open files: from here on every file runs
+  // on the calling thread, one at a time.
+  bool alone() {
+    std::lock_guard lock(mutex_);
+    return alone_;
+  }
+
+  // Files up to i are printed, or held by the printing thread: the jobs may
+  // run further ahead.
   void printed(std::size_t i) {
     {
       std::lock_guard lock(mutex_);
@@ -117,7 +128,8 @@ class JobPool {
       ++busy_;
       lock.unlock();
       held_[i] = std::make_unique<FileReport>(Spool::held(stdout, [this, i] { return awaitTurn(i); }),
-                                              Spool::held(stderr, [this, i] { return awaitTurn(i); }), quiet_, true);
+                                              Spool::held(stderr, [this, i] { return awaitTurn(i); }), quiet_, true,
+                                              commitLater_);
       runOne_(i, *held_[i]);
       lock.lock();
       --busy_;
@@ -127,7 +139,7 @@ class JobPool {
   }
 
   const std::size_t count_, ahead_;
-  const bool quiet_;
+  const bool quiet_, commitLater_;
   const RunOne runOne_;
   // Shared by the jobs and the printing thread, under `mutex_`.
   std::mutex mutex_;

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -113,10 +115,36 @@ void writeEdited(const Bytes& input, const CopyEdits& edits, SafeFile& out) {
   out.startWriteback();
 }
 
+// Puts the pair in place, now or, in a batch, later with other files'
+// pairs; `done` tells a pair in place.
+void commitPair(const std::string& input, std::unique_ptr<SafeFile> out13, std::unique_ptr<SafeFile> out24,
+                std::uint64_t bytes, FileReport& report, std::function<void(FileReport&)> done) {
+  auto then = [input, done = std::move(done)](Status failed, FileReport& told) {
+    if (!failed) return done(told);
+    told.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input,
+                                   trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed))));
+  };
+  if (report.mayCommitLater()) return report.commitLater({std::move(out13), std::move(out24), 2 * bytes, then});
+  then(commitBoth(*out13, *out24), report);
+}
+
+// Both outputs, or the first failure to open one.
+Status openPair(const std::vector<fs::path>& names, std::unique_ptr<SafeFile>& out13,
+                std::unique_ptr<SafeFile>& out24) {
+  out13 = std::make_unique<SafeFile>(names[0]);
+  out24 = std::make_unique<SafeFile>(names[1]);
+  for (const SafeFile* out : {out13.get(), out24.get()})
+    if (Status failed = out->status()) return failed;
+  return {};
+}
+
 void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs::path>& names,
                    const EventSplitOptions& options, FileReport& report) {
   auto fail = [&](const Failure& failure, const std::string& why) {
     report.fail(failure, fmt::format("ezgitar-cli: {}: {}\n", input, why));
+  };
+  auto failWriting = [&](const Failure& failure) {
+    fail(failure, trf("cannot write {}: {}", failure.detail, describe(failure)));
   };
   Bytes bytes;
   if (Status failed = readWhole(in, bytes)) return fail(*failed, describe(*failed));
@@ -126,48 +154,46 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
     report.outcome = Outcome::Failed;
     return;
   }
-  SafeFile out13(names[0]), out24(names[1]);
-  for (SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
+  std::unique_ptr<SafeFile> out13, out24;
+  if (Status failed = openPair(names, out13, out24)) return failWriting(*failed);
   // Side by side, as the byte rule's copies: on a second core the writing
-  // and syncing take the time of one copy.
-  Status finished13, finished24;
+  // and syncing take the time of one copy. A batch syncs them later.
+  const bool syncNow = !report.mayCommitLater();
   {
     std::optional<std::jthread> other;
+    auto write24 = [&] {
+      writeEdited(bytes, plan.copy24, *out24);
+      if (syncNow) static_cast<void>(out24->finish());
+    };
     try {
-      other.emplace([&] {
-        writeEdited(bytes, plan.copy24, out24);
-        finished24 = out24.finish();
-      });
+      other.emplace(write24);
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
-    writeEdited(bytes, plan.copy13, out13);
-    finished13 = out13.finish();
-    if (!other) {
-      writeEdited(bytes, plan.copy24, out24);
-      finished24 = out24.finish();
-    }
+    writeEdited(bytes, plan.copy13, *out13);
+    if (syncNow) static_cast<void>(out13->finish());
+    if (!other) write24();
   }
-  for (const auto& [out, failed] : {std::pair{&out13, finished13}, {&out24, finished24}})
-    if (failed) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
+  for (const SafeFile* out : {out13.get(), out24.get()})
+    if (Status failed = out->status()) return failWriting(*failed);
   in.close();
-  if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
-  report.info(eventSplitSummary(said, plan.facts, options));
-  for (const std::string& warning : eventSplitWarnings(said, plan.facts)) {
-    report.error(warning);
-    report.outcome = Outcome::Warned;
-  }
+  commitPair(input, std::move(out13), std::move(out24), bytes.size(), report,
+             [said, facts = plan.facts, options](FileReport& told) {
+               told.info(eventSplitSummary(said, facts, options));
+               for (const std::string& warning : eventSplitWarnings(said, facts)) {
+                 told.error(warning);
+                 told.outcome = Outcome::Warned;
+               }
+             });
 }
 
 // The two copies made side by side, on a second core in the time of one,
 // then held against the input read as events once, while the disk writes
-// them; synced early, a failure of the syncs is told by commitBoth(). The
-// first failure, if any.
+// them; synced early unless a batch syncs them later, and a failure of the
+// syncs is told by commitBoth(). The first failure, if any.
 Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile& out13, SafeFile& out24,
-                      ChangeList& changes13, ChangeList& changes24, SplitCheck& found) {
+                      ChangeList& changes13, ChangeList& changes24, SplitCheck& found, bool syncNow) {
   Status failed13, failed24;
   // Told with a mutex and a condition: std::latch of MinGW's GCC 12 can
   // miss its wake-up and wait for ever.
@@ -183,7 +209,7 @@ Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile
         listed = true;
       }
       listedChanged.notify_one();
-      if (!failed24) static_cast<void>(out24.finish());
+      if (!failed24 && syncNow) static_cast<void>(out24.finish());
     });
   } catch (const std::system_error&) {
     // No thread to spare: one copy after the other.
@@ -197,7 +223,7 @@ Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile
   }
   Status failedCheck;
   if (!failed13 && !failed24) failedCheck = checkCopies(in, changes13, changes24, found);
-  if (!failed13) static_cast<void>(out13.finish());
+  if (!failed13 && syncNow) static_cast<void>(out13.finish());
   other.reset();
   return failed13 ? failed13 : failed24 ? failed24 : failedCheck;
 }
@@ -235,23 +261,26 @@ void splitOne(const std::string& input, const std::optional<fs::path>& outDir, c
   }
   const CopyEdits* tempoEdits = tempo ? &*tempo : nullptr;
   // Neither name changes until both copies are complete.
-  SafeFile out13(names[0]), out24(names[1]);
-  for (const SafeFile* out : {&out13, &out24})
-    if (Status failed = out->status()) return fail(*failed, trf("cannot write {}: {}", out->name(), describe(*failed)));
+  std::unique_ptr<SafeFile> out13, out24;
+  if (Status failed = openPair(names, out13, out24))
+    return fail(*failed, trf("cannot write {}: {}", failed->detail, describe(*failed)));
   ChangeList changes13, changes24;
   SplitCheck found;
-  if (Status failed = makeBothCopies(in, tempoEdits, out13, out24, changes13, changes24, found))
+  if (Status failed =
+          makeBothCopies(in, tempoEdits, *out13, *out24, changes13, changes24, found, !report.mayCommitLater()))
     return fail(*failed, describe(*failed));
   // Read and checked: replacing the pair needs a descriptor or two of its own.
+  const std::uint64_t size = in.size();
   in.close();
-  if (Status failed = commitBoth(out13, out24))
-    return fail(*failed, trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed)));
   const SplitNames said{input, utf8Of(names[0]), utf8Of(names[1])};
-  report.info(withTempo(splitSummary(said, found), choice.tempoPercent));
-  for (const std::string& warning : splitWarnings(said, found)) {
-    report.error(warning);
-    report.outcome = Outcome::Warned;
-  }
+  commitPair(input, std::move(out13), std::move(out24), size, report,
+             [said, found, tempoPercent = choice.tempoPercent](FileReport& told) {
+               told.info(withTempo(splitSummary(said, found), tempoPercent));
+               for (const std::string& warning : splitWarnings(said, found)) {
+                 told.error(warning);
+                 told.outcome = Outcome::Warned;
+               }
+             });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/split_findings.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <fmt/format.h>
 
@@ -154,12 +155,14 @@ const char* ruleByteMeaning(std::uint8_t b) {
 
 Status checkCopies(const InputFile& in, const ChangeList& changes13, const ChangeList& changes24, SplitCheck& found) {
   SplitChecker checker(changes13, changes24);
-  std::vector<std::uint8_t> block(kBlock);
+  // Not cleared first: a small file touches a page or two of it.
+  const auto bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kBlock);
+  const std::span block(bytes.get(), kBlock);
   std::uint64_t at = 0;
   for (std::size_t got = 0;; at += got) {
     if (Status failed = in.readAt(at, block, got)) return failed;
     if (got == 0) break;
-    checker.feed(std::span(block).first(got));
+    checker.feed(block.first(got));
   }
   if (Status failed = in.checkUnchanged(at)) return failed;
   found = checker.finish();

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "files/failure.h"
+#include "files/sink.h"
 
 namespace ezg::cli {
 
@@ -31,6 +33,12 @@ class Spool {
   void write(std::string_view text);
   // Prints what is held.
   void copyOut();
+  // Prints what is held, and from here on prints at once.
+  void goDirect() {
+    copyOut();
+    direct_ = true;
+    beforeFirst_ = nullptr;
+  }
   bool printedDirectly() const { return direct_; }
   // 0, or why held text could not be read back from its temporary file.
   int lostErrno() const { return lostErrno_; }
@@ -57,11 +65,25 @@ class Spool {
 // send the terminal escape sequences.
 std::string shownLine(std::string_view line);
 
+class FileReport;
+
+// Two outputs a file's work wrote, left for the batch to put in place
+// together with other files' outputs, after one sync for them all.
+struct PendingPair {
+  std::unique_ptr<OutputFile> first, second;
+  std::uint64_t bytes = 0;                        // written, for the size of a group
+  std::function<void(Status, FileReport&)> then;  // tells how the replacement went
+};
+
 // What one file's work prints, a line at a time, and how it ended.
 class FileReport {
  public:
-  FileReport(Spool out, Spool err, bool quiet, bool mayRunAgain = false)
-      : out_(std::move(out)), err_(std::move(err)), quiet_(quiet), mayRunAgain_(mayRunAgain) {}
+  FileReport(Spool out, Spool err, bool quiet, bool mayRunAgain = false, bool mayCommitLater = false)
+      : out_(std::move(out)),
+        err_(std::move(err)),
+        quiet_(quiet),
+        mayRunAgain_(mayRunAgain),
+        mayCommitLater_(mayCommitLater) {}
   void result(std::string_view line) { out_.write(shownLine(line)); }  // stdout, even with --quiet
   void info(std::string_view line) {                                   // stdout, unless --quiet
     if (!quiet_) out_.write(shownLine(line));
@@ -76,6 +98,14 @@ class FileReport {
     out_.copyOut();
     err_.copyOut();
   }
+  void goDirect() {
+    out_.goDirect();
+    err_.goDirect();
+  }
+  // In a batch, the work leaves its outputs to be put in place later.
+  bool mayCommitLater() const { return mayCommitLater_; }
+  void commitLater(PendingPair pair) { pending_ = std::move(pair); }
+  std::optional<PendingPair>& pending() { return pending_; }
   int lostErrno() const { return out_.lostErrno() ? out_.lostErrno() : err_.lostErrno(); }
   Outcome outcome = Outcome::Done;
 
@@ -83,7 +113,9 @@ class FileReport {
   Spool out_, err_;
   bool quiet_;
   bool mayRunAgain_;
+  bool mayCommitLater_;
   bool runAgain_ = false;
+  std::optional<PendingPair> pending_;
 };
 
 // Prints one line as shownLine() gives it.

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -14,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "files/utf8_path.h"
 
@@ -133,6 +135,18 @@ bool deferSyncOf(int folderFd) {
   return true;
 }
 
+// File systems whose sync writes every file's data and metadata and then
+// flushes the device, as an fsync of each would: a batch syncs them once.
+// Others (FAT, network file systems) may skip the flush; each file there
+// gets its own fsync.
+bool syncsAsOne(int folderFd) {
+  constexpr long kExt4 = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E;
+  struct statfs fs {};
+  if (::fstatfs(folderFd, &fs) != 0) return false;
+  const long type = static_cast<long>(fs.f_type);
+  return type == kExt4 || type == kXfs || type == kBtrfs;
+}
+
 }  // namespace
 
 std::optional<FileId> fileIdOf(const std::filesystem::path& name) {
@@ -248,7 +262,8 @@ void SafeFile::openTemporary(mode_t mode) {
     discard();
     return;
   }
-  buffer_ = std::make_unique<char[]>(kBufferSize);
+  // Not cleared first: a small file touches a page or two of it.
+  buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
 
@@ -292,6 +307,34 @@ Status SafeFile::finish() {
   if (!failure_ && std::fflush(file_) != 0) failErrno(errno);
   if (!failure_ && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) failErrno(errno);
   return failure_;
+}
+
+void finishTogether(std::span<OutputFile* const> outputs) {
+  std::map<dev_t, std::vector<SafeFile*>> waiting;  // by file system, for its one sync
+  for (OutputFile* out : outputs) {
+    SafeFile* const f = out->file();
+    struct stat folder {};
+    if (!f || f->finished_ || !f->file_ || f->failure_ || ::fstat(f->folderFd_, &folder) != 0 ||
+        !syncsAsOne(f->folderFd_)) {
+      static_cast<void>(out->finish());
+      continue;
+    }
+    f->finished_ = true;
+    // Written and waited for, which tells this file's failure; the device
+    // is flushed by the file system's sync below, once for all.
+    if (std::fflush(f->file_) != 0 ||
+        ::sync_file_range(::fileno(f->file_), 0, 0,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+      f->failErrno(errno);
+      continue;
+    }
+    waiting[folder.st_dev].push_back(f);
+  }
+  for (const auto& [device, files] : waiting) {
+    if (::syncfs(files.front()->folderFd_) == 0) continue;
+    const int err = errno;
+    for (SafeFile* f : files) f->failErrno(err);
+  }
 }
 
 // Gives the unnamed temporary a name beside the target, since only a name

@@ -228,6 +228,11 @@ Status SafeFile::finish() {
   return failure_;
 }
 
+// Each file's flush is the only way to make it last here.
+void finishTogether(std::span<OutputFile* const> outputs) {
+  for (OutputFile* out : outputs) static_cast<void>(out->finish());
+}
+
 // Under the lock: the temporary took the target's name, or is gone.
 void SafeFile::forgetTemporary() {
   if (registered_) gNamed.remove(at(tempLeaf_));

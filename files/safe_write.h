@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,7 @@ class SafeFile final : public OutputFile {
 
  private:
   friend Status replacePair(SafeFile& a, SafeFile& b);
+  friend void finishTogether(std::span<OutputFile* const> outputs);
 
   void fail(Failure failure);
   void failErrno(int err);
@@ -163,6 +165,13 @@ class SafeFile final : public OutputFile {
 // those microseconds can leave one copy new and the other old, each whole.
 // The failure's detail names the output that failed.
 [[nodiscard]] Status commitBoth(OutputFile& first, OutputFile& second);
+
+// For a batch: finishes many outputs as finish() does each, in fewer syncs.
+// Where the file system's own sync makes every written file last (ext4,
+// XFS, Btrfs), each file's data is written and waited for, which tells its
+// own failure, and the file system is synced once; elsewhere each file is
+// synced. A failure of that one sync is a failure of each file it covered.
+void finishTogether(std::span<OutputFile* const> outputs);
 
 // For a batch of many outputs: from here on a replacement leaves its
 // folder's sync to syncDeferredFolders(), so that many pairs written into

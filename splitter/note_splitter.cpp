@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -180,7 +181,9 @@ std::int64_t streamCopy(const ReadMore& input, SplitCopy which, ByteSink& out, c
   constexpr std::size_t kHoldBound = 4 * kBlock;
   // held[0, heldEnd) are the input bytes from offset heldStart on; all
   // before heldStart are written.
-  std::vector<std::uint8_t> held(kHoldBound + kBlock);
+  // Not cleared first: only what a small file needs of it is ever touched.
+  const auto heldBytes = std::make_unique_for_overwrite<std::uint8_t[]>(kHoldBound + kBlock);
+  const std::span held(heldBytes.get(), kHoldBound + kBlock);
   std::size_t heldEnd = 0;
   std::int64_t heldStart = 0;
   // The velocity offsets still to be set to 0 as they are written, in
