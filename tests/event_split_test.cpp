@@ -56,7 +56,7 @@ const Bytes kTwoTracks = build::makeFile({
      0x00, 0xFF, 0x2F, 0x00},
 });
 
-TEST(EventSplit, ByNoteSilencesEveryOtherNoteInTimeOrderOverTracksAndChannels) {
+TEST(EventSplit, ByNoteSilencesEveryOtherNoteOrGroupInTimeOrderOverTracksAndChannels) {
   const Copies c = split(kTwoTracks, SplitUnit::Note);
   EXPECT_EQ(c.facts.notes, 5);
   EXPECT_EQ(c.facts.units, 5);
@@ -68,6 +68,11 @@ TEST(EventSplit, ByNoteSilencesEveryOtherNoteInTimeOrderOverTracksAndChannels) {
   EXPECT_EQ(zeroed(kTwoTracks, c.copy13), (std::vector<std::size_t>{39, 59, 67}));
   // Copy 24: 3C, 43 with its running note-off, 45 with its note-off.
   EXPECT_EQ(zeroed(kTwoTracks, c.copy24), (std::vector<std::size_t>{32, 62, 70, 74, 79}));
+  // By twos: copy 13 sounds notes 1, 2 and 5, the last group cut short.
+  const Copies twos = split(kTwoTracks, SplitUnit::Note, 2);
+  EXPECT_EQ(twos.facts.sounding13, 3);
+  EXPECT_EQ(zeroed(kTwoTracks, twos.copy13), (std::vector<std::size_t>{39, 62, 70}));
+  EXPECT_EQ(zeroed(kTwoTracks, twos.copy24), (std::vector<std::size_t>{32, 59, 67, 74, 79}));
 }
 
 // A note every `step` ticks from `first`, `length` long, keys rising.
@@ -112,15 +117,6 @@ TEST(EventSplit, ByBarFollowsTheTimeSignaturesAndTakesANoteByItsStart) {
   const Copies p = split(build::makeFile({notesEvery(0, 480, 240, 10)}), SplitUnit::Bar);
   EXPECT_EQ(p.facts.bars, 3);
   EXPECT_EQ(p.facts.sounding13, 6);  // bars 1 and 3
-}
-
-TEST(EventSplit, EveryNAlternatesGroupsOfNUnits) {
-  const Bytes in = build::makeFile({notesEvery(0, 120, 96, 7)});
-  const Copies c = split(in, SplitUnit::Note, 2);
-  EXPECT_EQ(c.facts.sounding13, 4);  // notes 1, 2, 5 and 6; 7 starts a silent group
-  EXPECT_EQ(c.facts.sounding24, 3);  // 3, 4 and 7
-  EXPECT_EQ(silentKeys(in, c.copy13), (std::vector<int>{52, 52, 53, 53, 56, 56}));
-  EXPECT_EQ(silentKeys(in, c.copy24), (std::vector<int>{50, 50, 51, 51, 54, 54, 55, 55}));
 }
 
 void setTempo(Bytes& file, std::size_t at, std::uint32_t value) {
