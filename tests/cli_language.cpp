@@ -6,9 +6,12 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cctype>
 #include <cstdlib>
 #include <regex>
 #include <set>
+#include <sstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -36,16 +39,13 @@ bool turkishLocaleThere() { return runCommand("locale -a | grep -qix 'tr_TR\\.ut
 std::set<std::string> wordsOf(std::string_view text) {
   std::set<std::string> words;
   std::string word;
-  for (const char c : text) {
+  for (const char c : std::string(text) + ' ') {
     const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80) {
-      word += u >= 'A' && u <= 'Z' ? static_cast<char>(u - 'A' + 'a') : c;
-    } else if (!word.empty()) {
-      words.insert(word);
-      word.clear();
-    }
+    if (std::isalpha(u) || u >= 0x80)  // the C locale's ctype: ASCII letters
+      word += static_cast<char>(std::tolower(u));
+    else if (!word.empty())
+      words.insert(std::exchange(word, {}));
   }
-  if (!word.empty()) words.insert(word);
   return words;
 }
 
@@ -96,24 +96,20 @@ std::vector<std::string> strangeWords(const std::string& text, const std::set<st
   return strange;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-    end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(at, end - at));
+// What scripts read of each line: "ezgitar-cli: FILE: ", "FILE: ",
+// "FILE:POSITION: ".
+std::vector<std::string> shapesOf(const std::string& text) {
+  std::vector<std::string> shapes;
+  std::istringstream lines(sentencesOf(text));
+  for (std::string line; std::getline(lines, line);) {
+    std::string head = line.starts_with("ezgitar-cli: ") ? "ezgitar-cli: " : "";
+    const std::string rest = line.substr(head.size());
+    const std::size_t colon = rest.find(": ");
+    if (colon != std::string::npos && rest.substr(0, colon).find(' ') == std::string::npos)
+      head += rest.substr(0, colon + 2);
+    shapes.push_back(head);
   }
-  return lines;
-}
-
-// What scripts read: "ezgitar-cli: FILE: ", "FILE: ", "FILE:POSITION: ".
-std::string shapeOf(const std::string& line) {
-  std::string head = line.starts_with("ezgitar-cli: ") ? "ezgitar-cli: " : "";
-  const std::string rest = line.substr(head.size());
-  const std::size_t colon = rest.find(": ");
-  if (colon != std::string::npos && rest.substr(0, colon).find(' ') == std::string::npos)
-    head += rest.substr(0, colon + 2);
-  return head;
+  return shapes;
 }
 
 // A folder of every kind of input the commands fail or warn over.
@@ -170,18 +166,22 @@ struct Case {
   std::string args, prefix = "";
 };
 
-// Every command's failures and warnings, its summaries and its help.
+// Every command's failures and warnings, its summaries and its help; the
+// options' mistakes once, as every command reads its options alike.
 std::vector<Case> everyCase() {
   std::vector<Case> cases = {{""}, {"zqcmd"}, {"--zqopt"}, {"--help zq"}, {"--help"}, {"--version"}};
   for (const std::string cmd : {"split", "report", "test", "render", "play"})
-    for (const std::string tail : {"", " --help", " --jobs 0 zq.mid", " -j zq zq.mid", " --jobs", " --zqopt zq.mid",
-                                   " zqn.mid", " zqfifo.mid", " --version"})
-      cases.push_back({cmd + tail});
+    for (const std::string tail : {"", " --help", " zqn.mid", " zqfifo.mid"}) cases.push_back({cmd + tail});
   for (const std::string cmd : {"split", "report", "test"})
     for (const std::string tail : {" zqe.mid", " zqd", " zqd zq.mid", " zq.mid ./zq.mid zq.mid"})
       cases.push_back({cmd + tail});
   for (const std::string args :
-       {"split -o",
+       {"split --jobs 0 zq.mid",
+        "split -j zq zq.mid",
+        "split --jobs",
+        "split --zqopt zq.mid",
+        "split --version",
+        "split -o",
         "split -o '' zq.mid",
         "split -o zq.mid zq.mid",
         "split -o zqm zq.mid",
@@ -228,12 +228,13 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
   for (const Case& c : everyCase()) {
     // Each language from the same files: a split's copies would change
     // what the next run says.
-    const auto english = cli(c.args, kC + c.prefix);
-    for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
-      fs::remove(dir / copy);
-    const auto turkish = cli(c.args, kTurkish + c.prefix);
-    for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
-      fs::remove(dir / copy);
+    auto run = [&](const std::string& env) {
+      const CommandResult r = cli(c.args, env + c.prefix);
+      for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
+        fs::remove(dir / copy);
+      return r;
+    };
+    const CommandResult english = run(kC), turkish = run(kTurkish);
     const std::string said = english.out + english.err;
     EXPECT_EQ(strangeWords(said, words.english), std::vector<std::string>{}) << c.args << ":\n" << said;
     EXPECT_EQ(strangeWords(turkish.out + turkish.err, words.turkish), std::vector<std::string>{})
@@ -241,19 +242,12 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
         << turkish.out + turkish.err;
     EXPECT_EQ(english.status, turkish.status) << c.args;
     // Help is for reading; the rest for scripts too.
-    const bool help = said.starts_with("Usage: ");
-    for (const auto& [en, tr] : {std::pair{english.out, turkish.out}, {english.err, turkish.err}}) {
-      if (help) continue;
-      const auto enLines = linesOf(sentencesOf(en)), trLines = linesOf(sentencesOf(tr));
-      ASSERT_EQ(enLines.size(), trLines.size()) << c.args << ":\n" << en << tr;
-      for (std::size_t i = 0; i < enLines.size(); ++i) EXPECT_EQ(shapeOf(enLines[i]), shapeOf(trLines[i])) << c.args;
+    if (!said.starts_with("Usage: ")) {
+      EXPECT_EQ(shapesOf(english.out), shapesOf(turkish.out)) << c.args;
+      EXPECT_EQ(shapesOf(english.err), shapesOf(turkish.err)) << c.args;
     }
     // Said in Turkish, where there is anything to say and not only names.
-    std::set<std::string> sentences = wordsOf(sentencesOf(said));
-    std::erase_if(sentences, [](const std::string& w) {
-      return w.starts_with("zq") || w == "mid" || w == "txt" || w == "wav" || w == "ezgitar" || w == "cli";
-    });
-    if (!sentences.empty()) {
+    if (!strangeWords(said, {"mid", "txt", "wav", "ezgitar", "cli"}).empty()) {
       EXPECT_NE(said, turkish.out + turkish.err) << c.args;
     }
   }
@@ -266,10 +260,8 @@ TEST_F(Language, TheVariablesChooseAsGettextHasThemAndEnglishWhereNoCatalogIs) {
   const std::pair<const char*, std::string> runs[] = {
       {"LANG=tr_TR.UTF-8 ", turkish},
       {"LC_MESSAGES=tr_TR.UTF-8 LANG=C ", turkish},
-      {"LC_ALL=tr_TR.UTF-8 LC_MESSAGES=C ", turkish},
       {"LC_ALL=C LANG=tr_TR.UTF-8 ", english},
-      {"LANGUAGE=tr LC_ALL=C ", english},  // LANGUAGE counts only outside the C locale
-      {"LANGUAGE=tr LANG=C.UTF-8 ", turkish},
+      {"LANGUAGE=tr LC_ALL=C ", english},          // LANGUAGE counts only outside the C locale
       {"LANGUAGE=de LANG=tr_TR.UTF-8 ", english},  // no German catalog
       {"LANGUAGE=de:tr LANG=tr_TR.UTF-8 ", turkish},
       {"LANG=tr_TR ", english},  // a locale this system does not have
@@ -292,17 +284,13 @@ TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbersAndNothingElseChanges) 
             "zqk.mid: 1.238 nota; zqk_13.mid içinde çalan: 1, 3 … 1237. notalar (619 nota), zqk_24.mid içinde: 2, "
             "4 … 1238. notalar (619 nota); tempo %75\n");
   // The report's bytes and the test walk's lines are the same in any language.
-  std::string reports[2];
-  std::string warnings[2];
-  for (int i = 0; i < 2; ++i) {
-    const char* env = i == 0 ? kC : kTurkish;
-    ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", env).status, 1);
-    reports[i] = dir.read("zqtick.txt");
-    warnings[i] = cli("test zqtick.mid", env).out;
-  }
-  EXPECT_EQ(reports[0], reports[1]);
-  EXPECT_EQ(warnings[0], warnings[1]);
-  EXPECT_EQ(warnings[0], "zqtick.mid:27: Çok büyük Tick ! !\nzqtick.mid:34: Çok büyük Tick ! !\n");
+  ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", kC).status, 1);
+  const std::string report = dir.read("zqtick.txt");
+  ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", kTurkish).status, 1);
+  EXPECT_EQ(dir.read("zqtick.txt"), report);
+  for (const char* env : {kC, kTurkish})
+    EXPECT_EQ(cli("test zqtick.mid", env).out,
+              "zqtick.mid:27: Çok büyük Tick ! !\nzqtick.mid:34: Çok büyük Tick ! !\n");
 }
 
 // In this process: the system's own words come after ours, in the same
@@ -339,7 +327,8 @@ TEST(LanguageManual, TheTurkishManualPageIsTurkish) {
   EXPECT_NE(page.find(".SH \"KULLANIM\"\n.B ezgitar-cli\n"), std::string::npos);
   // The page's text without roff's requests and escapes.
   std::string text;
-  for (const std::string& line : linesOf(page)) {
+  std::istringstream lines(page);
+  for (std::string line; std::getline(lines, line);) {
     if (line.starts_with(".\\\"") || line.starts_with(".TH")) continue;
     std::string shown = line.starts_with(".") ? line.substr(std::min(line.find(' '), line.size())) : line;
     for (std::size_t at; (at = shown.find('\\')) != std::string::npos;)

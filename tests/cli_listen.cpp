@@ -21,13 +21,21 @@ Bytes eightNotes() {
 
 using Render = Cli;
 
-TEST_F(Render, WritesAWavOfTheFilesLengthPlusItsRingingIntoTheFolderAsked) {
+// The WAV of a piece, and of its copy _13, which silences every other pair
+// of notes: where one is silenced, only the ringing of the note before it
+// may be heard, loudness that never rises from one 50 ms stretch to the
+// next and is below -60 dB of full scale from 0.6 s into the note on (near
+// -99 dB, the dither's noise). A sounding note is above -50 dB over its
+// first half second (about -42 dB here).
+TEST_F(Render, WritesAWavOfTheFilesLengthIntoTheFolderAskedAndTheCopysSilencedNotesAreSilent) {
   if (!haveSoundFont()) GTEST_SKIP() << "no SoundFont: tools/install-deps installs timgm6mb-soundfont";
   dir.write("şarkı.mid", eightNotes());
+  ASSERT_EQ(cli("split -q şarkı.mid").status, 0);
   std::filesystem::create_directory(dir / "ses");
-  const CommandResult r = cli("render -o ses şarkı.mid");
+  const CommandResult r = cli("render -o ses şarkı.mid şarkı_13.mid");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "şarkı.mid -> ses/şarkı.wav\n");
+  EXPECT_EQ(r.out, "şarkı.mid -> ses/şarkı.wav\nşarkı_13.mid -> ses/şarkı_13.wav\n");
+  EXPECT_EQ(dir.names("ses"), (std::vector<std::string>{"şarkı.wav", "şarkı_13.wav"}));
   const std::string wav = dir.read("ses/şarkı.wav");
   ASSERT_GE(wav.size(), 44u);
   // RIFF, PCM, 2 channels, 44,100 frames of 4 bytes a second, 16 bits.
@@ -36,35 +44,9 @@ TEST_F(Render, WritesAWavOfTheFilesLengthPlusItsRingingIntoTheFolderAsked) {
   const double seconds = static_cast<double>(wav.size() - 44) / (4 * kRate);
   EXPECT_GT(seconds, 8.5);   // the notes and their release
   EXPECT_LT(seconds, 19.0);  // not more than the longest ringing allowed
-  EXPECT_EQ(dir.names("ses"), std::vector<std::string>{"şarkı.wav"});
-}
 
-TEST_F(Render, AMissingSoundFontIsSaidOnceAndNothingIsWritten) {
-  dir.write("a.mid", eightNotes());
-  dir.write("b.mid", eightNotes());
-  const CommandResult r = cli("render --soundfont yok.sf2 a.mid b.mid");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(oneLine(r)) << r.err;
-  EXPECT_NE(r.err.find("no SoundFont at yok.sf2"), std::string::npos) << r.err;
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "b.mid"}));
-  const CommandResult env = cli("render a.mid", "EZGITAR_SOUNDFONT=" + q("bozuk.sf2") + " ");
-  EXPECT_NE(env.err.find("bozuk.sf2"), std::string::npos) << env.err;
-}
-
-// The copy _13 silences every other pair of notes; where one is silenced,
-// only the ringing of the note before it may be heard: loudness that never
-// rises from one 50 ms stretch to the next, and that is below -60 dB of
-// full scale from 0.6 s into the silenced note on. A sounding note is above
-// -50 dB over its first half second (about -42 dB here; a silenced one
-// is near -99 dB from 0.6 s on, the dither's noise).
-TEST_F(Render, TheSilencedNotesOfAPracticeCopyAreSilent) {
-  if (!haveSoundFont()) GTEST_SKIP() << "no SoundFont: tools/install-deps installs timgm6mb-soundfont";
-  dir.write("makam.mid", eightNotes());
-  ASSERT_EQ(cli("split -q makam.mid").status, 0);
-  const CommandResult r = cli("render -q makam_13.mid");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::vector<double> sound = monoSamples(dir.read("makam_13.wav"));
-  const std::string copy = dir.read("makam_13.mid");
+  const std::vector<double> sound = monoSamples(dir.read("ses/şarkı_13.wav"));
+  const std::string copy = dir.read("şarkı_13.mid");
   const sound::Timeline timeline =
       sound::timelineOf(std::span(reinterpret_cast<const std::uint8_t*>(copy.data()), copy.size()));
   int silenced = 0, sounding = 0;
@@ -85,6 +67,18 @@ TEST_F(Render, TheSilencedNotesOfAPracticeCopyAreSilent) {
   }
   EXPECT_EQ(silenced, 4);
   EXPECT_EQ(sounding, 4);
+}
+
+TEST_F(Render, AMissingSoundFontIsSaidOnceAndNothingIsWritten) {
+  dir.write("a.mid", eightNotes());
+  dir.write("b.mid", eightNotes());
+  const CommandResult r = cli("render --soundfont yok.sf2 a.mid b.mid");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(oneLine(r)) << r.err;
+  EXPECT_NE(r.err.find("no SoundFont at yok.sf2"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "b.mid"}));
+  const CommandResult env = cli("render a.mid", "EZGITAR_SOUNDFONT=" + q("bozuk.sf2") + " ");
+  EXPECT_NE(env.err.find("bozuk.sf2"), std::string::npos) << env.err;
 }
 
 using Play = Cli;

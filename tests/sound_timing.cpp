@@ -15,35 +15,6 @@ namespace {
 
 using build::putDelta;
 
-// A track chunk of raw events.
-Bytes track(const Bytes& events) {
-  Bytes out = {'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(events.size())};
-  out.insert(out.end(), events.begin(), events.end());
-  return out;
-}
-
-Bytes format1(std::uint16_t division, const std::vector<Bytes>& tracks) {
-  Bytes out = {'M',
-               'T',
-               'h',
-               'd',
-               0,
-               0,
-               0,
-               6,
-               0,
-               1,
-               0,
-               static_cast<std::uint8_t>(tracks.size()),
-               static_cast<std::uint8_t>(division >> 8),
-               static_cast<std::uint8_t>(division)};
-  for (const Bytes& t : tracks) {
-    const Bytes chunk = track(t);
-    out.insert(out.end(), chunk.begin(), chunk.end());
-  }
-  return out;
-}
-
 constexpr std::int64_t kMs = 1'000'000;
 
 // A conductor track that halves the tempo at tick 960, and a melody track
@@ -58,7 +29,7 @@ Bytes twoTracks() {
                         0x00, 0xE0, 0x00, 0x30, 0x00, 0x90, 0x47, 0x60,              // tick 960
                         0x83, 0x60, 0x47, 0x00,                                      // tick 1440, running: off
                         0x00, 0xFF, 0x2F, 0x00};
-  return format1(480, {conductor, melody});
+  return build::makeFile({conductor, melody});
 }
 
 TEST(Timeline, TracksMergeInTimeThroughTheTempoMapWithRunningStatusKept) {
@@ -79,11 +50,12 @@ TEST(Timeline, TracksMergeInTimeThroughTheTempoMapWithRunningStatusKept) {
 }
 
 TEST(Timeline, FramesOfASecondAndCutMessagesAndSystemExclusive) {
-  // 25 frames of 40 ticks: a millisecond a tick, whatever the tempo says.
-  Bytes file = format1(0xE728, {{0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xF0, 0x02, 0x7E, 0xF7, 0x83, 0x60,
-                                 0xC0, 0x05, 0x10, 0x90, 0x3C}});  // cut in its velocity
-  const Timeline t = timelineOf(file);
-  EXPECT_EQ(t.messages, (std::vector<TimedMessage>{{480 * kMs, 480, 0xC0, 0x05, 0}}));
+  // 25 frames of 40 ticks: a millisecond a tick, whatever the tempo says;
+  // the last note-on is cut in its velocity.
+  const Bytes file = build::makeFile({{0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xF0, 0x02, 0x7E, 0xF7, 0x83,
+                                       0x60, 0xC0, 0x05, 0x10, 0x90, 0x3C}},
+                                     0xE728);
+  EXPECT_EQ(timelineOf(file).messages, (std::vector<TimedMessage>{{480 * kMs, 480, 0xC0, 0x05, 0}}));
 }
 
 // Time that moves only when the loop waits.
@@ -99,48 +71,6 @@ struct StepClock final : PaceClock {
   }
 };
 
-struct Recording final : MessageOutput {
-  std::mutex mutex;
-  std::vector<std::pair<std::int64_t, TimedMessage>> sent;  // when, what
-  int silenced = 0;
-  std::function<std::int64_t()> clock;
-  void send(const TimedMessage& m) override {
-    std::lock_guard lock(mutex);
-    sent.emplace_back(clock(), m);
-  }
-  void silence() override {
-    std::lock_guard lock(mutex);
-    ++silenced;
-  }
-};
-
-TEST(Pacer, EachMessageGoesAtItsMomentFromTheStart) {
-  const Timeline t = timelineOf(twoTracks());
-  StepClock clock;
-  Recording out;
-  out.clock = [&] { return clock.time; };
-  StopSignal stop;
-  EXPECT_TRUE(playInTime(t, out, clock, stop));
-  ASSERT_EQ(out.sent.size(), t.messages.size());
-  for (std::size_t i = 0; i < t.messages.size(); ++i) {
-    EXPECT_EQ(out.sent[i].first, 5 * kMs + t.messages[i].at);
-    EXPECT_EQ(out.sent[i].second, t.messages[i]);
-  }
-  EXPECT_EQ(out.silenced, 0);
-}
-
-TEST(Pacer, AStopWhileWaitingSilencesAndSendsNoMore) {
-  const Timeline t = timelineOf(twoTracks());
-  StepClock clock;
-  Recording out;
-  out.clock = [&] { return clock.time; };
-  StopSignal stop;
-  clock.onWait = [&] { stop.stop(); };  // the first wait is for tick 960
-  EXPECT_FALSE(playInTime(t, out, clock, stop));
-  EXPECT_EQ(out.sent.size(), 5u);
-  EXPECT_EQ(out.silenced, 1);
-}
-
 // A bend and a note every 25 ms for a second and a half, on all channels.
 Bytes busyPiece() {
   Bytes events = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};  // 480 ticks = 0.5 s
@@ -155,26 +85,25 @@ Bytes busyPiece() {
   return build::wrapTrack(events);
 }
 
-// What the player's outputs were sent, kept past their closing.
+// What the outputs were sent, kept past their closing.
 struct Tally {
   std::mutex mutex;
-  std::vector<std::pair<std::int64_t, TimedMessage>> sent;  // ns after the open, what
+  std::vector<std::pair<std::int64_t, TimedMessage>> sent;  // when, what
   int silenced = 0, closed = 0;
-  std::chrono::steady_clock::time_point opened;
+  std::function<std::int64_t()> clock = [] {
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+  };
 };
 
 struct TallyOutput final : MessageOutput {
-  explicit TallyOutput(Tally& t) : tally(t) {
-    std::lock_guard lock(tally.mutex);
-    tally.opened = std::chrono::steady_clock::now();
-  }
+  explicit TallyOutput(Tally& t) : tally(t) {}
   ~TallyOutput() override {
     std::lock_guard lock(tally.mutex);
     ++tally.closed;
   }
   void send(const TimedMessage& m) override {
     std::lock_guard lock(tally.mutex);
-    tally.sent.emplace_back((std::chrono::steady_clock::now() - tally.opened).count(), m);
+    tally.sent.emplace_back(tally.clock(), m);
   }
   void silence() override {
     std::lock_guard lock(tally.mutex);
@@ -189,6 +118,27 @@ OutputOpener opener(Tally& tally, int failAt = 0) {
     out = std::make_unique<TallyOutput>(tally);
     return SoundStatus();
   };
+}
+
+TEST(Pacer, EachMessageGoesAtItsMomentFromTheStartAndAStopSilences) {
+  const Timeline t = timelineOf(twoTracks());
+  StepClock clock;
+  Tally tally;
+  tally.clock = [&] { return clock.time; };
+  TallyOutput out(tally);
+  StopSignal stop;
+  EXPECT_TRUE(playInTime(t, out, clock, stop));
+  ASSERT_EQ(tally.sent.size(), t.messages.size());
+  for (std::size_t i = 0; i < t.messages.size(); ++i) {
+    EXPECT_EQ(tally.sent[i].first, 5 * kMs + t.messages[i].at);
+    EXPECT_EQ(tally.sent[i].second, t.messages[i]);
+  }
+  EXPECT_EQ(tally.silenced, 0);
+  tally.sent.clear();
+  clock.onWait = [&] { stop.stop(); };  // the first wait is for tick 960
+  EXPECT_FALSE(playInTime(t, out, clock, stop));
+  EXPECT_EQ(tally.sent.size(), 5u);
+  EXPECT_EQ(tally.silenced, 1);
 }
 
 // The player's own thread and the system's clock, with the output a test's:
