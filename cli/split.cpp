@@ -115,6 +115,10 @@ void writeEdited(const Bytes& input, const CopyEdits& edits, SafeFile& out) {
   out.startWriteback();
 }
 
+// A second thread pays where there is a sync to wait for, or much to copy;
+// for the few KB of a piece in a batch it costs more than the copy.
+bool worthAThread(std::uint64_t size, bool syncNow) { return syncNow || size >= (std::uint64_t{1} << 20); }
+
 // Puts the pair in place, now or, in a batch, later with other files'
 // pairs; `done` tells a pair in place.
 void commitPair(const std::string& input, std::unique_ptr<SafeFile> out13, std::unique_ptr<SafeFile> out24,
@@ -166,7 +170,7 @@ void splitByEvents(const std::string& input, InputFile& in, const std::vector<fs
       if (syncNow) static_cast<void>(out24->finish());
     };
     try {
-      other.emplace(write24);
+      if (worthAThread(bytes.size(), syncNow)) other.emplace(write24);
     } catch (const std::system_error&) {
       // No thread to spare: one copy after the other.
     }
@@ -202,15 +206,16 @@ Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile
   bool listed = false;
   std::optional<std::jthread> other;
   try {
-    other.emplace([&] {
-      failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
-      {
-        std::lock_guard lock(listedMutex);
-        listed = true;
-      }
-      listedChanged.notify_one();
-      if (!failed24 && syncNow) static_cast<void>(out24.finish());
-    });
+    if (worthAThread(in.size(), syncNow))
+      other.emplace([&] {
+        failed24 = makeCopy(in, SplitCopy::Copy24, out24, changes24, tempoEdits);
+        {
+          std::lock_guard lock(listedMutex);
+          listed = true;
+        }
+        listedChanged.notify_one();
+        if (!failed24 && syncNow) static_cast<void>(out24.finish());
+      });
   } catch (const std::system_error&) {
     // No thread to spare: one copy after the other.
   }
