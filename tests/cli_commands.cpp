@@ -24,7 +24,6 @@ Bytes warningSong(int count) {
   return build::wrapTrack(track);
 }
 
-using Split = Cli;
 using Report = Cli;
 using Batch = Cli;
 
@@ -59,19 +58,6 @@ TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
 }
 
-TEST_F(Cli, WarningsNameTheFileAndPositionWithStatusOne) {
-  dir.write("warn.mid", warningSong(3));
-  dir.write("warn.txt", std::string_view("old"));
-  const std::string tick = (dir / "warn.mid").string() + ":";
-  const std::string lines = tick + "27: Çok büyük Tick ! !\n" + tick + "34: Çok büyük Tick ! !\n";
-  const auto test = cli("test " + q("warn.mid"));
-  EXPECT_TRUE(test.status == 1 && test.out == lines) << test.out;
-  EXPECT_EQ(dir.read("warn.txt"), "old");  // a test writes nothing
-  const auto report = cli("report -o " + q("") + " " + q("warn.mid"));
-  EXPECT_TRUE(report.status == 1 && report.err == lines) << report.err;
-  EXPECT_NE(dir.read("warn.txt"), "old");  // a report is still written
-}
-
 // A limit the run was given is named, and what was begun is removed.
 TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
   dir.write("big.mid", build::makeMidi(std::vector<build::Note>(3000)));
@@ -81,17 +67,6 @@ TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
     EXPECT_NE(r.err.find("larger than the file size limit"), std::string::npos) << r.err;
     EXPECT_EQ(dir.names(), std::vector<std::string>{"big.mid"});
   }
-}
-
-TEST_F(Split, AReadOnlyOldOutputStopsBothCopiesAndLeavesNoTemporaries) {
-  dir.write("a.mid", song);
-  dir.write("a_24.mid", std::string_view("locked"));
-  fs::permissions(dir / "a_24.mid", fs::perms::owner_read);
-  const auto r = cli("split a.mid");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("a_24.mid: the file is read-only"), std::string::npos) << r.err;
-  EXPECT_EQ(dir.read("a_24.mid"), "locked");
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "a_24.mid"}));  // no a_13.mid either
 }
 
 TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
@@ -164,17 +139,20 @@ TEST_F(Folder, ShowsProgressOnATerminalOnly) {
   EXPECT_EQ(cli("test in").err.find("] "), std::string::npos);
 }
 
-// Each run's status and lines, exactly: inputs with nothing to do skipped
-// (quietly when this run covers them already), inputs refused, outputs that
-// clash, and what ends a run before it starts.
+// Each run's status and lines, exactly: warnings, inputs with nothing to do
+// skipped (quietly when this run covers them already), inputs refused,
+// outputs that clash or cannot be replaced, what ends a run before it starts.
 TEST_F(Batch, EveryRunSaysWhatItDidAndWhatItSkipped) {
   for (const char* sub : {"empty", "again", "sub", "x", "y", "z", "out"}) fs::create_directory(dir / sub);
   dir.write("empty/notes.txt", std::string_view("text"));
   for (const char* name :
-       {"a.mid", "again/b.mid", ".mid", "sub/b.mid", "x/a.mid", "y/a.mid", "z/a.mid", "b.mid", "c.mid"})
+       {"a.mid", "again/b.mid", ".mid", "sub/b.mid", "x/a.mid", "y/a.mid", "z/a.mid", "b.mid", "c.mid", "ro.mid"})
     dir.write(name, song);
   dir.write("empty.mid", "");
   for (const char* name : {"warn.mid", "warn2.mid"}) dir.write(name, warningSong(3));
+  dir.write("warn2.txt", std::string_view("old"));
+  dir.write("ro_24.mid", std::string_view("locked"));
+  fs::permissions(dir / "ro_24.mid", fs::perms::owner_read);
   ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
   // By what it is, not by its name: a link to the input.
   fs::create_symlink("c.mid", dir / "c_13.mid");
@@ -182,6 +160,8 @@ TEST_F(Batch, EveryRunSaysWhatItDidAndWhatItSkipped) {
   ASSERT_EQ(cli("split -q again").status, 0);
   const std::string split = "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n";
   const std::string itself = " is this input file itself; nothing is written for it\n";
+  const std::string warn = (dir / "warn").string();
+  const std::string warned = warn + ".mid:27: Çok büyük Tick ! !\n" + warn + ".mid:34: Çok büyük Tick ! !\n";
   const std::tuple<std::string, int, std::string, std::string> runs[] = {
       // command, status, stdout, stderr
       {"split a.mid missing.mid empty.mid sub/b.mid", 2,
@@ -206,6 +186,9 @@ TEST_F(Batch, EveryRunSaysWhatItDidAndWhatItSkipped) {
        "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n",
        "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
        "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n"},
+      {"test " + q("warn.mid"), 1, warned, ""},
+      {"report -o " + q("") + " " + q("warn.mid"), 1, warn + ".mid -> " + warn + ".txt\n", warned},
+      {"split ro.mid", 2, "", "ezgitar-cli: ro.mid: cannot write ro_24.mid: the file is read-only\n"},
       {"split x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
       {"report x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
       {"test x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
@@ -223,8 +206,12 @@ TEST_F(Batch, EveryRunSaysWhatItDidAndWhatItSkipped) {
   }
   for (const char* name : {"sub/b_13.mid", "sub/b_24.mid"}) EXPECT_EQ(dir.read(name).size(), song.size()) << name;
   EXPECT_EQ(dir.read("c.mid"), testing::asString(song));
-  EXPECT_FALSE(dir.exists("c_24.mid") || dir.exists(".mid_13.mid") || dir.exists("a_13_13.mid") ||
-               dir.exists("again/b_13_13.mid"));
+  EXPECT_TRUE(dir.read("warn.txt").starts_with("warn.txt\r\n"));  // a warning report is still written
+  EXPECT_EQ(dir.read("warn2.txt"), "old");                        // a test writes nothing
+  EXPECT_EQ(dir.read("ro_24.mid"), "locked");
+  for (const std::string& name : dir.names()) EXPECT_TRUE(name == ".mid" || !name.starts_with(".")) << name;
+  EXPECT_FALSE(dir.exists("ro_13.mid") || dir.exists("c_24.mid") || dir.exists(".mid_13.mid") ||
+               dir.exists("a_13_13.mid") || dir.exists("again/b_13_13.mid"));
 }
 
 // A process limit lets no thread start: neither the jobs nor the second copy.
