@@ -58,7 +58,6 @@ TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
 }
 
-// A limit the run was given is named, and what was begun is removed.
 TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
   dir.write("big.mid", build::makeMidi(std::vector<build::Note>(3000)));
   for (const char* command : {"split", "report"}) {

@@ -132,8 +132,6 @@ TEST_F(Start, AFailedWriteNamesTheFileAndKeepsBothOldCopies) {
   EXPECT_EQ(dir.read("ney_13.mid") + dir.read("ney_24.mid"), "old 13old 24 and longer");
 }
 
-// Whatever a link in the folder leads to, a split writes nothing but its
-// own copies.
 TEST_F(Start, ACopyWhoseNameLinksToAFileOfTheFolderIsRefusedAndEveryFileKept) {
   const std::string kept =
       "ney_24.mid dosyası yazılamadı: bu ad bir bağlantıyla okunan bir dosyayı ya da programın "
