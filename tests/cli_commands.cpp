@@ -24,7 +24,6 @@ Bytes warningSong(int count) {
   return build::wrapTrack(track);
 }
 
-using Split = Cli;
 using Report = Cli;
 using Batch = Cli;
 
@@ -59,41 +58,6 @@ TEST_F(Cli, AUsageMistakeExitsTwoWithOneLineAndWritesNothing) {
   EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
 }
 
-TEST_F(Cli, AMissingOutputFolderIsSaidOnceAndNothingRuns) {
-  dir.write("a.mid", song);
-  for (const std::string cmd : {"split", "report"}) {
-    const auto r = cli(cmd + " -o nowhere a.mid nothere.mid");
-    EXPECT_TRUE(r.status == 2 && r.out.empty()) << cmd;
-    EXPECT_EQ(r.err, "ezgitar-cli: nowhere: no such folder\n") << cmd;
-  }
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"a.mid"});
-}
-
-TEST_F(Cli, WarningsNameTheFileAndPositionWithStatusOne) {
-  dir.write("warn.mid", warningSong(3));
-  dir.write("warn.txt", std::string_view("old"));
-  const std::string tick = (dir / "warn.mid").string() + ":";
-  const std::string lines = tick + "27: Çok büyük Tick ! !\n" + tick + "34: Çok büyük Tick ! !\n";
-  const auto test = cli("test " + q("warn.mid"));
-  EXPECT_TRUE(test.status == 1 && test.out == lines) << test.out;
-  EXPECT_EQ(dir.read("warn.txt"), "old");  // a test writes nothing
-  const auto report = cli("report -o " + q("") + " " + q("warn.mid"));
-  EXPECT_TRUE(report.status == 1 && report.err == lines) << report.err;
-  EXPECT_NE(dir.read("warn.txt"), "old");  // a report is still written
-}
-
-TEST_F(Cli, AStandardOutputThatTakesNothingEndsTheRunWithStatusTwo) {
-  dir.write("warn.mid", warningSong(3));
-  dir.write("warn2.mid", warningSong(3));
-  for (const auto& [redirect, why] :
-       {std::pair{">/dev/full", "no space left on the disk"}, std::pair{">&-", "the stream is closed"}}) {
-    const auto r = cli(std::string("test -j 2 warn.mid warn2.mid ") + redirect);
-    EXPECT_EQ(r.status, 2) << redirect;
-    EXPECT_EQ(r.err, std::string("ezgitar-cli: cannot write standard output: ") + why + "\n");
-  }
-}
-
-// A limit the run was given is named, and what was begun is removed.
 TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
   dir.write("big.mid", build::makeMidi(std::vector<build::Note>(3000)));
   for (const char* command : {"split", "report"}) {
@@ -102,32 +66,6 @@ TEST_F(Cli, AFileSizeLimitIsToldAndLeavesNothing) {
     EXPECT_NE(r.err.find("larger than the file size limit"), std::string::npos) << r.err;
     EXPECT_EQ(dir.names(), std::vector<std::string>{"big.mid"});
   }
-}
-
-TEST_F(Split, WritesNextToEachInputAndKeepsGoingPastMissingAndEmptyOnes) {
-  fs::create_directory(dir / "sub");
-  dir.write("a.mid", song);
-  dir.write("sub/b.mid", song);
-  dir.write("empty.mid", "");
-  const auto r = cli("split a.mid missing.mid empty.mid sub/b.mid");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out,
-            "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n"
-            "sub/b.mid: 2 pitch bends, 2 notes; sub/b_13.mid silences 1 note, sub/b_24.mid 1\n");
-  EXPECT_EQ(r.err, "ezgitar-cli: missing.mid: no such file\nezgitar-cli: empty.mid: empty file\n");
-  EXPECT_EQ(dir.read("sub/b_13.mid").size(), song.size());
-  EXPECT_EQ(dir.read("sub/b_24.mid").size(), song.size());
-}
-
-TEST_F(Split, AReadOnlyOldOutputStopsBothCopiesAndLeavesNoTemporaries) {
-  dir.write("a.mid", song);
-  dir.write("a_24.mid", std::string_view("locked"));
-  fs::permissions(dir / "a_24.mid", fs::perms::owner_read);
-  const auto r = cli("split a.mid");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("a_24.mid: the file is read-only"), std::string::npos) << r.err;
-  EXPECT_EQ(dir.read("a_24.mid"), "locked");
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "a_24.mid"}));  // no a_13.mid either
 }
 
 TEST_F(Report, ReplacesAnOldLongerReportWithTheSeparatorGivenOrTheLocales) {
@@ -200,17 +138,34 @@ TEST_F(Folder, ShowsProgressOnATerminalOnly) {
   EXPECT_EQ(cli("test in").err.find("] "), std::string::npos);
 }
 
-// Inputs with nothing to do are skipped: quietly when this run covers them
-// already, with a warning when they cannot mean a file to work on.
-TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
-  fs::create_directory(dir / "empty");
+// Each run's status and lines, exactly: warnings, inputs with nothing to do
+// skipped (quietly when this run covers them already), inputs refused,
+// outputs that clash or cannot be replaced, what ends a run before it starts.
+TEST_F(Batch, EveryRunSaysWhatItDidAndWhatItSkipped) {
+  for (const char* sub : {"empty", "again", "sub", "x", "y", "z", "out"}) fs::create_directory(dir / sub);
   dir.write("empty/notes.txt", std::string_view("text"));
-  fs::create_directory(dir / "again");
-  for (const char* name : {"a.mid", "again/b.mid", ".mid"}) dir.write(name, song);
+  for (const char* name :
+       {"a.mid", "again/b.mid", ".mid", "sub/b.mid", "x/a.mid", "y/a.mid", "z/a.mid", "b.mid", "c.mid", "ro.mid"})
+    dir.write(name, song);
+  dir.write("empty.mid", "");
+  for (const char* name : {"warn.mid", "warn2.mid"}) dir.write(name, warningSong(3));
+  dir.write("warn2.txt", std::string_view("old"));
+  dir.write("ro_24.mid", std::string_view("locked"));
+  fs::permissions(dir / "ro_24.mid", fs::perms::owner_read);
+  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
+  // By what it is, not by its name: a link to the input.
+  fs::create_symlink("c.mid", dir / "c_13.mid");
+  fs::create_symlink("c.mid", dir / "c.txt");
   ASSERT_EQ(cli("split -q again").status, 0);
   const std::string split = "a.mid: 2 pitch bends, 2 notes; a_13.mid silences 1 note, a_24.mid 1\n";
+  const std::string itself = " is this input file itself; nothing is written for it\n";
+  const std::string warn = (dir / "warn").string();
+  const std::string warned = warn + ".mid:27: Çok büyük Tick ! !\n" + warn + ".mid:34: Çok büyük Tick ! !\n";
   const std::tuple<std::string, int, std::string, std::string> runs[] = {
       // command, status, stdout, stderr
+      {"split a.mid missing.mid empty.mid sub/b.mid", 2,
+       split + "sub/b.mid: 2 pitch bends, 2 notes; sub/b_13.mid silences 1 note, sub/b_24.mid 1\n",
+       "ezgitar-cli: missing.mid: no such file\nezgitar-cli: empty.mid: empty file\n"},
       {"split a.mid ./a.mid a.mid", 0,
        split + "./a.mid: skipped: the same file as a.mid\na.mid: skipped: named twice\n", ""},
       {"split -j 2 a_13.mid a.mid", 0, "a_13.mid: skipped: a.mid writes it in this run\n" + split, ""},
@@ -223,6 +178,24 @@ TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
       {"test empty", 1, "", "ezgitar-cli: empty: no .mid file in this folder\n"},
       {"test empty a.mid", 1, "", "ezgitar-cli: empty: no .mid file in this folder\n"},
       {"split .mid", 1, "", "ezgitar-cli: .mid: skipped: no name before .mid\n"},
+      {"split c.mid", 2, "", "ezgitar-cli: c.mid: skipped: the output c_13.mid" + itself},
+      {"report c.mid", 2, "", "ezgitar-cli: c.mid: skipped: the output c.txt" + itself},
+      {"split -o out x/a.mid y/a.mid b.mid ./z/../z/a.mid", 2,
+       "x/a.mid: 2 pitch bends, 2 notes; out/a_13.mid silences 1 note, out/a_24.mid 1\n"
+       "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n",
+       "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
+       "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n"},
+      {"test " + q("warn.mid"), 1, warned, ""},
+      {"report -o " + q("") + " " + q("warn.mid"), 1, warn + ".mid -> " + warn + ".txt\n", warned},
+      {"split ro.mid", 2, "", "ezgitar-cli: ro.mid: cannot write ro_24.mid: the file is read-only\n"},
+      {"split x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
+      {"report x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
+      {"test x.mid", 2, "", "ezgitar-cli: x.mid: not a plain file\n"},
+      {"split -o nowhere a.mid nothere.mid", 2, "", "ezgitar-cli: nowhere: no such folder\n"},
+      {"report -o nowhere a.mid nothere.mid", 2, "", "ezgitar-cli: nowhere: no such folder\n"},
+      {"test -j 2 warn.mid warn2.mid >/dev/full", 2, "",
+       "ezgitar-cli: cannot write standard output: no space left on the disk\n"},
+      {"test -j 2 warn.mid warn2.mid >&-", 2, "", "ezgitar-cli: cannot write standard output: the stream is closed\n"},
   };
   for (const auto& [args, status, out, err] : runs) {
     const auto r = cli(args);
@@ -230,35 +203,14 @@ TEST_F(Batch, InputsWithNothingToDoAreSkippedNotFailed) {
     EXPECT_EQ(r.out, out) << args;
     EXPECT_EQ(r.err, err) << args;
   }
-  EXPECT_FALSE(dir.exists(".mid_13.mid") || dir.exists("a_13_13.mid") || dir.exists("again/b_13_13.mid"));
-}
-
-// By what it is, not by its name: a link to the input.
-TEST_F(Batch, AnOutputThatIsTheInputItselfIsRefused) {
-  dir.write("a.mid", song);
-  fs::create_symlink("a.mid", dir / "a_13.mid");
-  fs::create_symlink("a.mid", dir / "a.txt");
-  for (const auto& [cmd, output] : {std::pair{"split", "a_13.mid"}, {"report", "a.txt"}}) {
-    const auto r = cli(std::string(cmd) + " a.mid");
-    EXPECT_EQ(r.status, 2) << cmd;
-    EXPECT_EQ(r.err, "ezgitar-cli: a.mid: skipped: the output " + std::string(output) +
-                         " is this input file itself; nothing is written for it\n");
-  }
-  EXPECT_EQ(dir.read("a.mid"), testing::asString(song));
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"a.mid", "a.txt", "a_13.mid"}));
-}
-
-TEST_F(Batch, InputsWritingTheSameOutputAreRefusedOneLineEachAndTheRestRuns) {
-  for (const char* sub : {"x", "y", "z", "out"}) fs::create_directory(dir / sub);
-  for (const char* name : {"x/a.mid", "y/a.mid", "z/a.mid", "b.mid"}) dir.write(name, song);
-  const auto r = cli("split -o out x/a.mid y/a.mid b.mid ./z/../z/a.mid");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err,
-            "ezgitar-cli: y/a.mid: skipped: x/a.mid writes a_13.mid too\n"
-            "ezgitar-cli: ./z/../z/a.mid: skipped: x/a.mid writes a_13.mid too\n");
-  EXPECT_EQ(r.out,
-            "x/a.mid: 2 pitch bends, 2 notes; out/a_13.mid silences 1 note, out/a_24.mid 1\n"
-            "b.mid: 2 pitch bends, 2 notes; out/b_13.mid silences 1 note, out/b_24.mid 1\n");
+  for (const char* name : {"sub/b_13.mid", "sub/b_24.mid"}) EXPECT_EQ(dir.read(name).size(), song.size()) << name;
+  EXPECT_EQ(dir.read("c.mid"), testing::asString(song));
+  EXPECT_TRUE(dir.read("warn.txt").starts_with("warn.txt\r\n"));  // a warning report is still written
+  EXPECT_EQ(dir.read("warn2.txt"), "old");                        // a test writes nothing
+  EXPECT_EQ(dir.read("ro_24.mid"), "locked");
+  for (const std::string& name : dir.names()) EXPECT_TRUE(name == ".mid" || !name.starts_with(".")) << name;
+  EXPECT_FALSE(dir.exists("ro_13.mid") || dir.exists("c_24.mid") || dir.exists(".mid_13.mid") ||
+               dir.exists("a_13_13.mid") || dir.exists("again/b_13_13.mid"));
 }
 
 // A process limit lets no thread start: neither the jobs nor the second copy.
@@ -272,14 +224,6 @@ TEST_F(Batch, WithNoThreadToSpareEveryFileIsStillDone) {
   EXPECT_EQ(r.status, 0) << r.err;
   for (const char* name : {"a_13.mid", "a_24.mid", "b_13.mid", "b_24.mid"})
     EXPECT_EQ(dir.read(name).size(), song.size()) << name;
-}
-
-TEST_F(Batch, AFifoInputFailsAtOnceWithOneLine) {
-  ASSERT_EQ(::mkfifo((dir / "x.mid").c_str(), 0600), 0);
-  for (const char* cmd : {"split", "report", "test"}) {
-    const auto r = cli(std::string(cmd) + " x.mid");
-    EXPECT_TRUE(r.status == 2 && oneLine(r) && r.err.find("x.mid: not a plain file") != std::string::npos) << r.err;
-  }
 }
 
 TEST_F(Batch, AFileRewrittenDuringASplitNeverCrashesOrLeavesTemporaries) {

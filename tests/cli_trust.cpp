@@ -1,7 +1,4 @@
-// A folder set against the user: links into other inputs, into the
-// program's own folder or into another user's files, a pair of names that
-// are one file, a lock someone else holds, names that would talk to the
-// terminal. Nothing but the run's own outputs may change.
+// A folder set against the user: nothing but the run's own outputs may change.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>

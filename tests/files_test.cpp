@@ -1,7 +1,5 @@
 // File names, a file replaced only whole, what a folder holds left alone,
-// links that must not be followed, names printed safely: the part both
-// systems share. What each system's file layer must
-// refuse is in safe_write_posix.cpp and safe_write_win32.cpp.
+// names printed safely. What each system's layer refuses: safe_write_*.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +17,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 // The extension's case counts only where the file system's does.
-TEST(MidiNames, TheExtensionIsMidiInTheCaseTheFileSystemTells) {
+TEST(MidiNames, HaveTheExtensionInTheFileSystemsCaseAndSortByByte) {
   for (const char* name : {"a.mid", ".mid", "şarkı 3.mid"}) EXPECT_TRUE(isMidiFileName(name)) << name;
   for (const char* name : {"a.midi", "mid", "a.mid.txt"}) EXPECT_FALSE(isMidiFileName(name)) << name;
   for (const char* name : {"A.MID", "a.Mid"}) EXPECT_EQ(isMidiFileName(name), kNamesIgnoreCase) << name;
@@ -27,9 +25,6 @@ TEST(MidiNames, TheExtensionIsMidiInTheCaseTheFileSystemTells) {
   EXPECT_EQ(baseNameOf("SONG.MID"), kNamesIgnoreCase ? "SONG" : "SONG.MID");
   // The list's empty entry, and no output base at all.
   EXPECT_EQ(baseNameOf(".mid"), "");
-}
-
-TEST(MidiNames, SortInByteOrder) {
   EXPECT_EQ(sortedMidiNames({"c.mid", "b.mid", "notes.txt", "a.mid", "B.mid", "ç.mid", "_x.mid"}),
             (Names{"B.mid", "_x.mid", "a.mid", "b.mid", "c.mid", "ç.mid"}));
 }
@@ -45,10 +40,8 @@ TEST(SafeWrite, ReplacesTheWholeFileOnlyWhenCommitted) {
   EXPECT_EQ(dir.names(), Names{"out.bin"});
 }
 
-// Files that look like what a killed run of an earlier design left, files
-// that merely share its names, and files with the names of today's
-// temporaries: a pair and a single file written into that folder replace
-// their own names and touch nothing else.
+// What a killed run of an earlier design left, look-alikes and today's
+// temporary names: a pair and a file written among them touch nothing else.
 TEST(SafeWrite, WhateverAFolderHoldsOnlyTheOutputsChange) {
   const std::pair<const char*, const char*> planted[] = {
       // A record that would move a payload over the user's notes.
@@ -91,42 +84,6 @@ TEST(SafeWrite, WhateverAFolderHoldsOnlyTheOutputsChange) {
   EXPECT_EQ(dir.read("outside/v"), "outside");
   EXPECT_EQ(dir.read("ağıt_13.mid"), "new 13");
   EXPECT_EQ(dir.read("ağıt_24.mid"), "new 24");
-}
-
-// A pair refused as a pair: nothing of it is written.
-TEST(SafeWrite, APairWhoseNamesLeadToOneFileIsRefused) {
-  testing::TempDir dir;
-  dir.write("a_13.mid", "old");
-  std::error_code noLinks;
-  fs::create_symlink("a_13.mid", dir / "a_24.mid", noLinks);
-  if (noLinks) GTEST_SKIP() << "no symbolic links here";
-  SafeFile out13(dir / "a_13.mid"), out24(dir / "a_24.mid");
-  out13.write("13");
-  out24.write("24");
-  const Status failed = commitBoth(out13, out24);
-  ASSERT_TRUE(failed);
-  EXPECT_EQ(failed->code, FailureCode::SameFileTwice);
-  EXPECT_EQ(dir.read("a_13.mid"), "old");
-  EXPECT_EQ(dir.names(), (Names{"a_13.mid", "a_24.mid"}));
-}
-
-// A link is followed to write a file elsewhere, but never to one of the
-// run's inputs or the program's own files.
-TEST(SafeWrite, ALinkToAKeptFileIsRefused) {
-  testing::TempDir dir;
-  dir.write("c.mid", "song");
-  dir.write("elsewhere.mid", "old");
-  std::error_code noLinks;
-  fs::create_symlink("c.mid", dir / "d_13.mid", noLinks);
-  fs::create_symlink("elsewhere.mid", dir / "d_24.mid", noLinks);
-  if (noLinks) GTEST_SKIP() << "no symbolic links here";
-  keepFromLinks(dir / "c.mid");
-  const Status failed = writeFileSafely(dir / "d_13.mid", "copy");
-  ASSERT_TRUE(failed);
-  EXPECT_EQ(failed->code, FailureCode::KeptFile);
-  EXPECT_EQ(dir.read("c.mid"), "song");
-  ASSERT_FALSE(writeFileSafely(dir / "d_24.mid", "copy"));
-  EXPECT_EQ(dir.read("elsewhere.mid"), "copy");
 }
 
 TEST(PrintableNames, EscapeWhatWouldMoveTheCursorOrForgeALine) {

@@ -88,12 +88,7 @@ TEST(Events, SayWhereTheStructureStopsAndSkipTheRest) {
     ByteRole skippedAs;
   };
   const Case cases[] = {
-      {"not a MIDI file",
-       {0x00, 0xE0, 0x90, 0x80, 0x01, 0x02, 0x03, 0x04, 0x05},
-       Trouble::NoHeader,
-       0,
-       0,
-       ByteRole::AfterChunks},
+      {"not a MIDI file", {0x00, 0xE0, 0x90, 0x80, 1, 2, 3, 4, 5}, Trouble::NoHeader, 0, 0, ByteRole::AfterChunks},
       {"a data byte first", build::wrapTrack({0x00, 0x3C, 0x40, 0x00}), Trouble::DataWithoutStatus, kTrack + 1,
        kTrack + 1, ByteRole::Skipped},
       {"a status with no place in a file", build::wrapTrack({0x00, 0xF4, 0x00, 0x90}), Trouble::UnknownStatus,

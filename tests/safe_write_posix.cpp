@@ -1,7 +1,5 @@
 // What the POSIX file layer must refuse: links, FIFOs, locked folders, a
 // full disk, long names.
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "files/safe_write.h"
 #include "files/utf8_path.h"
 #include "tests/support/temp_dir.h"
@@ -15,26 +17,18 @@ namespace {
 using Names = std::vector<std::string>;
 
 // Held as an editor or a player holds a file: read, and shared for reading
-// only.
-class HeldOpen {
- public:
-  explicit HeldOpen(const std::filesystem::path& path)
-      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~HeldOpen() { ::CloseHandle(handle_); }
-  HeldOpen(const HeldOpen&) = delete;
-  HeldOpen& operator=(const HeldOpen&) = delete;
-  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
+// only; null where it cannot be opened.
+std::unique_ptr<void, decltype(&::CloseHandle)> holdOpen(const std::filesystem::path& path) {
+  HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  return {handle == INVALID_HANDLE_VALUE ? nullptr : handle, &::CloseHandle};
+}
 
 TEST(SafeWriteWindows, AFileHeldOpenOrReadOnlyIsRefusedAndKept) {
   testing::TempDir dir;
   dir.write("çalınan.mid", "old");
   {
-    HeldOpen player(dir / "çalınan.mid");
-    ASSERT_TRUE(player.held());
+    const auto player = holdOpen(dir / "çalınan.mid");
+    ASSERT_TRUE(player);
     const Status failed = writeFileSafely(dir / "çalınan.mid", "new");
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->code, FailureCode::HeldOpen);
@@ -60,8 +54,8 @@ TEST(SafeWriteWindows, APairWhoseSecondCopyIsHeldOpenKeepsBothOldFiles) {
     SafeFile first(dir / "ney_13.mid"), second(dir / "ney_24.mid");
     first.write("new 13");
     second.write("new 24");
-    HeldOpen player(dir / "ney_24.mid");
-    ASSERT_TRUE(player.held());
+    const auto player = holdOpen(dir / "ney_24.mid");
+    ASSERT_TRUE(player);
     const Status failed = commitBoth(first, second);
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->detail, utf8Of(dir / "ney_24.mid"));

@@ -103,29 +103,23 @@ TEST_F(Closing, TheRunsRecordFollowsTheOldOnesStampedAtStartUpAndAtTheFirstClose
   EXPECT_EQ(r.end, toOleDate({2026, 12, 6, 9, 45, 30}));
 }
 
+// Said in a box, or on standard error after a signal, which may come with
+// nobody at the screen: its close waits for no box, to come or already up.
 TEST_F(Closing, ALogThatCannotBeSavedIsNamedWithWhyAndLeftAsItWas) {
   makeLogReadOnly();
-  form->closeRequest(CloseFrom::User);
-  EXPECT_EQ(view.messages, Messages{kCannotSave});
-  EXPECT_TRUE(platform.errors.empty());
-  EXPECT_EQ(view.closes, 1);
-  EXPECT_EQ(dir.read("pars.bin"), std::string(40, '\x5A'));
-}
-
-// A signal may come with nobody at the screen: its close waits for no box,
-// whether the box is still to come or already up.
-TEST_F(Closing, ASignalsCloseTellsAFailedSaveOnStandardErrorNotInABox) {
-  makeLogReadOnly();
-  for (bool boxUp : {false, true}) {
+  enum class How { User, Signal, SignalWhileTheBoxIsUp };
+  for (How how : {How::User, How::Signal, How::SignalWhileTheBoxIsUp}) {
+    SCOPED_TRACE(static_cast<int>(how));
     start();
     platform.errors.clear();
-    if (boxUp) view.onMessage = [&] { form->closeRequest(CloseFrom::Signal); };
-    form->closeRequest(boxUp ? CloseFrom::User : CloseFrom::Signal);
-    EXPECT_EQ(view.boxesEnded, view.messages.size()) << boxUp;
-    EXPECT_EQ(view.messages.size(), boxUp ? 1u : 0u);
-    EXPECT_EQ(platform.errors, Messages{kCannotSave}) << boxUp;
-    EXPECT_EQ(view.closes, 1) << boxUp;
+    if (how == How::SignalWhileTheBoxIsUp) view.onMessage = [&] { form->closeRequest(CloseFrom::Signal); };
+    form->closeRequest(how == How::Signal ? CloseFrom::Signal : CloseFrom::User);
+    EXPECT_EQ(view.messages, how == How::Signal ? Messages{} : Messages{kCannotSave});
+    EXPECT_EQ(view.boxesEnded, how == How::SignalWhileTheBoxIsUp ? 1u : 0u);
+    EXPECT_EQ(platform.errors, how == How::User ? Messages{} : Messages{kCannotSave});
+    EXPECT_EQ(view.closes, 1);
   }
+  EXPECT_EQ(dir.read("pars.bin"), std::string(40, '\x5A'));
 }
 
 }  // namespace

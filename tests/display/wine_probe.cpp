@@ -1,12 +1,11 @@
-// Looks at the window program from another process in the same Wine prefix,
-// with user32 calls, for what X does not show: a message box's text, the
-// list's entries; and asks the window to close as Windows would.
+// Looks at the window program from another process in the same Wine prefix
+// for what X does not show, and asks it to close as Windows would:
 //   wine_probe box SECONDS     prints the box's text, then presses its OK
 //   wine_probe list SECONDS    prints the list's entries, one a line
 //   wine_probe close           a close request (WM_CLOSE)
 //   wine_probe endsession      the session ends (WM_QUERYENDSESSION, WM_ENDSESSION)
-// Exit status 0; 1 when the window is not there in time; 3 when a box is
-// not as every box of the program must be (one OK button, no icon).
+// Exit status 1 when the window is not there in time; 3 when a box is not
+// as every box of the program must be (one OK button, no icon).
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -24,18 +23,11 @@
 namespace {
 
 constexpr const wchar_t* kMainCaption = L"Ezgitar s\u00fcr\u00fcm 5";
-constexpr const wchar_t* kBoxTitle = L"Ezgitar";
 
-std::wstring classOf(HWND hwnd) {
-  wchar_t name[64] = {};
-  GetClassNameW(hwnd, name, 64);
-  return name;
-}
-
-std::wstring textOf(HWND hwnd) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
+bool isClass(HWND hwnd, const wchar_t* name) {
+  wchar_t found[64] = {};
+  GetClassNameW(hwnd, found, 64);
+  return _wcsicmp(found, name) == 0;
 }
 
 void print(const std::wstring& line) {
@@ -43,12 +35,13 @@ void print(const std::wstring& line) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+// Visible children, at any depth.
 std::vector<HWND> children(HWND parent) {
   std::vector<HWND> found;
   EnumChildWindows(
       parent,
       [](HWND hwnd, LPARAM out) {
-        reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
+        if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));
@@ -67,27 +60,24 @@ HWND waitForWindow(const wchar_t* className, const wchar_t* title, double second
 }
 
 int box(double seconds) {
-  HWND box = waitForWindow(L"#32770", kBoxTitle, seconds);
+  HWND box = waitForWindow(L"#32770", L"Ezgitar", seconds);
   if (!box) {
     std::fprintf(stderr, "wine_probe: no message box\n");
     return 1;
   }
-  std::wstring text;
+  wchar_t text[1024] = {};
   HWND ok = nullptr;
   int buttons = 0;
   bool icon = false;
   for (HWND child : children(box)) {
-    const std::wstring kind = classOf(child);
-    if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsWindowVisible(child)) {
+    if (isClass(child, L"Button")) {
       ++buttons;
       if (GetDlgCtrlID(child) == IDOK) ok = child;
-    } else if (_wcsicmp(kind.c_str(), L"Static") == 0) {
-      const LONG style = GetWindowLongW(child, GWL_STYLE);
-      if ((style & SS_TYPEMASK) == SS_ICON) {
-        icon |= IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0) != 0;
-      } else if (IsWindowVisible(child)) {
-        text = textOf(child);
-      }
+    } else if (isClass(child, L"Static")) {
+      if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+        icon |= SendMessageW(child, STM_GETICON, 0, 0) != 0;
+      else
+        GetWindowTextW(child, text, 1024);
     }
   }
   print(text);
@@ -105,13 +95,10 @@ int list(double seconds) {
   HWND form = waitForWindow(nullptr, kMainCaption, seconds);
   if (!form) return 1;
   for (HWND child : children(form)) {
-    if (_wcsicmp(classOf(child).c_str(), L"ListBox") != 0 || !IsWindowVisible(child)) continue;
-    const auto count = SendMessageW(child, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-      std::wstring entry(static_cast<std::size_t>(SendMessageW(child, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1,
-                         L'\0');
-      const auto length =
-          SendMessageW(child, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry.data()));
+    if (!isClass(child, L"ListBox")) continue;
+    for (WPARAM i = 0; i < static_cast<WPARAM>(SendMessageW(child, LB_GETCOUNT, 0, 0)); ++i) {
+      std::wstring entry(static_cast<std::size_t>(SendMessageW(child, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+      const auto length = SendMessageW(child, LB_GETTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
       entry.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
       print(entry);
     }

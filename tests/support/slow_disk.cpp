@@ -35,16 +35,6 @@ bool slowDown() {
   return true;
 }
 
-mode_t modeOf(int flags, va_list args) { return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0; }
-
-int openVia(const char* name, int dirfd, const char* path, int flags, mode_t mode) {
-  if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("EZG_TEST_BARE_FS")) {
-    errno = EOPNOTSUPP;
-    return -1;
-  }
-  return real<int (*)(int, const char*, int, ...)>(name)(dirfd, path, flags, mode);
-}
-
 }  // namespace
 
 extern "C" {
@@ -64,8 +54,12 @@ int syncfs(int fd) { return slowDown() ? real<int (*)(int)>("syncfs")(fd) : -1; 
 int openat(int dirfd, const char* path, int flags, ...) {
   va_list args;
   va_start(args, flags);
-  const mode_t mode = modeOf(flags, args);
+  const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
   va_end(args);
-  return openVia("openat", dirfd, path, flags, mode);
+  if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("EZG_TEST_BARE_FS")) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return real<int (*)(int, const char*, int, ...)>("openat")(dirfd, path, flags, mode);
 }
 }
