@@ -13,8 +13,9 @@ namespace ezg {
 void Form1::MidiYaz(LoadedFile& next) {
   // A copy's name that links to the song itself, to another song of the
   // folder or to the run log must not overwrite it.
-  for (const std::string& name : File_MID_) platform_.keepFromLinks(name);
-  platform_.keepFromLinks("pars.bin");
+  std::vector<std::string> kept = File_MID_;
+  kept.emplace_back("pars.bin");
+  platform_.keepFromLinks(kept);
   // Both outputs are opened first, so a folder that takes no files is
   // refused before the long, paced split.
   auto out13 = platform_.createOutput(splitOutputName13(next.baseName));

@@ -74,7 +74,11 @@ std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
   return std::make_unique<SafeFile>(pathOf(name));
 }
 
-void FsPlatform::keepFromLinks(const std::string& name) { ezg::keepFromLinks(pathOf(name)); }
+void FsPlatform::keepFromLinks(const std::vector<std::string>& names) {
+  std::vector<std::filesystem::path> paths;
+  for (const std::string& name : names) paths.push_back(pathOf(name));
+  keepOnlyFromLinks(paths);
+}
 
 sound::Player& FsPlatform::player() {
   if (!player_) player_ = sound::makePlayer({});

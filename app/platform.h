@@ -46,8 +46,9 @@ class Platform {
   [[nodiscard]] virtual Status readFile(const std::string& name, Bytes& bytes) = 0;
   // A safe output: nothing appears under `name` until commit().
   virtual std::unique_ptr<OutputFile> createOutput(const std::string& name) = 0;
-  // No output may reach the file `name` through a link.
-  virtual void keepFromLinks(const std::string& name) = 0;
+  // From now on no output may reach these files through a link, nor the
+  // program's own; those kept before are let go.
+  virtual void keepFromLinks(const std::vector<std::string>& names) = 0;
 
   // What a double click on the list plays a file with.
   virtual sound::Player& player() = 0;
@@ -67,7 +68,7 @@ class FsPlatform : public Platform {
   std::string lookUpPlainFile(const std::string& name) override;
   [[nodiscard]] Status readFile(const std::string& name, Bytes& bytes) override;
   std::unique_ptr<OutputFile> createOutput(const std::string& name) override;
-  void keepFromLinks(const std::string& name) override;
+  void keepFromLinks(const std::vector<std::string>& names) override;
   // The system's, made at the first call; its SoundFont is the one the
   // environment names, else the system's.
   sound::Player& player() override;

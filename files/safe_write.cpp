@@ -36,6 +36,15 @@ void keepProgramFromLinks() {
     keepFromLinks(std::filesystem::path(folder) / own);
 }
 
+void keepOnlyFromLinks(const std::vector<std::filesystem::path>& names) {
+  {
+    std::lock_guard lock(gKeptMutex);
+    gKept.clear();
+  }
+  keepProgramFromLinks();
+  for (const std::filesystem::path& name : names) keepFromLinks(name);
+}
+
 std::string SafeFile::freshLeaf() {
   static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937 random{std::random_device{}()};

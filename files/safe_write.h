@@ -31,6 +31,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/sink.h"
 
@@ -54,6 +55,11 @@ void keepFromLinks(const std::filesystem::path& name);
 
 // The program itself, and its run log and companion program beside it.
 void keepProgramFromLinks();
+
+// For a program that runs many times, as the window does: from now on the
+// files kept are `names` and the program's own. Those kept before are let
+// go, since a file deleted since may have passed its identity to a new one.
+void keepOnlyFromLinks(const std::vector<std::filesystem::path>& names);
 
 class SafeFile final : public OutputFile {
  public:

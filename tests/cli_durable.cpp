@@ -47,7 +47,7 @@ void pollUntil(Ready ready) {
 }
 
 // ezgitar-cli in `folder` on a disk of the shim's: each sync takes
-// `syncMs`, and a `bare` one has neither unnamed temporaries nor locks.
+// `syncMs`, and a `bare` one has no unnamed temporaries.
 pid_t startCli(const fs::path& folder, std::vector<std::string> args, int syncMs, bool bare = false) {
   const pid_t child = ::fork();
   if (child != 0) return child;

@@ -28,6 +28,22 @@ TEST(SafeWrite, ALinkToAFileReplacesThatFileAndStaysALink) {
   EXPECT_EQ(dir.names("real"), Names{"song.txt"});
 }
 
+// Kept from links only while it is among the files kept: a window that
+// runs many times lets go of the files of its earlier runs.
+TEST(SafeWrite, ALinkToAKeptFileIsRefusedUntilTheFileIsLetGo) {
+  testing::TempDir dir;
+  dir.write("song.mid", "song");
+  dir.write("other.mid", "other");
+  fs::create_symlink("song.mid", dir / "copy.mid");
+  keepOnlyFromLinks({dir / "song.mid"});
+  const Status refused = writeFileSafely(dir / "copy.mid", "new");
+  EXPECT_TRUE(refused && refused->code == FailureCode::KeptFile);
+  keepOnlyFromLinks({dir / "other.mid"});
+  EXPECT_FALSE(writeFileSafely(dir / "copy.mid", "new"));
+  EXPECT_EQ(dir.read("song.mid"), "new");
+  keepOnlyFromLinks({});
+}
+
 TEST(SafeWrite, ARefusedTargetIsNamedWithWhyAndNothingChanges) {
   using SetUp = std::function<void(const testing::TempDir&)>;
   const std::tuple<const char*, FailureCode, SetUp> cases[] = {

@@ -1,8 +1,8 @@
 // Preloaded into ezgitar-cli by the durability tests: a disk whose syncs
 // take EZG_TEST_SYNC_MS each, so a signal can be sent while a pair is being
 // replaced, or fail with EZG_TEST_SYNC_ERRNO; and, with EZG_TEST_BARE_FS
-// set, a file system without unnamed temporary files or locks, so the
-// fallbacks are tried too.
+// set, a file system without unnamed temporary files, so the named ones
+// are tried too.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <time.h>
@@ -38,14 +38,6 @@ bool slowDown() {
 }  // namespace
 
 extern "C" {
-
-int flock(int fd, int operation) {
-  if (std::getenv("EZG_TEST_BARE_FS")) {
-    errno = ENOLCK;
-    return -1;
-  }
-  return real<int (*)(int, int)>("flock")(fd, operation);
-}
 
 int fsync(int fd) { return slowDown() ? real<int (*)(int)>("fsync")(fd) : -1; }
 
