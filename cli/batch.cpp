@@ -190,9 +190,9 @@ int runBatch(const CommandLine& line, const OutputsOf& outputsOf, const Work& wo
   // Many pairs cost one sync of their data per group, and one of their
   // folder.
   const bool batch = jobs.size() > 1;
+  if (batch) deferFolderSyncs();
   JobPool pool(jobs.size(), std::min<std::size_t>(line.jobs ? line.jobs : cores, jobs.size()), line.quiet, batch,
                runOne);
-  if (batch) deferFolderSyncs();
   Tally tally = Printer(jobs, pool, line.quiet).run(runOne, batch);
   pool.stop();
   if (Status failed = syncDeferredFolders()) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -42,7 +43,8 @@ mode_t processUmask() {
 std::mutex gMutex;
 std::list<std::string> gNamed;  // this run's temporaries that have a name
 // Folders whose sync is deferred: a descriptor of each, by the folder.
-bool gDeferring = false;
+// Set before a batch's jobs start; read by them.
+std::atomic<bool> gDeferring = false;
 std::map<std::pair<dev_t, ino_t>, int> gUnsynced;
 int gUnsyncedErrno = 0;
 // Past this many, the folders are synced at once rather than held open.
@@ -293,6 +295,9 @@ void SafeFile::startWriteback() {
     failErrno(errno);
     return;
   }
+  // In a batch, the file system's one sync writes everything back, on the
+  // system's own threads.
+  if (gDeferring) return;
   // Only a start: finish() still waits with fsync. Not every file system
   // takes it, and nothing depends on it.
   ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -320,16 +325,14 @@ void finishTogether(std::span<OutputFile* const> outputs) {
       continue;
     }
     f->finished_ = true;
-    // Written and waited for, which tells this file's failure; the device
-    // is flushed by the file system's sync below, once for all.
-    if (std::fflush(f->file_) != 0 ||
-        ::sync_file_range(::fileno(f->file_), 0, 0,
-                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0) {
+    if (std::fflush(f->file_) != 0) {
       f->failErrno(errno);
       continue;
     }
     waiting[folder.st_dev].push_back(f);
   }
+  // It reports any write that failed on the file system since the folder
+  // was opened, before the file was.
   for (const auto& [device, files] : waiting) {
     if (::syncfs(files.front()->folderFd_) == 0) continue;
     const int err = errno;

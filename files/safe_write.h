@@ -174,16 +174,16 @@ class SafeFile final : public OutputFile {
 
 // For a batch: finishes many outputs as finish() does each, in fewer syncs.
 // Where the file system's own sync makes every written file last (ext4,
-// XFS, Btrfs), each file's data is written and waited for, which tells its
-// own failure, and the file system is synced once; elsewhere each file is
-// synced. A failure of that one sync is a failure of each file it covered.
+// XFS, Btrfs), it is synced once for all; elsewhere each file is synced. A
+// failure of that one sync is a failure of each file it covered.
 void finishTogether(std::span<OutputFile* const> outputs);
 
-// For a batch of many outputs: from here on a replacement leaves its
-// folder's sync to syncDeferredFolders(), so that many pairs written into
-// one folder cost one sync of it, not one each. Files are still synced
-// before they take their names; a run that ends early syncs the folders
-// first.
+// For a batch of many outputs, before its jobs start: from here on a
+// replacement leaves its folder's sync to syncDeferredFolders(), so that
+// many pairs written into one folder cost one sync of it, not one each, and
+// startWriteback() leaves the writing to finishTogether(). Files are still
+// synced before they take their names; a run that ends early syncs the
+// folders first.
 void deferFolderSyncs();
 [[nodiscard]] Status syncDeferredFolders();
 
