@@ -48,9 +48,7 @@ std::vector<fs::path> splitOutputs(const std::string& input, const std::optional
 }
 
 // One copy, reading the input at its own offset so that both copies can
-// share the open file; the bytes it changes are listed for the check. The
-// copy is handed to the disk here; it is synced once the check no longer
-// waits for it, and commitBoth() tells any failure of that.
+// share the open file; the bytes it changes are listed for the check.
 Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList& changes, const CopyEdits* tempo) {
   Status failure;
   std::uint64_t at = 0;
@@ -82,7 +80,6 @@ Status makeCopy(const InputFile& in, SplitCopy which, SafeFile& out, ChangeList&
   }
   if (edited) edited->finish();
   if (!failure) failure = in.checkUnchanged(at);
-  if (!failure) out.startWriteback();
   return failure;
 }
 
@@ -112,7 +109,6 @@ void writeEdited(const Bytes& input, const CopyEdits& edits, SafeFile& out) {
   for (std::size_t at = 0; at < input.size(); at += kBlock)
     sink.write(asChars(std::span(input).subspan(at, std::min(kBlock, input.size() - at))));
   sink.finish();
-  out.startWriteback();
 }
 
 // A second thread pays where there is a sync to wait for, or much to copy;
@@ -220,6 +216,8 @@ Status makeBothCopies(const InputFile& in, const CopyEdits* tempoEdits, SafeFile
     // No thread to spare: one copy after the other.
   }
   failed13 = makeCopy(in, SplitCopy::Copy13, out13, changes13, tempoEdits);
+  // On its way to the disk while the copies are checked.
+  if (!failed13 && syncNow) out13.startWriteback();
   if (other) {
     std::unique_lock lock(listedMutex);
     listedChanged.wait(lock, [&] { return listed; });

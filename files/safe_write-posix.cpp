@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -43,8 +42,7 @@ mode_t processUmask() {
 std::mutex gMutex;
 std::list<std::string> gNamed;  // this run's temporaries that have a name
 // Folders whose sync is deferred: a descriptor of each, by the folder.
-// Set before a batch's jobs start; read by them.
-std::atomic<bool> gDeferring = false;
+bool gDeferring = false;
 std::map<std::pair<dev_t, ino_t>, int> gUnsynced;
 int gUnsyncedErrno = 0;
 // Past this many, the folders are synced at once rather than held open.
@@ -295,9 +293,6 @@ void SafeFile::startWriteback() {
     failErrno(errno);
     return;
   }
-  // In a batch, the file system's one sync writes everything back, on the
-  // system's own threads.
-  if (gDeferring) return;
   // Only a start: finish() still waits with fsync. Not every file system
   // takes it, and nothing depends on it.
   ::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);

@@ -178,12 +178,11 @@ class SafeFile final : public OutputFile {
 // failure of that one sync is a failure of each file it covered.
 void finishTogether(std::span<OutputFile* const> outputs);
 
-// For a batch of many outputs, before its jobs start: from here on a
-// replacement leaves its folder's sync to syncDeferredFolders(), so that
-// many pairs written into one folder cost one sync of it, not one each, and
-// startWriteback() leaves the writing to finishTogether(). Files are still
-// synced before they take their names; a run that ends early syncs the
-// folders first.
+// For a batch of many outputs: from here on a replacement leaves its
+// folder's sync to syncDeferredFolders(), so that many pairs written into
+// one folder cost one sync of it, not one each. Files are still synced
+// before they take their names; a run that ends early syncs the folders
+// first.
 void deferFolderSyncs();
 [[nodiscard]] Status syncDeferredFolders();
 
