@@ -38,14 +38,13 @@ TEST_F(StartUp, LaysTheWindowOutToTheFrameAndShowsTheStripClosed) {
   EXPECT_EQ(view.repaints, std::vector<Repaint>{Repaint::WhenDue});
 }
 
-TEST_F(StartUp, WithNeitherMidiFilesNorALogOnlyTheMidiMessageShows) {
+// Neither MIDI files nor a log: only the MIDI message shows. A folder that
+// cannot be read is said so. Either ends the run, the log untouched.
+TEST_F(StartUp, WithNoMidiFilesOrAFolderThatCannotBeReadTheRunEnds) {
   start(false);
   EXPECT_EQ(view.messages, Messages{"midi dosyalarınızı uygulama klasörüne taşıyın."});
   EXPECT_EQ(view.closes, 1);
   EXPECT_FALSE(dir.exists("pars.bin"));
-}
-
-TEST_F(StartUp, AFolderThatCannotBeReadIsSaidSoAndEndsTheRun) {
   dir.write("a.mid", kSong);
   dir.write("pars.bin", "");
   platform.scanFailure = FailureCode::NoPermission;
