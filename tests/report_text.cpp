@@ -84,11 +84,9 @@ TEST(ReportSections, ATwentyTwoByteFileGivesBothSectionsAndAnEmptyWalk) {
   EXPECT_EQ(r.end, 23);
 }
 
-TEST(ReportSections, TheFirstLineIsTheNameInTheTurkishCodePage) {
-  EXPECT_TRUE(runReport(headerAndTrack(), '.', "şarkı_Ğİ.txt")
-                  .text.starts_with("\xFE"
-                                    "ark\xFD_\xD0\xDD.txt\r\n\r\n"));
-  EXPECT_EQ(utf8ToWindows1254("Çç Öö Üü €é"), "\xC7\xE7 \xD6\xF6 \xDC\xFC \x80\xE9");
+// The report's first line; the command line's test shows it there.
+TEST(ReportSections, TheNameIsInTheTurkishCodePage) {
+  EXPECT_EQ(utf8ToWindows1254("şı Ğİ Çç Öö Üü €é"), "\xFE\xFD \xD0\xDD \xC7\xE7 \xD6\xF6 \xDC\xFC \x80\xE9");
   // Letters the code page lacks (Latin-1 ð gave its place to ğ) and broken
   // UTF-8 stay byte for byte.
   EXPECT_EQ(utf8ToWindows1254("ð日 a\xFF"
@@ -125,10 +123,6 @@ TEST(ReportSections, AShortFileKeepsTheLabelsAndLeavesTheMissingBytesOut) {
                             "----------EVENTS--------------"sv, ""sv, ""sv})),
             npos);
   EXPECT_EQ(text.find("0014"), npos);
-  const std::string empty = runReport({}).text;
-  EXPECT_EQ(empty.find("   *256^"), npos);
-  EXPECT_NE(empty.find("Midi Format tipi 2 byte\r\n0=single"), npos);
-  EXPECT_TRUE(empty.ends_with("----------EVENTS--------------\r\n\r\n\r\n"));
 }
 
 TEST(ReportWalk, DescribesNotesAndDeltaTimesAndListsOtherBytesRaw) {
