@@ -1,6 +1,5 @@
-// The split by note and by bar: each copy is its input with velocities set
-// to 0 on exactly the silenced notes, tempos scaled, and a track that ran on
-// past its chunk made whole.
+// The split by note and by bar: velocities set to 0, tempos scaled, a track
+// that ran on past its chunk made whole.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -35,8 +34,7 @@ std::vector<std::size_t> zeroed(const Bytes& in, const Bytes& copy) {
   return at;
 }
 
-// The keys of the note events a copy silenced, in file order: the byte
-// before each velocity set to 0.
+// The keys of the note events a copy silenced, in file order.
 std::vector<int> silentKeys(const Bytes& in, const Bytes& copy) {
   std::vector<int> keys;
   for (std::size_t at : zeroed(in, copy)) keys.push_back(in[at - 1]);
@@ -123,8 +121,6 @@ void setTempo(Bytes& file, std::size_t at, std::uint32_t value) {
   for (std::size_t i = 0; i < 3; ++i) file[at + i] = static_cast<std::uint8_t>(value >> (16 - 8 * i));
 }
 
-// Each copy at another tempo is the copy at the file's own with only the
-// tempos changed.
 TEST(EventSplit, TempoIsScaledClampedToItsFieldOrInsertedWithTheLengthFixed) {
   // 1 s, 10.5 s and 1 us a quarter note; their data at 26, 33 and 40.
   const Bytes tempos = {0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x00, 0xFF, 0x51, 0x03, 0xA0, 0x00,
@@ -154,11 +150,9 @@ TEST(EventSplit, TempoIsScaledClampedToItsFieldOrInsertedWithTheLengthFixed) {
   }
 }
 
-// A note track as some collections write it: its chunk ends with an end of
-// track, and more of its events follow after the file's last chunk, up to
-// a second one. `lengthless`: the first end of track lacks its length
-// byte, so the next event's delta time 0 reads as its length. Second: the
-// same track written whole.
+// A note track whose chunk ends early, its other events after the file's
+// last chunk up to a second end of track (`lengthless`: the first lacks its
+// length byte); and the same track written whole.
 std::pair<Bytes, Bytes> continuedTrack(bool lengthless) {
   const Bytes conductor = {0x00, 0xFF, 0x58, 0x04, 0x02, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x2F, 0x00};
   Bytes notes = notesEvery(0, 480, 240, 3);  // ends with its end of track at tick 1200
@@ -217,8 +211,7 @@ TEST(EventSplit, WhatIsNoMidiOrHasNoBarsIsRefusedAndABrokenTrackIsTold) {
   EXPECT_EQ(plan.facts.firstTrouble->what, midi::Trouble::UnknownStatus);
 }
 
-// Whatever the bytes, a copy without a track to make whole differs from its
-// input only in bytes set to 0.
+// Whatever the bytes, a copy with no track made whole only sets bytes to 0.
 TEST(EventSplit, OnDamagedFilesACopyOnlyEverSetsBytesToZero) {
   const Bytes good = build::makeFile({notesEvery(0, 120, 96, 40), notesEvery(60, 120, 96, 40)});
   std::mt19937 rng(30);

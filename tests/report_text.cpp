@@ -84,11 +84,9 @@ TEST(ReportSections, ATwentyTwoByteFileGivesBothSectionsAndAnEmptyWalk) {
   EXPECT_EQ(r.end, 23);
 }
 
-TEST(ReportSections, TheFirstLineIsTheNameInTheTurkishCodePage) {
-  EXPECT_TRUE(runReport(headerAndTrack(), '.', "şarkı_Ğİ.txt")
-                  .text.starts_with("\xFE"
-                                    "ark\xFD_\xD0\xDD.txt\r\n\r\n"));
-  EXPECT_EQ(utf8ToWindows1254("Çç Öö Üü €é"), "\xC7\xE7 \xD6\xF6 \xDC\xFC \x80\xE9");
+// The report's first line; the command line's test shows it there.
+TEST(ReportSections, TheNameIsInTheTurkishCodePage) {
+  EXPECT_EQ(utf8ToWindows1254("şı Ğİ Çç Öö Üü €é"), "\xFE\xFD \xD0\xDD \xC7\xE7 \xD6\xF6 \xDC\xFC \x80\xE9");
   // Letters the code page lacks (Latin-1 ð gave its place to ğ) and broken
   // UTF-8 stay byte for byte.
   EXPECT_EQ(utf8ToWindows1254("ð日 a\xFF"
@@ -99,11 +97,9 @@ TEST(ReportSections, TheFirstLineIsTheNameInTheTurkishCodePage) {
 
 TEST(ReportSections, TicksAndTrackLengthAreJoinedAsSignedNumbers) {
   const std::tuple<Bytes, Bytes, std::string, std::string> cases[] = {
-      // ticks, length, their lines
-      {{0x00, 0x60}, {0, 0, 0, 0}, "= 96\r\n", "= 0\r\n"},
+      // ticks, length, their lines: ticks unsigned, the length signed
       {{0xFF, 0xFF}, {0x7F, 0xFF, 0xFF, 0xFF}, "= 65535\r\n", "= 2147483647\r\n"},
-      {{0x00, 0x00}, {0x80, 0x00, 0x00, 0x00}, "= 0\r\n", "=-2147483648\r\n"},
-      {{0x80, 0x00}, {0xFF, 0xFF, 0xFF, 0xFF}, "= 32768\r\n", "=-1\r\n"},
+      {{0x80, 0x00}, {0x80, 0x00, 0x00, 0x00}, "= 32768\r\n", "=-2147483648\r\n"},
   };
   for (const auto& [ticks, length, ticksLine, lengthLine] : cases) {
     Bytes b = headerAndTrack();
@@ -127,10 +123,6 @@ TEST(ReportSections, AShortFileKeepsTheLabelsAndLeavesTheMissingBytesOut) {
                             "----------EVENTS--------------"sv, ""sv, ""sv})),
             npos);
   EXPECT_EQ(text.find("0014"), npos);
-  const std::string empty = runReport({}).text;
-  EXPECT_EQ(empty.find("   *256^"), npos);
-  EXPECT_NE(empty.find("Midi Format tipi 2 byte\r\n0=single"), npos);
-  EXPECT_TRUE(empty.ends_with("----------EVENTS--------------\r\n\r\n\r\n"));
 }
 
 TEST(ReportWalk, DescribesNotesAndDeltaTimesAndListsOtherBytesRaw) {
@@ -159,18 +151,24 @@ TEST(ReportWalk, DescribesNotesAndDeltaTimesAndListsOtherBytesRaw) {
        crlf({"0023   0D   013       "sv, "0024   81   129       "sv, "0025   91   145   \x91   "sv,
              "0026   0A   010   \n   "sv, "0027   85   133   \x85   "sv, "0028   E1   225   \xE1   "sv,
              "0029   A0   160   \xA0   "sv})},
+      // After a four-byte delta the walk resumes after the status: 0x80 at 27
+      // is then a note-off, 28 and 29 its data.
+      {{0x90, 0x48, 0x40, 0x81, 0x80, 0x80, 0x00},
+       crlf({"0023   90   144       NOTE-ON   Kanal= 0"sv, "0024   48   072   H   Pitch=C "sv,
+             "0025   40   064   @   Velo.= 64 "sv, "0026   81   129   \x81"sv, "0027   80   128   \x80   "sv, ""sv,
+             "0024   48   072   H   "sv, "0025   40   064   @   "sv, "0026   81   129       "sv,
+             "0027   80   128   \x80   NOTE-OFF   Kanal= 0"sv, "0028   80   128   \x80   Pitch=G#"sv,
+             "0029   00   000   \0   Velo.= 0 "sv, ""sv})},
+      // Inside a meta event every byte is scanned.
+      {{0xFF, 0x01, 0x05, 0xF8, 0x90, 0x3D, 0x2F, 0x05, 0xE0, 0x00, 0x40, 0x2F},
+       crlf({"0023   FF   255   \xFF   SysExMsg ba\xFEl.  "sv, "0024   01   001   \x01   "sv,
+             "0025   05   005   \x05   "sv, "0026   F8   248   \xF8   Clock           "sv,
+             "0027   90   144       NOTE-ON   Kanal= 0"sv, "0028   3D   061   =   Pitch=C#"sv,
+             "0029   2F   047   /   Velo.= 47 "sv, "0030   05   005   \x05   Tik= 5"sv,
+             "0031   E0   224   \xE0   PTCHBND   Kanal= 0"sv, "0032   00   000   \0"sv,
+             "0033   40   064   @   00.00 Cent"sv, "0034   2F   047   /   SysExMsg biter"sv})},
   };
   for (const auto& [events, lines] : cases) EXPECT_EQ(walk(events), lines);
-}
-
-TEST(ReportWalk, AfterAFourByteDeltaTheWalkResumesAfterTheStatus) {
-  // 0x80 at 27 is a note-off: 28 and 29 are its data, no delta left.
-  EXPECT_EQ(walk({0x90, 0x48, 0x40, 0x81, 0x80, 0x80, 0x00}),
-            crlf({"0023   90   144       NOTE-ON   Kanal= 0"sv, "0024   48   072   H   Pitch=C "sv,
-                  "0025   40   064   @   Velo.= 64 "sv, "0026   81   129   \x81"sv, "0027   80   128   \x80   "sv, ""sv,
-                  "0024   48   072   H   "sv, "0025   40   064   @   "sv, "0026   81   129       "sv,
-                  "0027   80   128   \x80   NOTE-OFF   Kanal= 0"sv, "0028   80   128   \x80   Pitch=G#"sv,
-                  "0029   00   000   \0   Velo.= 0 "sv, ""sv}));
 }
 
 TEST(ReportWalk, BendsAreInCentsToTheHundredthHalvesAwayFromZero) {
@@ -201,15 +199,6 @@ TEST(ReportWalk, LabelsEverySystemByteAnd0x2F) {
   EXPECT_TRUE(w.ends_with("0039   2F   047   /   SysExMsg biter\r\n0040   1F   031   \x1F   \r\n"));
 }
 
-TEST(ReportWalk, ScansInsideMetaEventsAndWalksTheDeltaAfterABend) {
-  const std::string w = walk({0xFF, 0x01, 0x05, 0xF8, 0x90, 0x3D, 0x2F, 0x05, 0xE0, 0x00, 0x40, 0x2F});
-  EXPECT_NE(w.find("0026   F8   248   \xF8   Clock           \r\n0027   90   144       NOTE-ON   Kanal= 0\r\n"
-                   "0028   3D   061   =   Pitch=C#\r\n0029   2F   047   /   Velo.= 47 \r\n"
-                   "0030   05   005   \x05   Tik= 5\r\n0031   E0"),
-            npos);
-  EXPECT_TRUE(w.ends_with("0033   40   064   @   00.00 Cent\r\n0034   2F   047   /   SysExMsg biter\r\n"));
-}
-
 TEST(ReportWalk, AMessageCutShortByTheEndClosesItsLineAndEndsTheWalk) {
   const std::pair<Bytes, std::string> cases[] = {
       {{0x90}, "0023   90   144       NOTE-ON   Kanal= 0\r\n\r\n"},
@@ -227,15 +216,12 @@ TEST(ReportWalk, AMessageCutShortByTheEndClosesItsLineAndEndsTheWalk) {
   }
 }
 
-// The report is handed to the sink in blocks from a second thread: a long
-// one must arrive whole and in order, and a sink's failure must reach the
-// caller instead of ending the program.
-TEST(ReportBlocks, ALongReportArrivesWholeAndInOrder) {
+// The report reaches the sink in blocks from a second thread: in order, and
+// a sink's failure reaches the caller instead of ending the program.
+TEST(ReportBlocks, ALongReportArrivesWholeAndInOrderAndASinkThatThrowsStopsIt) {
   const Bytes file = build::makeMidi(build::makamMelody(4000, 7));
   const std::string text = runReport(file).text;
-  // More blocks than are ever in flight at once.
-  ASSERT_GT(text.size(), 6 * BlockWriter::kBlockSize);
-  // Every walked byte's line, in file order, with the byte it names.
+  ASSERT_GT(text.size(), 6 * BlockWriter::kBlockSize);  // more blocks than are ever in flight
   std::size_t from = 0;
   for (std::size_t p = 23; p <= file.size(); ++p) {
     char line[32];
@@ -243,9 +229,6 @@ TEST(ReportBlocks, ALongReportArrivesWholeAndInOrder) {
     from = text.find(line, from);
     ASSERT_NE(from, npos) << "position " << p;
   }
-}
-
-TEST(ReportBlocks, ASinkThatThrowsStopsTheReportWithItsError) {
   struct FailingSink final : ByteSink {
     int writes = 0;
     void write(std::string_view) override {
@@ -253,8 +236,8 @@ TEST(ReportBlocks, ASinkThatThrowsStopsTheReportWithItsError) {
     }
     void patch(std::uint64_t, std::uint8_t) override {}
   } sink;
-  const FileBuffer file(build::makeMidi(build::makamMelody(4000, 7)));
-  EXPECT_THROW(TxtYaz(file, "song.txt", standardNoteNames(), '.', sink, [](std::int64_t) {}), std::runtime_error);
+  EXPECT_THROW(TxtYaz(FileBuffer(file), "song.txt", standardNoteNames(), '.', sink, [](std::int64_t) {}),
+               std::runtime_error);
 }
 
 }  // namespace

@@ -15,14 +15,6 @@ namespace {
 // A koma: a ninth of a whole tone, as makam theory counts it.
 constexpr double kKoma = 1200.0 / 53;
 
-bool haveSoundFont() { return !sound::canRender({}).has_value(); }
-
-std::vector<double> render(const Bytes& midi) {
-  MemorySink wav;
-  if (sound::SoundStatus failed = sound::renderWav(midi, {}, wav)) throw std::runtime_error("render failed");
-  return monoSamples(wav.data());
-}
-
 std::uint16_t bendFor(double cents, int rangeSemitones) {
   return static_cast<std::uint16_t>(std::lround(8192 + cents / (rangeSemitones * 100.0) * 8192));
 }
@@ -38,7 +30,6 @@ struct Piece {
     double start;
   };
   std::vector<Sounding> notes;
-  double at = 0;  // seconds written so far
 
   void rpnBendRange(std::uint8_t channel, std::uint8_t semitones) {
     const std::uint8_t cc = static_cast<std::uint8_t>(0xB0 | channel);
@@ -54,8 +45,7 @@ struct Piece {
     // The rest: half a second on, an all-notes-off on channel 16, which plays nothing.
     build::putDelta(events, 480);
     events.insert(events.end(), {0xBF, 0x7B, 0x00});
-    notes.push_back({key, bend, range, at});
-    at += 1.5;
+    notes.push_back({key, bend, range, 1.5 * static_cast<double>(notes.size())});
   }
   Bytes file() const {
     Bytes all = events;
@@ -68,7 +58,9 @@ struct Piece {
 // unbent; the pitch is taken from 0.15 s to 0.85 s into each note. Within
 // three cents at the default range, five at a wider one.
 void expectIntervals(const Piece& piece) {
-  const std::vector<double> sound = render(piece.file());
+  MemorySink wav;
+  ASSERT_FALSE(sound::renderWav(piece.file(), {}, wav)) << "render failed";
+  const std::vector<double> sound = monoSamples(wav.data());
   std::map<int, double> unbent;
   for (const Piece::Sounding& n : piece.notes) {
     const double asked = bendCents(n.bend, n.range);
@@ -86,7 +78,7 @@ void expectIntervals(const Piece& piece) {
 }
 
 TEST(Microtones, BendsSoundAsTheirChannelsRangeSaysAndARangeSetByRpnAppliesFromTheNextBend) {
-  if (!haveSoundFont()) GTEST_SKIP() << "no SoundFont: tools/install-deps installs timgm6mb-soundfont";
+  if (sound::canRender({})) GTEST_SKIP() << "no SoundFont: tools/install-deps installs timgm6mb-soundfont";
   Piece piece;
   piece.rpnBendRange(0, 2);
   for (double asked : {0.0, kKoma, 4 * kKoma, -kKoma, -200.0}) piece.note(0, 69, bendFor(asked, 2), 2);

@@ -3,6 +3,7 @@
 // standard library.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -28,53 +29,34 @@ inline std::vector<double> monoSamples(std::string_view wav) {
   return mono;
 }
 
-inline void fft(std::vector<std::complex<double>>& a) {
-  const std::size_t n = a.size();
-  for (std::size_t i = 1, j = 0; i < n; ++i) {
-    std::size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (std::size_t len = 2; len <= n; len <<= 1) {
-    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi / static_cast<double>(len));
-    for (std::size_t i = 0; i < n; i += len) {
-      std::complex<double> w = 1;
-      for (std::size_t k = 0; k < len / 2; ++k, w *= step) {
-        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-      }
-    }
-  }
-}
-
 // The strongest frequency within a semitone of `near`, in Hz, over the
-// seconds [from, to): a Hann window, zero-padded to a fine grid, and the
-// peak placed between bins by a parabola through the log magnitudes, which
-// for a Hann window is exact to far below a cent.
+// seconds [from, to): a Hann window's transform at the bins it would have
+// zero-padded to 2^18 samples (0.17 Hz apart), the peak placed between bins
+// by a parabola through the log magnitudes, which for a Hann window is exact
+// to far below a cent.
 inline double fundamental(const std::vector<double>& mono, double from, double to, double near) {
   const auto first = static_cast<std::size_t>(from * kRate);
   const auto count = static_cast<std::size_t>((to - from) * kRate);
   if (first + count > mono.size()) throw std::runtime_error("the note is past the end of the sound");
-  constexpr std::size_t kSize = std::size_t{1} << 18;  // 0.17 Hz a bin
-  std::vector<std::complex<double>> a(kSize);
-  for (std::size_t i = 0; i < count; ++i) {
-    const double hann =
-        0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(count - 1));
-    a[i] = mono[first + i] * hann;
-  }
-  fft(a);
-  const double binHz = kRate / kSize;
+  std::vector<double> windowed(count);
+  for (std::size_t i = 0; i < count; ++i)
+    windowed[i] =
+        mono[first + i] *
+        (0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(count - 1)));
+  const double binHz = kRate / (1 << 18);
   const auto low = static_cast<std::size_t>(near * std::pow(2.0, -1.0 / 12) / binHz);
-  const auto high = static_cast<std::size_t>(near * std::pow(2.0, 1.0 / 12) / binHz);
-  std::size_t peak = low;
-  for (std::size_t k = low; k <= high; ++k)
-    if (std::abs(a[k]) > std::abs(a[peak])) peak = k;
-  if (peak == low || peak == high) return 0;  // no peak inside: nothing sounds there
-  const double l = std::log(std::abs(a[peak - 1])), c = std::log(std::abs(a[peak])),
-               r = std::log(std::abs(a[peak + 1]));
-  return (static_cast<double>(peak) + 0.5 * (l - r) / (l - 2 * c + r)) * binHz;
+  std::vector<double> magnitudes;
+  for (auto bin = low; bin <= static_cast<std::size_t>(near * std::pow(2.0, 1.0 / 12) / binHz); ++bin) {
+    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * static_cast<double>(bin) * binHz / kRate);
+    std::complex<double> sum = 0, turn = 1;
+    for (std::size_t i = 0; i < count; ++i, turn *= step) sum += windowed[i] * turn;
+    magnitudes.push_back(std::log(std::abs(sum)));
+  }
+  const auto peak =
+      static_cast<std::size_t>(std::max_element(magnitudes.begin(), magnitudes.end()) - magnitudes.begin());
+  if (peak == 0 || peak + 1 == magnitudes.size()) return 0;  // no peak inside: nothing sounds there
+  const double l = magnitudes[peak - 1], c = magnitudes[peak], r = magnitudes[peak + 1];
+  return (static_cast<double>(low + peak) + 0.5 * (l - r) / (l - 2 * c + r)) * binHz;
 }
 
 inline double cents(double from, double to) { return 1200 * std::log2(to / from); }
