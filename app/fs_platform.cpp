@@ -76,6 +76,7 @@ std::unique_ptr<OutputFile> FsPlatform::createOutput(const std::string& name) {
 
 void FsPlatform::keepFromLinks(const std::vector<std::string>& names) {
   std::vector<std::filesystem::path> paths;
+  paths.reserve(names.size());
   for (const std::string& name : names) paths.push_back(pathOf(name));
   keepOnlyFromLinks(paths);
 }
