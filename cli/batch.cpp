@@ -85,6 +85,15 @@ class Printer {
       }
       if (!r) {
         flushGroup();
+        // Files done ahead hold their outputs open: put in place now, so
+        // that this one has the descriptors it ran out of.
+        if (pool_.alone()) {
+          std::vector<PendingPair*> ahead;
+          pool_.eachDone([&](FileReport& done) {
+            if (auto& p = done.pending()) ahead.push_back(&*p);
+          });
+          putInPlace(ahead);
+        }
         auto clear = [this] { bar_.clear(); };
         r = std::make_unique<FileReport>(Spool::direct(stdout, clear), Spool::direct(stderr, clear), quiet_);
         runOne(i, *r);
@@ -105,19 +114,34 @@ class Printer {
     if (group_.size() >= kGroupFiles || groupBytes_ >= kGroupBytes) flushGroup();
   }
 
+  // Pairs synced at once, then put in place, their descriptors let go;
+  // what each file says of it waits for the file's turn.
+  static void putInPlace(const std::vector<PendingPair*>& pairs) {
+    std::vector<OutputFile*> outputs;
+    for (PendingPair* p : pairs)
+      if (!p->outcome) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
+    finishTogether(outputs);
+    for (PendingPair* p : pairs) {
+      if (p->outcome) continue;
+      p->outcome = commitBoth(*p->first, *p->second);
+      p->first.reset();
+      p->second.reset();
+    }
+  }
+
   // The group's outputs synced at once, then put in place and printed file
   // by file. Once printing fails, the rest are dropped, and their outputs
   // with them.
   void flushGroup() {
     std::vector<OutputFile*> outputs;
     for (auto& [i, r] : group_)
-      if (auto& p = r->pending()) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
+      if (auto& p = r->pending(); p && !p->outcome) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
     finishTogether(outputs);
     for (auto& [i, r] : group_) {
       if (stopped_) break;
       bar_.clear();
       r->goDirect();
-      if (auto& p = r->pending()) p->then(commitBoth(*p->first, *p->second), *r);
+      if (auto& p = r->pending()) p->then(p->outcome ? *p->outcome : commitBoth(*p->first, *p->second), *r);
       print(i, *r);
     }
     group_.clear();

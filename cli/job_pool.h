@@ -85,6 +85,14 @@ class JobPool {
     return alone_;
   }
 
+  // Calls `fn` for each file the jobs have done and not handed over, once
+  // they are alone and idle.
+  void eachDone(const std::function<void(FileReport&)>& fn) {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < count_; ++i)
+      if (state_[i] == State::Done && held_[i]) fn(*held_[i]);
+  }
+
   // Files up to i are printed, or held by the printing thread: the jobs may
   // run further ahead.
   void printed(std::size_t i) {

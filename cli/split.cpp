@@ -124,7 +124,7 @@ void commitPair(const std::string& input, std::unique_ptr<SafeFile> out13, std::
     told.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input,
                                    trf("cannot write {}: {}; both old files kept", failed->detail, describe(*failed))));
   };
-  if (report.mayCommitLater()) return report.commitLater({std::move(out13), std::move(out24), 2 * bytes, then});
+  if (report.mayCommitLater()) return report.commitLater({std::move(out13), std::move(out24), 2 * bytes, then, {}});
   then(commitBoth(*out13, *out24), report);
 }
 

@@ -73,6 +73,7 @@ struct PendingPair {
   std::unique_ptr<OutputFile> first, second;
   std::uint64_t bytes = 0;                        // written, for the size of a group
   std::function<void(Status, FileReport&)> then;  // tells how the replacement went
+  std::optional<Status> outcome;                  // once put in place ahead of its turn
 };
 
 // What one file's work prints, a line at a time, and how it ended.
