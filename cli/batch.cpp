@@ -114,13 +114,18 @@ class Printer {
     if (group_.size() >= kGroupFiles || groupBytes_ >= kGroupBytes) flushGroup();
   }
 
+  // The pairs not yet in place, synced at once.
+  static void finishPending(const std::vector<PendingPair*>& pairs) {
+    std::vector<OutputFile*> outputs;
+    for (const PendingPair* p : pairs)
+      if (!p->outcome) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
+    finishTogether(outputs);
+  }
+
   // Pairs synced at once, then put in place, their descriptors let go;
   // what each file says of it waits for the file's turn.
   static void putInPlace(const std::vector<PendingPair*>& pairs) {
-    std::vector<OutputFile*> outputs;
-    for (PendingPair* p : pairs)
-      if (!p->outcome) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
-    finishTogether(outputs);
+    finishPending(pairs);
     for (PendingPair* p : pairs) {
       if (p->outcome) continue;
       p->outcome = commitBoth(*p->first, *p->second);
@@ -133,10 +138,10 @@ class Printer {
   // by file. Once printing fails, the rest are dropped, and their outputs
   // with them.
   void flushGroup() {
-    std::vector<OutputFile*> outputs;
+    std::vector<PendingPair*> pairs;
     for (auto& [i, r] : group_)
-      if (auto& p = r->pending(); p && !p->outcome) outputs.insert(outputs.end(), {p->first.get(), p->second.get()});
-    finishTogether(outputs);
+      if (auto& p = r->pending()) pairs.push_back(&*p);
+    finishPending(pairs);
     for (auto& [i, r] : group_) {
       if (stopped_) break;
       bar_.clear();
