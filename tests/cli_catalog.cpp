@@ -1,7 +1,6 @@
 // The reader of compiled catalogs, which the Windows command line speaks
 // through, and the catalogs built from po/ against the English they translate.
 #include <algorithm>
-#include <climits>
 #include <functional>
 #include <map>
 #include <set>
@@ -102,15 +101,10 @@ TEST(PluralRule, WorksOutTheRulesCatalogsUse) {
   // a header, and the form of each n
   const std::pair<const char*, std::vector<std::pair<std::uint64_t, unsigned long>>> cases[] = {
       {"Plural-Forms: nplurals=2; plural=(n != 1);", {{0, 1}, {1, 0}, {2, 1}, {1238, 1}}},
-      {"Plural-Forms: nplurals=2; plural=n>1;", {{0, 0}, {1, 0}, {2, 1}}},
       {"Plural-Forms: nplurals=1; plural=0;", {{1, 0}, {5, 0}}},
-      {"Plural-Forms: nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || "
-       "n%100>=20) ? 1 : 2);",
-       {{1, 0}, {21, 0}, {11, 2}, {3, 1}, {14, 2}, {22, 1}, {5, 2}, {111, 2}}},
-      {"Plural-Forms: nplurals=6; plural=n==0 ? 0 : n==1 ? 1 : n==2 ? 2 : n%100>=3 && n%100<=10 ? 3 : n%100>=11 "
-       "? 4 : 5;",
-       {{0, 0}, {1, 1}, {2, 2}, {7, 3}, {99, 4}, {100, 5}, {102, 5}}},
-      {"Plural-Forms: nplurals=2; plural=!(n == 1);", {{1, 0}, {4, 1}}},
+      {"Plural-Forms: nplurals=4; plural=n%10==1 && n%100!=11 ? 0 : n%10>=2 && (n%100<10 || n%100>=20) ? 1 : "
+       "!(n == 0) ? 2 : 3;",
+       {{0, 3}, {1, 0}, {11, 2}, {22, 1}, {111, 2}}},
       // What it cannot read, or a form past the last, falls back as gettext does.
       {"Plural-Forms: nplurals=2; plural=n ? ;", {{1, 0}, {3, 1}}},
       {"Plural-Forms: nplurals=2; plural=n % 0;", {{1, 0}, {3, 1}}},
@@ -122,11 +116,9 @@ TEST(PluralRule, WorksOutTheRulesCatalogsUse) {
 }
 
 TEST(Numbers, AreGroupedAsTheLocaleSays) {
-  const std::string threes("\3", 1), indian("\3\2", 2), once = std::string("\3") + static_cast<char>(CHAR_MAX);
+  const std::string threes("\3", 1), indian("\3\2", 2);
   EXPECT_EQ(detail::grouped(1234567, ".", threes), "1.234.567");
-  EXPECT_EQ(detail::grouped(-123, ".", threes), "-123");
   EXPECT_EQ(detail::grouped(12345678, ",", indian), "1,23,45,678");
-  EXPECT_EQ(detail::grouped(1234567, " ", once), "1234 567");
   EXPECT_EQ(detail::grouped(1234567, "", threes), "1234567");  // the C locale
   EXPECT_EQ(detail::grouped(1234567, ".", ""), "1234567");
   EXPECT_EQ(detail::grouped(1234567, "\u202F", threes), "1\u202F234\u202F567");  // a separator of many bytes

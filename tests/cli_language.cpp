@@ -125,20 +125,7 @@ class Language : public Cli {
     dir.write("zqsmpte.mid", smpte);
     dir.write("zqbig.mid", build::makeMidi(std::vector<build::Note>(3000)));
     // The split's warnings, as its own tests build them.
-    dir.write("zqbare.mid", trackOf({kLeadTempo, {0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}));
-    dir.write("zqother.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE1), splitNotesEvents(2, 0xE4)}));
-    dir.write("zqoffs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}));
-    dir.write("zqrun.mid",
-              trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
-                       {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}));
-    dir.write("zqtext.mid",
-              trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}));
-    dir.write(
-        "zqtempo.mid",
-        trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0}, splitNotesEvents(2)}));
-    Bytes tail = build::makeMidi(std::vector<build::Note>(4));
-    tail.insert(tail.end(), {0x00, 0x90, 0x3C, 0x40});
-    dir.write("zqtail.mid", tail);
+    for (const auto& [name, bytes] : misfiringFiles()) dir.write("zq" + name + ".mid", bytes);
     Bytes broken = build::makeMidi(std::vector<build::Note>(10));
     broken.insert(broken.end() - 4, {0x00, 0xF4});
     broken[21] = static_cast<std::uint8_t>(broken[21] + 2);
@@ -169,49 +156,50 @@ struct Case {
 // Every command's failures and warnings, its summaries and its help; the
 // options' mistakes once, as every command reads its options alike.
 std::vector<Case> everyCase() {
-  std::vector<Case> cases = {{""}, {"zqcmd"}, {"--zqopt"}, {"--help zq"}, {"--help"}, {"--version"}};
-  for (const std::string cmd : {"split", "report", "test", "render", "play"})
-    for (const std::string tail : {"", " --help", " zqn.mid", " zqfifo.mid"}) cases.push_back({cmd + tail});
-  for (const std::string cmd : {"split", "report", "test"})
-    for (const std::string tail : {" zqe.mid", " zqd", " zqd zq.mid", " zq.mid ./zq.mid zq.mid"})
-      cases.push_back({cmd + tail});
+  std::vector<Case> cases = {{""},
+                             {"zqcmd"},
+                             {"--help"},
+                             {"--version"},
+                             {"split"},
+                             {"play"},
+                             {"split zqn.mid"},
+                             {"play zqn.mid"},
+                             {"report zqfifo.mid"},
+                             {"split zqe.mid"},
+                             {"report zqd"},
+                             {"test zqd zq.mid"},
+                             {"split zq.mid ./zq.mid zq.mid"}};
+  for (const std::string cmd : {"split", "report", "test", "render", "play"}) cases.push_back({cmd + " --help"});
   for (const std::string args :
        {"split --jobs 0 zq.mid",
         "split -j zq zq.mid",
-        "split --jobs",
         "split --zqopt zq.mid",
-        "split --version",
         "split -o",
         "split -o '' zq.mid",
         "split -o zq.mid zq.mid",
-        "split -o zqm zq.mid",
         "report -o zqm zq.mid",
         "report --decimal-separator ab zq.mid",
         "split --by zq zq.mid",
         "split --every 2 zq.mid",
         "split --tempo 5 zq.mid",
-        "split --by note --every 0 zq.mid",
         "split -j 2 zq_13.mid zq.mid",
         "split .mid",
         "split -o zqo zqx/zq.mid zqy/zq.mid",
         "split zqlink.mid",
         "split zqro.mid",
         "split zq.mid",
-        "split --tempo 75 zq.mid",
         "split --by note zq.mid",
         "split --by bar --every 2 --tempo 75 zqbig.mid",
         "split --by note zqriff.mid",
         "split --by bar zqsmpte.mid",
         "split --by note zqbroken.mid",
-        "split zqbare.mid zqother.mid zqoffs.mid zqrun.mid zqtext.mid zqtempo.mid zqtail.mid zqbig.mid",
+        "split zqbare.mid zqother.mid zqoffs.mid zqrunning.mid zqtext.mid zqtempo.mid zqtail.mid zqbig.mid",
         "report -o zqo zqtick.mid",
         "test zqtick.mid",
-        "render --soundfont '' zq.mid",
         "render --soundfont zqnone.sf2 zq.mid",
         "render --soundfont zqbad.sf2 zq.mid",
         "render -o zqo zq.mid",
         "play zq.mid zq.mid",
-        "play --soundfont zqnone.sf2 zq.mid",
         "play -q zq.mid"})
     cases.push_back({args});
   cases.push_back({"split -j 1 zqbig.mid", "prlimit --fsize=8192 "});
@@ -253,26 +241,6 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
   }
 }
 
-TEST_F(Language, TheVariablesChooseAsGettextHasThemAndEnglishWhereNoCatalogIs) {
-  ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
-  const std::string english = "ezgitar-cli: zqn.mid: no such file\n",
-                    turkish = "ezgitar-cli: zqn.mid: böyle bir dosya yok\n";
-  const std::pair<const char*, std::string> runs[] = {
-      {"LANG=tr_TR.UTF-8 ", turkish},
-      {"LC_MESSAGES=tr_TR.UTF-8 LANG=C ", turkish},
-      {"LC_ALL=C LANG=tr_TR.UTF-8 ", english},
-      {"LANGUAGE=tr LC_ALL=C ", english},          // LANGUAGE counts only outside the C locale
-      {"LANGUAGE=de LANG=tr_TR.UTF-8 ", english},  // no German catalog
-      {"LANGUAGE=de:tr LANG=tr_TR.UTF-8 ", turkish},
-      {"LANG=tr_TR ", english},  // a locale this system does not have
-  };
-  for (const auto& [env, said] : runs) {
-    const auto r = cli("test zqn.mid", env);
-    EXPECT_EQ(r.status, 2) << env;
-    EXPECT_EQ(r.err, said) << env;
-  }
-}
-
 TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbersAndNothingElseChanges) {
   ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
   dir.write("zqk.mid", build::makeMidi(std::vector<build::Note>(1238)));
@@ -283,14 +251,6 @@ TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbersAndNothingElseChanges) 
   EXPECT_EQ(cli("split --by note --tempo 75 zqk.mid", kTurkish).out,
             "zqk.mid: 1.238 nota; zqk_13.mid içinde çalan: 1, 3 … 1237. notalar (619 nota), zqk_24.mid içinde: 2, "
             "4 … 1238. notalar (619 nota); tempo %75\n");
-  // The report's bytes and the test walk's lines are the same in any language.
-  ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", kC).status, 1);
-  const std::string report = dir.read("zqtick.txt");
-  ASSERT_EQ(cli("report --decimal-separator , -q zqtick.mid", kTurkish).status, 1);
-  EXPECT_EQ(dir.read("zqtick.txt"), report);
-  for (const char* env : {kC, kTurkish})
-    EXPECT_EQ(cli("test zqtick.mid", env).out,
-              "zqtick.mid:27: Çok büyük Tick ! !\nzqtick.mid:34: Çok büyük Tick ! !\n");
 }
 
 // In this process: the system's own words come after ours, in the same
@@ -316,26 +276,14 @@ TEST(LanguageHere, ASystemErrorIsOurSentenceThenTheSystemsOwnWords) {
 }
 
 // The Turkish manual: help2man's sections named in Turkish, the synopsis
-// found, and no English sentence in it.
+// found, the options described in Turkish.
 TEST(LanguageManual, TheTurkishManualPageIsTurkish) {
   TempDir none;
   const std::string page = none.read(EZGITAR_TR_MAN_PAGE);
-  ASSERT_FALSE(page.empty()) << EZGITAR_TR_MAN_PAGE;
-  for (const char* heading : {".SH \"AD\"", ".SH \"KULLANIM\"", ".SH \"AÇIKLAMA\"", ".SH \"SEÇENEKLER\"",
-                              "\"Kullanıcı Komutları\"", "MIDI dosyalarının çalışma kopyaları"})
+  for (const char* heading : {".SH \"KULLANIM\"\n.B ezgitar-cli\n", ".SH \"AÇIKLAMA\"", ".SH \"SEÇENEKLER\"",
+                              "\"Kullanıcı Komutları\"", "MIDI dosyalarının çalışma kopyaları", "bu yardımı göster"})
     EXPECT_NE(page.find(heading), std::string::npos) << heading;
-  EXPECT_NE(page.find(".SH \"KULLANIM\"\n.B ezgitar-cli\n"), std::string::npos);
-  // The page's text without roff's requests and escapes.
-  std::string text;
-  std::istringstream lines(page);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with(".\\\"") || line.starts_with(".TH")) continue;
-    std::string shown = line.starts_with(".") ? line.substr(std::min(line.find(' '), line.size())) : line;
-    for (std::size_t at; (at = shown.find('\\')) != std::string::npos;)
-      shown.replace(at, shown[at + 1] == 'f' ? 3 : 2, " ");
-    text += shown + "\n";
-  }
-  EXPECT_EQ(strangeWords(text, catalogWords().turkish), std::vector<std::string>{}) << text;
+  EXPECT_EQ(page.find("show this help"), std::string::npos);
 }
 
 }  // namespace

@@ -22,11 +22,9 @@ Bytes eightNotes() {
 using Render = Cli;
 
 // The WAV of a piece, and of its copy _13, which silences every other pair
-// of notes: where one is silenced, only the ringing of the note before it
-// may be heard, loudness that never rises from one 50 ms stretch to the
-// next and is below -60 dB of full scale from 0.6 s into the note on (near
-// -99 dB, the dither's noise). A sounding note is above -50 dB over its
-// first half second (about -42 dB here).
+// of notes: a silenced note is below -60 dB of full scale from 0.6 s into
+// it, once the note before it has rung out (near -99 dB, the dither's
+// noise); a sounding one above -50 dB over its first half second.
 TEST_F(Render, WritesAWavOfTheFilesLengthIntoTheFolderAskedAndTheCopysSilencedNotesAreSilent) {
   if (!haveSoundFont()) GTEST_SKIP() << "no SoundFont: tools/install-deps installs timgm6mb-soundfont";
   dir.write("şarkı.mid", eightNotes());
@@ -59,11 +57,7 @@ TEST_F(Render, WritesAWavOfTheFilesLengthIntoTheFolderAskedAndTheCopysSilencedNo
       continue;
     }
     ++silenced;
-    for (double t = start; t + 0.1 <= start + 1.0; t += 0.05)
-      EXPECT_LE(loudness(sound, t + 0.05, t + 0.1), loudness(sound, t, t + 0.05) + 1) << "a rise at " << t << " s";
     EXPECT_LT(loudness(sound, start + 0.6, start + 1.0), -60) << "the silenced note at " << start << " s";
-    std::printf("silenced note at %.1f s: %.1f dB in its first 50 ms, %.1f dB from 0.6 s on\n", start,
-                loudness(sound, start, start + 0.05), loudness(sound, start + 0.6, start + 1.0));
   }
   EXPECT_EQ(silenced, 4);
   EXPECT_EQ(sounding, 4);

@@ -10,11 +10,6 @@ namespace {
 
 using SplitSays = Cli;
 
-Bytes withTail(Bytes file, std::initializer_list<std::uint8_t> tail) {
-  file.insert(file.end(), tail);
-  return file;
-}
-
 // A packet longer than the split holds: its note-on's velocity is set in a
 // copy after it was written, and still counted.
 Bytes longPacket() {
@@ -25,50 +20,48 @@ Bytes longPacket() {
 }
 
 TEST_F(SplitSays, WhatTheCopiesHoldAndWarnsWhereTheSplitDoesNotFit) {
-  const Bytes four = build::makeMidi(std::vector<build::Note>(4));
-  const std::tuple<const char*, Bytes, std::string> cases[] = {
+  std::map<std::string, Bytes> files = misfiringFiles();
+  files["fits"] = build::makeMidi(std::vector<build::Note>(4));
+  files["long"] = trackOf({kLeadTempo, longPacket(), splitNotesEvents(1)});
+  const std::pair<const char*, std::string> cases[] = {
       // file, what stderr says
-      {"fits.mid", four, ""},
-      {"bare.mid", trackOf({kLeadTempo, {0x00, 0x90, 60, 0x50, 0x83, 0x60, 0x80, 60, 0x40}}),
-       "bare.mid: both copies equal the input: there is no pitch bend on channel 1\n"},
-      {"other.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE1), splitNotesEvents(2, 0xE4)}),
+      {"fits", ""},
+      {"bare", "bare.mid: both copies equal the input: there is no pitch bend on channel 1\n"},
+      {"other",
        "other.mid: both copies equal the input: the pitch bends are all on channels 2 and 5, and only those on "
        "channel 1 open packets\n"},
-      {"offs.mid", trackOf({kLeadTempo, splitNotesEvents(4, 0xE0, 0x90, 0x00)}),
+      {"offs",
        "offs.mid: both copies equal the input: the note-offs are written as note-ons with velocity 0, so the split "
        "silenced only those, whose velocity was 0 already\n"},
-      {"running.mid",
-       trackOf({{0x00, 0xE0, 0x00, 0x40, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41, 0x00, 0x00, 0x41},
-                {0x00, 0x90, 60, 0x50, 0x83, 0x60, 60, 0x00, 0x00, 62, 0x50, 0x83, 0x60, 62, 0x00}}),
+      {"running",
        "running.mid: both copies equal the input: running status hides the notes: 1 note on channel 1 has no status "
        "byte of its own\nrunning.mid: the split found 0 packets, but the file has 4 pitch bends on channel 1; the "
-       "first "
-       "one it misses is at position 24: the pitch bend on channel 1 at tick 0, before position 31 where the split "
-       "starts\n"},
-      {"text.mid", trackOf({kLeadTempo, splitNotesEvents(1), {0x90, 0x00, 0xFF, 0x01, 0x01, 'a'}, splitNotesEvents(3)}),
+       "first one it misses is at position 24: the pitch bend on channel 1 at tick 0, before position 31 where the "
+       "split starts\n"},
+      {"text",
        "text_24.mid: position 45: a text event's first byte was set to 0; the rest of the track now reads "
        "differently\n"},
-      {"tempo.mid",
-       trackOf({kLeadTempo, splitNotesEvents(2), {0x00, 0xFF, 0x51, 0x03, 0x0A, 0x2C, 0xE0}, splitNotesEvents(2)}),
+      {"tempo",
        "tempo.mid: the split found 5 packets, but the file has 4 pitch bends on channel 1; the first stray 0xE0 is "
        "at position 62: a tempo's data\n"},
-      {"long.mid", trackOf({kLeadTempo, longPacket(), splitNotesEvents(1)}), ""},
-      {"tail.mid", withTail(four, {0x00, 0x90, 0x3C, 0x40}),
+      {"long", ""},
+      {"tail",
        "tail_13.mid: position 89: a byte after the last chunk was set to 0\n"
        "tail.mid: position 87: bytes after the last track chunk took part in the split: it took the byte 0x90 there "
        "for a note-on\n"},
   };
-  for (const auto& [name, bytes, warned] : cases) {
+  for (const auto& [base, warned] : cases) {
+    const std::string name = base + std::string(".mid");
+    const Bytes& bytes = files.at(base);
     dir.write(name, bytes);
-    const auto r = cli(std::string("split -q ") + name);  // quiet keeps the warnings only
+    const auto r = cli("split -q " + name);  // quiet keeps the warnings only
     EXPECT_EQ(r.out, "") << name;
     EXPECT_EQ(r.err, warned) << name;
     EXPECT_EQ(r.status, warned.empty() ? 0 : 1) << name;
     // The copies are what they always were.
     const BothCopies want = splitBoth(bytes);
-    const std::string base = std::string(name).substr(0, std::string(name).size() - 4);
-    EXPECT_EQ(dir.read(base + "_13.mid"), asString(want.copy13)) << name;
-    EXPECT_EQ(dir.read(base + "_24.mid"), asString(want.copy24)) << name;
+    EXPECT_EQ(dir.read(base + std::string("_13.mid")), asString(want.copy13)) << name;
+    EXPECT_EQ(dir.read(base + std::string("_24.mid")), asString(want.copy24)) << name;
   }
   EXPECT_EQ(cli("split fits.mid").out,
             "fits.mid: 4 pitch bends, 4 notes; fits_13.mid silences 2 notes, fits_24.mid 2\n");

@@ -45,8 +45,7 @@ TEST_F(SplitBy, TheSummarySaysWhatEachCopySoundsInTheUnitChosen) {
 
 TEST_F(SplitBy, MistakesAreUsageErrorsAndBadInputIsRefusedWithNothingWritten) {
   dir.write("a.mid", kTen);
-  for (const char* bad : {"--every 2", "--by packet --every 2", "--tempo 5", "--tempo 401", "--by phrase",
-                          "--by bar --every 0", "--by note --tempo x"}) {
+  for (const char* bad : {"--by packet --every 2", "--tempo 401", "--by phrase", "--by bar --every 0"}) {
     const auto r = cli(std::string("split ") + bad + " a.mid");
     EXPECT_TRUE(r.status == 2 && r.out.empty()) << bad;
     EXPECT_TRUE(oneLine(r) && r.err.ends_with(" --help')\n")) << bad << ": " << r.err;

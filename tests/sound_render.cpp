@@ -82,13 +82,11 @@ TEST(Microtones, BendsSoundAsTheirChannelsRangeSaysAndARangeSetByRpnAppliesFromT
   Piece piece;
   piece.rpnBendRange(0, 2);
   for (double asked : {0.0, kKoma, 4 * kKoma, -kKoma, -200.0}) piece.note(0, 69, bendFor(asked, 2), 2);
-  piece.rpnBendRange(3, 2);
-  for (double asked : {0.0, -kKoma, 2 * kKoma}) piece.note(3, 62, bendFor(asked, 2), 2);
   piece.rpnBendRange(1, 2);
   piece.note(1, 57, 8192, 12);
   piece.note(1, 57, bendFor(-kKoma, 2), 2);  // still the default range
   piece.rpnBendRange(1, 12);
-  for (double asked : {kKoma, 700.0, -500.0, -5 * kKoma}) piece.note(1, 57, bendFor(asked, 12), 12);
+  for (double asked : {kKoma, 700.0, -5 * kKoma}) piece.note(1, 57, bendFor(asked, 12), 12);
   piece.note(0, 69, bendFor(-kKoma, 2), 2);  // another channel keeps the range it is set to
   expectIntervals(piece);
 }
