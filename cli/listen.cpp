@@ -69,8 +69,8 @@ void renderOne(const std::string& input, const std::optional<fs::path>& outDir, 
     failed = out.commit();
   }
   if (failed)
-    return report.fail(*failed,
-                       fmt::format("ezgitar-cli: {}: cannot write {}: {}\n", input, utf8Of(target), describe(*failed)));
+    return report.fail(*failed, fmt::format("ezgitar-cli: {}: {}\n", input,
+                                            trf("cannot write {}: {}", utf8Of(target), describe(*failed))));
   report.info(fmt::format("{} -> {}\n", input, utf8Of(target)));
 }
 
