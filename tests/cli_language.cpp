@@ -1,9 +1,7 @@
-// ezgitar-cli in the user's language: every command's failures and warnings
-// said wholly in Turkish under tr_TR.UTF-8 and wholly in English under C,
-// in the same shape for scripts; the variables that choose the language;
-// numbers, system errors and the manual page.
-#include <sys/stat.h>
-
+// ezgitar-cli in the user's language: the messages made as a run goes said
+// wholly in Turkish under tr_TR.UTF-8 and wholly in English under C, in the
+// same shape for scripts; numbers, system errors and the manual page. That
+// every sentence is marked and translated, po.catalogs_complete holds.
 #include <cerrno>
 #include <clocale>
 #include <cctype>
@@ -112,17 +110,13 @@ std::vector<std::string> shapesOf(const std::string& text) {
   return shapes;
 }
 
-// A folder of every kind of input the commands fail or warn over.
+// A folder of the inputs whose messages are made as the run goes: from
+// the library that reads the options, the system, and pieces put together.
+// A sentence that is not marked at all fails po.catalogs_complete.
 class Language : public Cli {
  protected:
   Language() {
     dir.write("zq.mid", song);
-    dir.write("zqe.mid", "");
-    dir.write("zqb.mid", std::string_view("MThd"));
-    dir.write("zqriff.mid", std::string_view("RIFF\0\0\0\4RMID", 12));
-    Bytes smpte = build::makeMidi(std::vector<build::Note>(10));
-    smpte[12] = 0xE7;
-    dir.write("zqsmpte.mid", smpte);
     dir.write("zqbig.mid", build::makeMidi(std::vector<build::Note>(3000)));
     // The split's warnings, as its own tests build them.
     for (const auto& [name, bytes] : misfiringFiles()) dir.write("zq" + name + ".mid", bytes);
@@ -134,18 +128,7 @@ class Language : public Cli {
     for (int i = 0; i < 3; ++i) ticks.insert(ticks.end(), {0xFF, 0xFF, 0xFF, 0x00, 0x90, 0x3C, 0x40});
     ticks.insert(ticks.end(), {0x00, 0xE0, 0x00, 0x41});
     dir.write("zqtick.mid", build::wrapTrack(ticks));
-    dir.write("zqbad.sf2", std::string_view("not a SoundFont"));
-    dir.write(".mid", song);
-    ::mkfifo((dir / "zqfifo.mid").c_str(), 0600);
-    for (const char* folder : {"zqd", "zqo", "zqx", "zqy"}) fs::create_directory(dir / folder);
-    dir.write("zqd/zqnote.txt", std::string_view("text"));
-    dir.write("zqx/zq.mid", song);
-    dir.write("zqy/zq.mid", song);
-    dir.write("zqlink.mid", song);
-    fs::create_symlink("zqlink.mid", dir / "zqlink_13.mid");
-    dir.write("zqro.mid", song);
-    dir.write("zqro_24.mid", std::string_view("locked"));
-    fs::permissions(dir / "zqro_24.mid", fs::perms::owner_read);
+    fs::create_directory(dir / "zqo");
   }
 };
 
@@ -153,23 +136,12 @@ struct Case {
   std::string args, prefix = "";
 };
 
-// Every command's failures and warnings, its summaries and its help; the
-// options' mistakes once, as every command reads its options alike.
+// The options' mistakes, as the library reports them; help; the summaries
+// and warnings, made of counts and the names of what a byte is; the
+// system's reasons; sound that cannot be had.
 std::vector<Case> everyCase() {
-  std::vector<Case> cases = {{""},
-                             {"zqcmd"},
-                             {"--help"},
-                             {"--version"},
-                             {"split"},
-                             {"play"},
-                             {"split zqn.mid"},
-                             {"play zqn.mid"},
-                             {"report zqfifo.mid"},
-                             {"split zqe.mid"},
-                             {"report zqd"},
-                             {"test zqd zq.mid"},
-                             {"split zq.mid ./zq.mid zq.mid"}};
-  for (const std::string cmd : {"split", "report", "test", "render", "play"}) cases.push_back({cmd + " --help"});
+  std::vector<Case> cases = {{""},      {"zqcmd"}, {"--help"},       {"--version"}, {"split --help"}, {"play --help"},
+                             {"split"}, {"play"},  {"split zqn.mid"}};
   for (const std::string args :
        {"split --jobs 0 zq.mid",
         "split -j zq zq.mid",
@@ -177,28 +149,18 @@ std::vector<Case> everyCase() {
         "split -o",
         "split -o '' zq.mid",
         "split -o zq.mid zq.mid",
-        "report -o zqm zq.mid",
         "report --decimal-separator ab zq.mid",
         "split --by zq zq.mid",
         "split --every 2 zq.mid",
         "split --tempo 5 zq.mid",
-        "split -j 2 zq_13.mid zq.mid",
-        "split .mid",
-        "split -o zqo zqx/zq.mid zqy/zq.mid",
-        "split zqlink.mid",
-        "split zqro.mid",
         "split zq.mid",
         "split --by note zq.mid",
         "split --by bar --every 2 --tempo 75 zqbig.mid",
-        "split --by note zqriff.mid",
-        "split --by bar zqsmpte.mid",
         "split --by note zqbroken.mid",
         "split zqbare.mid zqother.mid zqoffs.mid zqrunning.mid zqtext.mid zqtempo.mid zqtail.mid zqbig.mid",
         "report -o zqo zqtick.mid",
         "test zqtick.mid",
         "render --soundfont zqnone.sf2 zq.mid",
-        "render --soundfont zqbad.sf2 zq.mid",
-        "render -o zqo zq.mid",
         "play zq.mid zq.mid",
         "play -q zq.mid"})
     cases.push_back({args});
@@ -218,8 +180,7 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
     // what the next run says.
     auto run = [&](const std::string& env) {
       const CommandResult r = cli(c.args, env + c.prefix);
-      for (const char* copy : {"zq_13.mid", "zq_24.mid", "zqo/zq_13.mid", "zqo/zq_24.mid", "zqo/zq.wav", "zq.wav"})
-        fs::remove(dir / copy);
+      for (const char* copy : {"zq_13.mid", "zq_24.mid", "zq.wav"}) fs::remove(dir / copy);
       return r;
     };
     const CommandResult english = run(kC), turkish = run(kTurkish);
