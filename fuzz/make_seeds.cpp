@@ -63,7 +63,10 @@ int main(int argc, char** argv) {
   const std::string target = argv[1];
   const std::filesystem::path dir = argv[2];
   std::filesystem::create_directories(dir);
-  const auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
+  auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
+  // The split by unit reads its options from a first byte: by note, then by bar in twos.
+  if (target == "event_split")
+    for (std::size_t i = 0; i < seeds.size(); ++i) seeds[i].insert(seeds[i].begin(), static_cast<std::uint8_t>(i % 6));
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     if (!ezg::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i]))) return 1;
   }

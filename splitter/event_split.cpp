@@ -471,7 +471,10 @@ std::optional<EventSplitRefusal> planEventSplit(std::span<const std::uint8_t> fi
     if (auto refused = tempoEdits(r, options.tempoPercent, splices, growth, plan.facts, file)) return refused;
   lengthSplices(r, growth, splices);
 
-  silence(r, options, meterSpans(r.meters, division.value_or(0)), plan);
+  // Bars are counted only where they are asked for: the division a split
+  // by note may have (0 or frames) counts none.
+  silence(r, options, options.unit == SplitUnit::Bar ? meterSpans(r.meters, *division) : std::vector<MeterSpan>{},
+          plan);
   plan.copy13.splices = splices;
   plan.copy24.splices = std::move(splices);
   return std::nullopt;
