@@ -35,7 +35,29 @@ class PluralExpression {
     at_ += op.size();
     return true;
   }
+  // Deeper than any catalog writes a rule: no rule, before the stack runs out.
+  static constexpr int kDeepest = 200;
+  class Nested {
+   public:
+    explicit Nested(PluralExpression& e) : e_(e) {
+      if (++e_.depth_ > kDeepest) e_.fail();
+    }
+    ~Nested() { --e_.depth_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    PluralExpression& e_;
+  };
+  // Nothing more is read.
+  void fail() {
+    failed_ = true;
+    at_ = text_.size();
+  }
+
   std::uint64_t conditional() {
+    const Nested nested(*this);
+    if (failed_) return 0;
     const std::uint64_t test = either();
     if (!take("?")) return test;
     const std::uint64_t yes = conditional();
@@ -105,6 +127,8 @@ class PluralExpression {
     }
   }
   std::uint64_t unary() {
+    const Nested nested(*this);
+    if (failed_) return 0;
     if (take("!")) return unary() == 0 ? 1 : 0;
     skipSpace();
     if (take("(")) {
@@ -126,6 +150,7 @@ class PluralExpression {
   std::string_view text_;
   std::uint64_t n_;
   std::size_t at_ = 0;
+  int depth_ = 0;
   bool failed_ = false;
 };
 
@@ -141,9 +166,11 @@ PluralRule PluralRule::fromHeader(std::string_view header) {
   forms = forms.substr(0, forms.find('\n'));
   const std::size_t count = forms.find("nplurals="), plural = forms.find("plural=", count + 1);
   if (count == std::string_view::npos || plural == std::string_view::npos) return rule;
+  // No language has more than a handful of forms: more is no rule to read.
+  constexpr int kMostForms = 100;
   int n = 0;
   for (std::size_t i = count + 9; i < forms.size() && forms[i] >= '0' && forms[i] <= '9'; ++i)
-    n = n * 10 + (forms[i] - '0');
+    if ((n = n * 10 + (forms[i] - '0')) > kMostForms) return rule;
   std::string_view expression = forms.substr(plural + 7);
   expression = expression.substr(0, expression.find(';'));
   if (n < 1 || expression.empty()) return rule;
@@ -153,10 +180,10 @@ PluralRule PluralRule::fromHeader(std::string_view header) {
 }
 
 unsigned long PluralRule::formFor(std::uint64_t n) const {
-  const std::optional<std::uint64_t> form = PluralExpression(expression_, n).value();
-  if (!form) return n != 1 ? 1 : 0;
+  // An expression it cannot read makes the English choice.
+  const std::uint64_t form = PluralExpression(expression_, n).value().value_or(n != 1 ? 1 : 0);
   // As gettext does: a form the catalog does not have is the first.
-  return *form < static_cast<std::uint64_t>(forms_) ? static_cast<unsigned long>(*form) : 0;
+  return form < static_cast<std::uint64_t>(forms_) ? static_cast<unsigned long>(form) : 0;
 }
 
 std::optional<MoCatalog> MoCatalog::load(const std::filesystem::path& file) {
