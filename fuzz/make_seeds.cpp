@@ -92,9 +92,11 @@ int main(int argc, char** argv) {
     file.insert(file.begin(), 0x00);
     seeds.push_back(std::move(file));
   }
-  // The split by unit reads its options from a first byte: by note, then by bar in twos.
+  // The split by unit reads its options from a first byte: each unit, group
+  // and tempo in turn.
   if (target == "event_split")
-    for (std::size_t i = 0; i < seeds.size(); ++i) seeds[i].insert(seeds[i].begin(), static_cast<std::uint8_t>(i % 6));
+    for (std::size_t i = 0; i < seeds.size(); ++i)
+      seeds[i].insert(seeds[i].begin(), static_cast<std::uint8_t>(i * 7 % 24));
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     if (!ezg::writeOrSay("make_fuzz_seeds", dir / ("seed-" + std::to_string(i)), ezg::asChars(seeds[i]))) return 1;
   }
