@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "files/read_file.h"
 #include "files/safe_write.h"
 #include "fixtures/midi_builder.h"
 
@@ -54,44 +53,17 @@ std::vector<Bytes> stripSeeds() {
   return seeds;
 }
 
-// Plural rules as catalogs write them, after a first byte that says so.
-std::vector<Bytes> pluralSeeds() {
-  std::vector<Bytes> seeds;
-  for (const char* rule : {"nplurals=2; plural=(n != 1);", "nplurals=1; plural=0;",
-                           "nplurals=3; plural=(n%10==1 && n%100!=11 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || "
-                           "n%100>=20) ? 1 : 2);",
-                           "nplurals=6; plural=n==0 ? 0 : n==1 ? 1 : n==2 ? 2 : n%100>=3 && n%100<=10 ? 3 : 4;"}) {
-    const std::string header = std::string("\x01Plural-Forms: ") + rule + "\n";
-    seeds.emplace_back(header.begin(), header.end());
-  }
-  return seeds;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: make_fuzz_seeds TARGET FOLDER [FILE...]\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds TARGET FOLDER\n");
     return 2;
   }
   const std::string target = argv[1];
   const std::filesystem::path dir = argv[2];
   std::filesystem::create_directories(dir);
-  auto seeds = target == "runlog"       ? runLogSeeds()
-               : target == "strip"      ? stripSeeds()
-               : target == "mo_catalog" ? pluralSeeds()
-                                        : midiSeeds();
-  // Files the build made, as they are, after a first byte of 0: the
-  // catalogs, for the catalog reader.
-  for (int i = 3; i < argc; ++i) {
-    std::vector<std::uint8_t> file;
-    if (const ezg::Status failed = ezg::readWholeFile(argv[i], file)) {
-      std::fprintf(stderr, "make_fuzz_seeds: cannot read %s\n", argv[i]);
-      return 1;
-    }
-    file.insert(file.begin(), 0x00);
-    seeds.push_back(std::move(file));
-  }
+  auto seeds = target == "runlog" ? runLogSeeds() : target == "strip" ? stripSeeds() : midiSeeds();
   // The split by unit reads its options from a first byte: each unit, group
   // and tempo in turn.
   if (target == "event_split")

@@ -60,8 +60,8 @@ TEST(MoCatalog, FindsTranslationsAndPluralFormsInEitherByteOrder) {
 }
 
 // A catalog beside the program is a file like any other: what is no
-// well-made catalog is refused. That a damaged one is read within its bytes
-// is fuzz_mo_catalog's to show.
+// well-made catalog is refused, and a damaged one that is read is read
+// within its bytes, never past them.
 TEST(MoCatalog, ADamagedCatalogIsRefusedOrReadWithinItsBytes) {
   const std::vector<std::uint8_t> good = moFile(kSmall);
   using Bytes = std::vector<std::uint8_t>;
@@ -82,6 +82,19 @@ TEST(MoCatalog, ADamagedCatalogIsRefusedOrReadWithinItsBytes) {
   // Cut anywhere, down to nothing: the last string would end in no '\0'.
   for (std::size_t cut = 0; cut < good.size(); ++cut)
     EXPECT_FALSE(MoCatalog::parse({good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)})) << cut;
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (const std::uint8_t value : {0x00, 0x7F, 0xFF}) {
+      std::vector<std::uint8_t> bad = good;
+      bad[at] = value;
+      const auto catalog = MoCatalog::parse(bad);
+      if (!catalog) continue;
+      for (const char* id : {"no such file", "{} note", "untranslated", "zz"})
+        for (const char* text : {catalog->find(id), catalog->findPlural(id, 0), catalog->findPlural(id, 1),
+                                 catalog->findPlural(id, 2), catalog->findPlural(id, 5)})
+          EXPECT_LT(text ? std::string_view(text).size() : 0, good.size());
+      EXPECT_LE(catalog->entries().size(), kSmall.size());
+    }
+  }
 }
 
 TEST(PluralRule, WorksOutTheRulesCatalogsUse) {
