@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
   // 240 ticks at 480 a quarter and 0.5 s a quarter: a note every 25 ms.
   const ezg::Bytes file = ezg::build::makeMidi(std::vector<ezg::build::Note>(40 * seconds, {.length = 24}));
-  const std::size_t count = ezg::sound::timelineOf(file).messages.size();
+  const std::vector<TimedMessage> messages = ezg::sound::timelineOf(file).messages;
+  const std::size_t count = messages.size();
   std::vector<std::int64_t> arrivals;
   arrivals.reserve(count);
   ezg::sound::PacedPlayer player([&](std::unique_ptr<ezg::sound::MessageOutput>& out) {
@@ -50,7 +51,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   // Counted from the first message, which goes once the player's thread is up.
-  const std::vector<TimedMessage> messages = ezg::sound::timelineOf(file).messages;
   std::vector<double> late;
   for (std::size_t i = 0; i < count; ++i)
     late.push_back(static_cast<double>(arrivals[i] - arrivals[0] - messages[i].at) / 1e6);

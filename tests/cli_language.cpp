@@ -202,7 +202,7 @@ TEST_F(Language, EveryMessageIsWhollyInTheLanguageChosenAndShapedTheSame) {
   }
 }
 
-TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbersAndNothingElseChanges) {
+TEST_F(Language, CountsAreWrittenAsTheLocaleWritesNumbers) {
   ASSERT_TRUE(turkishLocaleThere()) << "no tr_TR.UTF-8 locale: tools/install-deps makes it";
   dir.write("zqk.mid", build::makeMidi(std::vector<build::Note>(1238)));
   EXPECT_EQ(cli("split zqk.mid", kTurkish).out,
